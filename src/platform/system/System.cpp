@@ -1,0 +1,37 @@
+// System queries answered from the display model.
+#include "platform/Platform.h"
+#include "platform/display/Display.h"
+
+#include <cwctype>
+
+namespace zorva::platform {
+
+BOOL SystemParametersInfoW(unsigned uiAction, unsigned uiParam, void* pvParam, unsigned) {
+    if (uiAction != SPI_GETOEMINFO || !pvParam) return 0;
+    size_t capacity = uiParam / sizeof(wchar_t);
+    if (capacity == 0) return 0;
+    std::string oem;
+    {
+        std::lock_guard<std::mutex> hold(System().lock);
+        if (System().config.oemQueryFails) return 0;
+        oem = System().config.oemInfo;
+    }
+    // The string is 8-bit text; each byte becomes one wide character.
+    auto* out = static_cast<wchar_t*>(pvParam);
+    size_t n = 0;
+    for (; n + 1 < capacity && n < oem.size(); ++n)
+        out[n] = wchar_t(uint8_t(oem[n]));
+    out[n] = L'\0';
+    return 1;
+}
+
+int _wcsicmp(const wchar_t* a, const wchar_t* b) {
+    for (;; ++a, ++b) {
+        wint_t ca = std::towlower(wint_t(*a));
+        wint_t cb = std::towlower(wint_t(*b));
+        if (ca != cb) return ca < cb ? -1 : 1;
+        if (ca == 0) return 0;
+    }
+}
+
+} // namespace zorva::platform
