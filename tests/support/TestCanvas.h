@@ -1,0 +1,82 @@
+// A canvas on a virtual display of a chosen layout, with plain pixel access
+// for checking what the library drew.
+#ifndef ZORVA_TESTS_TESTCANVAS_H
+#define ZORVA_TESTS_TESTCANVAS_H
+
+#include "CCEDraw.h"
+#include "ZorvaPlatform.h"
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace zt {
+
+// Display layouts as a device reports them.
+zorva::VirtualDisplayConfig Dense(int width, int height);
+// Rows padded with extra bytes.
+zorva::VirtualDisplayConfig Padded(int width, int height, int paddingBytes);
+// A portrait panel scanned along its columns: x pitch -2 * height, y pitch
+// 2. The canvas sees it in memory order, height x width.
+zorva::VirtualDisplayConfig NegativeXPitch(int width, int height);
+
+// Restores the default virtual display and forgets injected failures.
+void ResetPlatform();
+
+// A created canvas on its own window. Construction asserts success.
+class TestCanvas {
+public:
+    explicit TestCanvas(const zorva::VirtualDisplayConfig& config, BYTE mode = 1);
+    ~TestCanvas();
+    TestCanvas(const TestCanvas&) = delete;
+    TestCanvas& operator=(const TestCanvas&) = delete;
+
+    CCEDraw canvas;
+    HWND window = nullptr;
+
+    int Width() const { return int(canvas.m_DisplayProperties.cxWidth); }
+    int Height() const { return int(canvas.m_DisplayProperties.cyHeight); }
+    uint16_t Pixel(int x, int y) const;
+    void SetPixel(int x, int y, uint16_t value);
+    // Canvas pixels row by row, Width() x Height().
+    std::vector<uint16_t> Snapshot() const;
+    void Load(const std::vector<uint16_t>& image);
+    void FillRandom(std::mt19937& rng);
+};
+
+// Independent, pixel-at-a-time model of a canvas: a dense image in canvas
+// coordinates with the pixel test.
+struct RefImage {
+    int width = 0, height = 0;
+    std::vector<uint16_t> pixels;
+
+    RefImage(int w, int h, std::vector<uint16_t> p) : width(w), height(h), pixels(std::move(p)) {}
+    bool Inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+    void Put(int64_t x, int64_t y, uint16_t c) {
+        if (Inside(x, y)) pixels[size_t(y) * width + size_t(x)] = c;
+    }
+    uint16_t& At(int x, int y) { return pixels[size_t(y) * width + x]; }
+};
+
+// Per-channel blend: d + floor((s - d) * a / 32) for each of the three
+// channels, written without the packed-word trick.
+uint16_t BlendPerChannel(uint16_t d, uint16_t s, int a);
+
+// The packed-word blend written out from its definition, for weights
+// outside 0..32 where the per-channel formula no longer applies.
+uint16_t PackedBlend(uint16_t d, uint16_t s, uint32_t a);
+
+// Bresenham as written out: both ends, the minor axis steps when the error
+// is strictly positive.
+void RefLine(RefImage& img, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint16_t c);
+
+// Number of differing pixels, and the first one found.
+struct Difference {
+    size_t count = 0;
+    int x = -1, y = -1;
+};
+Difference Compare(const RefImage& expected, const std::vector<uint16_t>& actual);
+
+} // namespace zt
+
+#endif // ZORVA_TESTS_TESTCANVAS_H
