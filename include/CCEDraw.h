@@ -17,6 +17,8 @@
 #include "CCEGDIObject.h"
 #include "CCEGraphics.h"
 
+class CCEBitmap;
+
 class ZORVA_API CCEDraw : public CCEGraphics {
 public:
     CCEPen* m_pPen;     // current pen, not owned; may be null
@@ -97,6 +99,26 @@ public:
     // the corner test, or when no brush is selected. Always 1.
     int FillRect(long left, long top, long right, long bottom, unsigned char bOpacity);
     int FillRect(tagRECT& rc, unsigned char bOpacity);
+
+    // ---- Polygons, bitmaps, text and fades
+
+    // Fills the polygon (closed implicitly, vertices moved by the offsets)
+    // with the current brush's colour by the even-odd rule, one DrawHLine per
+    // span.
+    int FillPolygon(tagPOINT* pPoints, int nCount, int xOffset, int yOffset);
+    int FillPolygon(tagFLOATPOINT* pPoints, int nCount, int xOffset, int yOffset);
+
+    // pBitmap->BitBlt(this, ...) with the other arguments unchanged.
+    int DrawBitmap(CCEBitmap* pBitmap, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
+                   unsigned long dwRop, unsigned char bOpacity);
+
+    // One line of text in white in the default font, its box's top-left at
+    // the point. Always 1.
+    int DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, unsigned int uFormat);
+
+    // Play a whole-screen fade, presenting every step with Flip.
+    void FadeOut(unsigned long dwStep);
+    void FadeIn(unsigned long dwStep);
 
 protected:
     // 0 for a null array, 1 for a count <= 0; otherwise 0 as soon as a point

@@ -121,6 +121,15 @@ struct IImagingFactory;
 struct IImage;
 struct IPOutlookApp;
 
+// An image property as the imaging service returns it: the values follow the
+// record in the same block. A bitmap keeps its frame delays in one.
+struct PropertyItem {
+    uint32_t id;     // 0x5100: frame delays
+    uint32_t length; // bytes of the values
+    uint16_t type;   // 4: 32-bit integers
+    void* value;     // the values, in the same block after the record
+};
+
 // DirectDraw records as the windowed back-end fills them.
 struct DDCOLORKEY {
     DWORD dwColorSpaceLowValue;

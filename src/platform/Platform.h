@@ -6,6 +6,8 @@
 #define ZORVA_PLATFORM_PLATFORM_H
 
 #include "ZorvaTypes.h"
+#include "platform/com/Com.h"
+#include "platform/imaging/Imaging.h"
 
 // DirectDraw, the windowed back-end. The interfaces live in the global
 // namespace because the surface holds them in its fields.

@@ -1,0 +1,152 @@
+// CCEBitmap: an image in memory. Dense RGB565 pixels (row after row, top row
+// first, m_nWidth pixels each, so pixel (x, y) is element y * m_nWidth + x),
+// an optional alpha plane of one weight per pixel in 32nds (0 transparent,
+// 32 opaque; loaded images carry 0..31), and what the loaders keep for an
+// image that came through the imaging service.
+//
+// Invariants: a present m_pPixels holds at least m_nWidth x m_nHeight x 2
+// bytes; a nonzero m_bARGB means m_pAlpha is present with at least
+// m_nWidth x m_nHeight bytes. A bitmap without a pixel buffer is empty:
+// blits of it draw nothing and report failure.
+//
+// Buffer growth rule, used by every member that gives the bitmap a new size:
+// when the recorded size (m_cbPixels, m_cbAlpha) is below the bytes needed
+// the buffer is reallocated to exactly that; the recorded size then becomes
+// the bytes needed, also when that is less than before. Blocks never shrink.
+// When a buffer cannot be grown the member fails and that buffer is absent
+// (and m_bARGB is never left set without an alpha plane). Byte counts that do
+// not fit 32 bits fail before anything changes.
+//
+// Ownership: the bitmap owns its buffers, its frame-delay record and its
+// interfaces. Copies (copy constructor, operator=) share all of them: every
+// holder owns one reference, and the last one to let go frees. Drawing into
+// one copy shows in the other for as long as neither is given a larger size;
+// a copy that grows a shared buffer gets a buffer of its own with the old
+// contents and leaves the other its block. So destroying, unloading or
+// re-sizing either copy never frees twice or leaves the other pointing at
+// freed memory.
+//
+// Members that take a canvas read its geometry and back buffer directly
+// (CCEGraphics fields); none of them sets the canvas's error record.
+#ifndef ZORVA_CCEBITMAP_H
+#define ZORVA_CCEBITMAP_H
+
+#include "ZorvaTypes.h"
+
+class CCEDraw;
+
+class ZORVA_API CCEBitmap {
+public:
+    int32_t m_nWidth;
+    int32_t m_nHeight;
+    WORD* m_pPixels;                // RGB565 pixels; owned
+    DWORD m_cbPixels;               // the size the pixel buffer was last sized to
+    IPOutlookApp* m_pPOOM;          // contact store application; owned
+    IImagingFactory* m_pImgFactory; // imaging factory; owned
+    int m_bARGB;                    // nonzero: the alpha plane is in use
+    BYTE* m_pAlpha;                 // one weight per pixel; owned
+    DWORD m_cbAlpha;                // the size the alpha plane was last sized to
+    PropertyItem* m_pFrames;        // frame delays of an animated image; owned
+    IImage* m_pImage;               // decoded image kept for reloading; owned
+
+    // ---- Lifecycle
+
+    // An empty bitmap: no buffers or interfaces, size 0 x 0, no alpha.
+    CCEBitmap();
+    // Gives back everything the bitmap holds (see Ownership).
+    ~CCEBitmap();
+    CCEBitmap(const CCEBitmap& other);
+    // Copies every field; the two bitmaps then share what they hold.
+    CCEBitmap& operator=(const CCEBitmap& other);
+
+    // Size 0 x 0, no alpha, recorded sizes 0, frame delays freed. The buffers
+    // are freed only when bFree is nonzero; otherwise they stay allocated and
+    // the next sizing reallocates them. The interfaces stay. Always 1.
+    int Unload(int bFree);
+
+    // Sizes the bitmap to nWidth x nHeight (0 takes the canvas's width or
+    // height) and sets every byte of its pixels to the low byte of uFill
+    // (a byte value, not a colour: 0 black, 255 white). With bAlpha nonzero
+    // the alpha plane is sized too and filled with 32, and m_bARGB becomes 1;
+    // otherwise m_bARGB becomes 0 and an older plane stays allocated. 0 for a
+    // null canvas, negative sizes or byte counts beyond 32 bits (nothing
+    // changes), or when a buffer cannot be grown (width and height keep their
+    // old values; the failed buffer is absent); else 1.
+    int Surface(CCEDraw* pDraw, int nWidth, int nHeight, unsigned int uFill, int bAlpha);
+
+    tagSIZE GetSize();
+    int IsARGB();
+    // The corner test: 1 when x < 0, y < 0, x > m_nWidth or y > m_nHeight.
+    int IsPointOutsideBmp(long x, long y);
+
+    // ---- Blits onto the canvas and into other bitmaps
+
+    int BitBlt(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
+               unsigned long dwRop, unsigned char bOpacity);
+    int BitBlt2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
+                 unsigned long dwRop, unsigned char bOpacity);
+    int BitRot(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
+               unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
+    int BitRot2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
+                 unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
+    int Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, int nHeight, int xSrc,
+              int ySrc, unsigned long dwRop, unsigned char bOpacity);
+    int Shadow(CCEBitmap* pSrc, int nRows);
+
+    // ---- Drawing into the bitmap
+
+    void DrawPixelBmp(unsigned long x, unsigned long y, unsigned short wColor);
+    int DrawHLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    int DrawVLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    int DrawLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    int DrawRectBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    int FillRectBmp(long x1, long y1, long x2, long y2, unsigned char bOpacity,
+                    unsigned short wColor);
+
+    // ---- Transforms
+
+    int Rotate(unsigned char byOrientation);
+    int Clone(CCEBitmap* pSrc, int nWidth, int nHeight, int x, int y);
+    int Stretch(CCEBitmap* pSrc, int nWidth, int nHeight, int bSmooth);
+    int FreeRotate(CCEBitmap* pSrc, int nAngle, unsigned long fill);
+    int StretchEx(CCEBitmap* pSrc, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4,
+                  unsigned long fill, int bReflect, int last);
+
+    // ---- Images, text, files and the screen
+
+    int LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
+                    unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep);
+    int ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
+                      unsigned int uBoxWidth, unsigned int uBoxHeight);
+    long GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
+                             unsigned int* puBoxHeight);
+    int LoadGIF(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uFrame,
+                unsigned int& uFrameCount, unsigned int& uReserved);
+    long GetFrameDelay(unsigned int uIndex);
+    int Crop(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uWidth, unsigned int uHeight,
+             int x, int y, unsigned int uCropWidth, unsigned int uCropHeight,
+             unsigned char bOrientation);
+    int ImageCrop(CCEDraw* pDraw, CCEBitmap* pSrc, unsigned int uWidth, unsigned int uHeight, int x,
+                  int y, unsigned int uCropWidth, unsigned int uCropHeight,
+                  unsigned char bOrientation);
+    int SaveFile(const wchar_t* pszFile);
+    int CaptureScreen(CCEDraw* pDraw);
+    int LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned long dwTextColor,
+                 const wchar_t* pszText, unsigned int uFormat, int bFullWidth, int nExtraWidth,
+                 unsigned long dwBackColor);
+
+protected:
+    int LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
+                 unsigned int uBoxWidth, unsigned int uBoxHeight);
+    int LoadARGBImage(CCEDraw* pDraw, IImage* pImage, unsigned int uWidth, unsigned int uHeight,
+                      tagRECT rcSrc);
+    int LoadResizeImage(CCEDraw* pDraw, IImage* pImage, unsigned int uWidth, unsigned int uHeight,
+                        tagRECT rcSrc);
+    long EnsureImgFactory();
+
+private:
+    void Adopt(const CCEBitmap& other);
+    void GiveBack();
+};
+
+#endif // ZORVA_CCEBITMAP_H
