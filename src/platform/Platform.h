@@ -7,6 +7,7 @@
 
 #include "ZorvaTypes.h"
 #include "platform/com/Com.h"
+#include "platform/gdi/GdiApi.h"
 #include "platform/imaging/Imaging.h"
 
 // DirectDraw, the windowed back-end. The interfaces live in the global
@@ -67,10 +68,7 @@ BOOL FreeLibrary(HMODULE module);
 // again by name) and returns it; null stays null.
 HMODULE AddRefModule(HMODULE module);
 
-// ---- Drawing contexts -----------------------------------------------------
-HDC GetDC(HWND window);
-int ReleaseDC(HWND window, HDC dc);
-
+// ---- Display driver escapes (drawing contexts: platform/gdi/GdiApi.h) ----
 // Display driver escapes. Only GETRAWFRAMEBUFFER is known: it fills a
 // RawFrameBufferInfo (cbOutput bytes) and returns nonzero when the display
 // driver has a raw frame buffer.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace zorva::platform {
 
@@ -46,9 +47,14 @@ struct SystemState {
     std::mutex lock;
     VirtualDisplayConfig config;
     VirtualDisplayStats stats;
-    int gameInputOpen = 0; // opens not yet closed
+    int gameInputOpen = 0;     // opens not yet closed
+    std::vector<HWND> windows; // open windows, oldest first
 };
 SystemState& System();
+
+// The display the screen shows: the most recently opened window's that is
+// still open, or null.
+std::shared_ptr<DisplayDevice> ScreenDevice();
 
 } // namespace zorva::platform
 

@@ -7,6 +7,13 @@
 #include <new>
 
 namespace zorva::platform {
+
+std::shared_ptr<DisplayDevice> ScreenDevice() {
+    std::lock_guard<std::mutex> hold(System().lock);
+    if (System().windows.empty()) return nullptr;
+    return System().windows.back()->device;
+}
+
 namespace {
 
 constexpr size_t kGuardBytes = 256;
@@ -92,10 +99,18 @@ HWND OpenWindow(const char* title) {
     if (!window) return nullptr;
     window->device = std::move(device);
     if (title) window->title = title;
+    std::lock_guard<std::mutex> hold(System().lock);
+    System().windows.push_back(window);
     return window;
 }
 
 void CloseWindow(HWND window) {
+    if (!window) return;
+    {
+        std::lock_guard<std::mutex> hold(System().lock);
+        auto& open = System().windows;
+        open.erase(std::remove(open.begin(), open.end(), window), open.end());
+    }
     delete window;
 }
 

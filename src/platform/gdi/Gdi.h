@@ -1,11 +1,71 @@
-// Drawing contexts. Internal to the platform layer.
+// Drawing contexts and their objects. Internal to the platform layer: the
+// imaging service draws into a context's image through these, and the text
+// service keeps its font data here.
 #ifndef ZORVA_PLATFORM_GDI_H
 #define ZORVA_PLATFORM_GDI_H
 
 #include "platform/Platform.h"
+#include "platform/display/Display.h"
+
+#include <memory>
+
+namespace zorva::platform {
+
+// Pixel layouts of images.
+enum class PixelLayout { Bgr24, Bgrx32, Rgb555, Rgb565 };
+
+// An image's pixels: `height` rows of `stride` bytes; row r of the picture
+// (0 at the top) starts at RowAddress(r).
+struct ImageBits {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    bool bottomUp = false;
+    PixelLayout layout = PixelLayout::Rgb565;
+    uint8_t* bits = nullptr;
+
+    uint8_t* RowAddress(int row) const {
+        return bits + ptrdiff_t(bottomUp ? height - 1 - row : row) * stride;
+    }
+};
+
+// Reads and writes one pixel as 8-bit channels: narrowing drops low bits,
+// widening shifts left without replication.
+void ReadRgb(const ImageBits& image, int x, int y, uint8_t& r, uint8_t& g, uint8_t& b);
+void WriteRgb(const ImageBits& image, int x, int y, uint8_t r, uint8_t g, uint8_t b);
+
+// Stock objects every new context starts with: a 1 x 1 image without pixels,
+// the default font and a white brush. They are never deleted.
+HGDIOBJ StockImage();
+HGDIOBJ StockFont();
+HGDIOBJ StockBrush();
+
+// The image selected into a memory context, or null (screen and window
+// contexts, the 1 x 1 stock image, null contexts).
+ImageBits* SelectedImage(HDC dc);
+
+} // namespace zorva::platform
+
+struct HGDIOBJ__ {
+    enum class Kind { Image, Font, Brush } kind = Kind::Image;
+    bool stock = false;
+    int selections = 0; // contexts holding it selected
+
+    zorva::platform::ImageBits image;    // Kind::Image; bits from platform::malloc
+    zorva::platform::LOGFONTW font{};    // Kind::Font; an empty face name is the default face
+    std::shared_ptr<void> fontData;      // the text service's, freed with the object
+    zorva::platform::COLORREF color = 0; // Kind::Brush
+};
 
 struct HDC__ {
-    HWND window = nullptr; // the window a window context belongs to
+    enum class Kind { Window, Screen, Memory } kind = Kind::Memory;
+    HWND window = nullptr;
+    HGDIOBJ image = nullptr; // selected image (memory contexts)
+    HGDIOBJ font = nullptr;  // selected font
+    HGDIOBJ brush = nullptr; // selected brush
+    int bkMode = zorva::platform::OPAQUE;
+    zorva::platform::COLORREF bkColor = 0x00FFFFFF;
+    zorva::platform::COLORREF textColor = 0x00000000;
 };
 
 #endif // ZORVA_PLATFORM_GDI_H
