@@ -1,0 +1,17 @@
+#include "imageio/DisplayOrientation.h"
+
+#include "platform/Platform.h"
+
+namespace zorva {
+
+BYTE GetDisplayOrientation() {
+    platform::DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = platform::DM_DISPLAYORIENTATION;
+    // The query's own result is not examined: the record stays zeroed, which
+    // reads as upright.
+    platform::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, platform::CDS_TEST, nullptr);
+    return BYTE(mode.dmDisplayOrientation & 0xFF);
+}
+
+} // namespace zorva
