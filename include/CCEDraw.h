@@ -130,8 +130,23 @@ public:
     // the point. Always 1.
     int DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, unsigned int uFormat);
 
-    // Play a whole-screen fade, presenting every step with Flip.
+    // Whole-screen fades, each frame presented with Flip between one
+    // BeginDraw and one EndDraw; the back buffer keeps the last frame. A
+    // frame scales every channel v to floor(v * level / 32). The step is how
+    // much the level changes per frame; 0 counts as 1, and steps above 32
+    // (2^31 and beyond included) behave as 32: a single frame. While the
+    // surface is suspended the frames are still computed (Flip refuses
+    // them). Without a back buffer (never created, or released) nothing is
+    // done.
+    //
+    // FadeOut scales the back buffer in place at levels 31, 31 - step, ...
+    // while above 9, each frame compounding the last: 22 frames for steps 0
+    // and 1 ending black, one frame for steps of 22 and more.
     void FadeOut(unsigned long dwStep);
+    // FadeIn copies the back buffer (one allocation, freed at the end) and
+    // shows the copy at levels 8, 8 + step, ... while below 33; it ends on
+    // the picture only when the step divides 24 (step 5 ends at 28/32).
+    // Without memory for the copy nothing is drawn or presented.
     void FadeIn(unsigned long dwStep);
 
 protected:
