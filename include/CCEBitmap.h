@@ -96,7 +96,8 @@ public:
     // fall from 22 by 18 / rows each (repeated double subtraction, fraction
     // dropped: 22 20 18 16 14 12 11 9 7 5 for 10 rows); m_bARGB becomes 1.
     // The source's alpha is ignored. 0 and nothing changed for a null pSrc, a
-    // source without pixels or rows, nRows negative or above the source's
+    // source without pixels or rows (or whose recorded buffer size does not
+    // cover its width and height), nRows negative or above the source's
     // height, a third that is 0 rows, or byte counts beyond 32 bits. 0 and an
     // empty bitmap when a buffer cannot be grown. pSrc may be this bitmap, or
     // a copy sharing its pixel block: the rows are then mirrored in place

@@ -225,6 +225,12 @@ TEST_F(Polygon, NothingIsDrawnForRefusedOrInvisiblePolygons) {
     EXPECT_EQ(t.canvas.FillPolygon(fsquare, 4, 0, 0), 0);
     EXPECT_TRUE(Painted(t).empty());
     EXPECT_EQ(t.canvas.GetLastError(), 0u);
+
+    // Records for a count whose byte size leaves 32 bits are refused before
+    // any vertex past the first visible one is read.
+    EXPECT_EQ(t.canvas.FillPolygon(square, 100000000, 0, 0), 0);
+    EXPECT_EQ(t.canvas.FillPolygon(fsquare, 100000000, 0, 0), 0);
+    EXPECT_TRUE(Painted(t).empty());
 }
 
 TEST_F(Polygon, OffsetsCountInTheVisibilityTest) {

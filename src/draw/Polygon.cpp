@@ -161,8 +161,10 @@ int FillEdges(CCEDraw& canvas, int count, MoveVertex move) {
     // visible rows only.
     int64_t y = table ? std::max<int64_t>(table->yTop, 0) : 0;
     PolyEdge* active = nullptr;
-    // DrawHLine clips; x values beyond [-2, width + 1] paint the same canvas
-    // columns as these bounds (see the pair rule), and keep within `long`.
+    // DrawHLine clips, so x can be clamped to [-2, width + 1] first (which
+    // also keeps it within `long`): a span reaching past a bound still ends
+    // at the canvas edge, and one lying wholly beyond it, or a shared-x pair
+    // there (which paints x - 1 and x), still paints no canvas column.
     const int64_t xLow = -2, xHigh = int64_t(view.width) + 1;
     auto clampX = [&](int64_t x) { return long(std::min(std::max(x, xLow), xHigh)); };
 
