@@ -91,15 +91,47 @@ public:
                  unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
     int Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, int nHeight, int xSrc,
               int ySrc, unsigned long dwRop, unsigned char bOpacity);
+    // Makes this bitmap the last nRows rows of pSrc upside down (0: a third
+    // of its height), pixels copied unchanged, with an alpha plane whose rows
+    // fall from 22 by 18 / rows each (repeated double subtraction, fraction
+    // dropped: 22 20 18 16 14 12 11 9 7 5 for 10 rows); m_bARGB becomes 1.
+    // The source's alpha is ignored. 0 and nothing changed for a null pSrc, a
+    // source without pixels or rows (or whose recorded buffer size does not
+    // cover its width and height), nRows negative or above the source's
+    // height, a third that is 0 rows, or byte counts beyond 32 bits. 0 and an
+    // empty bitmap when a buffer cannot be grown. pSrc may be this bitmap, or
+    // a copy sharing its pixel block: the rows are then mirrored in place
+    // (rows both read and written are swapped), giving what a separate source
+    // would; a source that shares the block sees the result.
     int Shadow(CCEBitmap* pSrc, int nRows);
 
     // ---- Drawing into the bitmap
+    // The canvas primitives on the bitmap's own pixels: the colour is always
+    // the RGB565 value given (0xFFFF is white), the alpha plane is neither
+    // read nor written, and a pixel is written only when it passes the pixel
+    // test 0 <= x < m_nWidth, 0 <= y < m_nHeight. A bitmap whose pixel
+    // buffer is absent or recorded smaller than its size (a failed growth
+    // keeps the old size) has no pixel to write. All but DrawPixelBmp
+    // return 1 whether or not they drew.
 
+    // x and y are read as signed 32-bit values.
     void DrawPixelBmp(unsigned long x, unsigned long y, unsigned short wColor);
+    // Row y1 from x1 to x2, both included, cut to the bitmap; nothing unless
+    // y1 == y2.
     int DrawHLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    // Column x1 from y1 to y2, both included; nothing unless x1 == x2.
     int DrawVLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    // Bresenham's line, both ends included; nothing when neither end passes
+    // the corner test (IsPointOutsideBmp).
     int DrawLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    // The outline, corners included, as four spans; nothing when neither
+    // corner passes the corner test.
     int DrawRectBmp(long x1, long y1, long x2, long y2, unsigned short wColor);
+    // Columns x1 to x2 and rows y1 to y2, all four bounds included (corners
+    // in any order), cut to the bitmap: opaque at opacity 32, else blended
+    // with BlendRGB565 at that weight (0 changes nothing; weights above 32
+    // take the same arithmetic). Nothing when neither corner passes the
+    // corner test.
     int FillRectBmp(long x1, long y1, long x2, long y2, unsigned char bOpacity,
                     unsigned short wColor);
 

@@ -104,7 +104,21 @@ public:
 
     // Fills the polygon (closed implicitly, vertices moved by the offsets)
     // with the current brush's colour by the even-odd rule, one DrawHLine per
-    // span.
+    // span (so a brush colour of 0xFFFF means the pen's colour when a pen is
+    // selected). A side from (x0, y0) at the top to (x1, y1) at the bottom
+    // crosses the rows y0 <= y < y1 at x0 + (y - y0)(x1 - x0)/(y1 - y0)
+    // rounded up; each pair of sorted crossings xl <= xr paints columns xl
+    // to xr - 1, and a pair sharing one x paints x - 1 and x.
+    // Nothing is drawn unless at least one moved vertex lies on the canvas
+    // (0 <= x < width, 0 <= y < height) and there are at least 3 vertices.
+    // 0 for a null array or when the edge records cannot be allocated (one
+    // allocation per call; byte counts beyond 32 bits are refused the same
+    // way), else 1. Without a selected brush nothing is drawn and nothing
+    // allocated (1). Integer vertices are moved exactly (no 32-bit
+    // wrap-around). Float vertices are moved and tested in single precision,
+    // then truncated toward zero; sums beyond the 32-bit range saturate and
+    // NaN counts as 0. Only the rows on the canvas cost time, however far the
+    // vertices lie.
     int FillPolygon(tagPOINT* pPoints, int nCount, int xOffset, int yOffset);
     int FillPolygon(tagFLOATPOINT* pPoints, int nCount, int xOffset, int yOffset);
 
@@ -116,8 +130,23 @@ public:
     // the point. Always 1.
     int DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, unsigned int uFormat);
 
-    // Play a whole-screen fade, presenting every step with Flip.
+    // Whole-screen fades, each frame presented with Flip between one
+    // BeginDraw and one EndDraw; the back buffer keeps the last frame. A
+    // frame scales every channel v to floor(v * level / 32). The step is how
+    // much the level changes per frame; 0 counts as 1, and steps above 32
+    // (2^31 and beyond included) behave as 32: a single frame. While the
+    // surface is suspended the frames are still computed (Flip refuses
+    // them). Without a back buffer (never created, or released) nothing is
+    // done.
+    //
+    // FadeOut scales the back buffer in place at levels 31, 31 - step, ...
+    // while above 9, each frame compounding the last: 22 frames for steps 0
+    // and 1 ending black, one frame for steps of 22 and more.
     void FadeOut(unsigned long dwStep);
+    // FadeIn copies the back buffer (one allocation, freed at the end) and
+    // shows the copy at levels 8, 8 + step, ... while below 33; it ends on
+    // the picture only when the step divides 24 (step 5 ends at 28/32).
+    // Without memory for the copy nothing is drawn or presented.
     void FadeIn(unsigned long dwStep);
 
 protected:

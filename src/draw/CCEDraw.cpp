@@ -40,11 +40,8 @@ int CCEDraw::Clear(unsigned long dwValue) {
     if (!m_pBackBuffer) return 1;
     // One byte fill of the whole block, padding included, from its lowest
     // address (pixel (0, 0) unless a pitch is negative).
-    const PixelView v = CanvasView(*this);
-    ptrdiff_t lowest = 0;
-    if (v.xPitch < 0) lowest += ptrdiff_t(v.width - 1) * v.xPitch;
-    if (v.yPitch < 0) lowest += ptrdiff_t(v.height - 1) * v.yPitch;
-    std::memset(m_pBackBuffer + lowest, int(dwValue & 0xFF), m_cbBackBuffer);
+    std::memset(m_pBackBuffer + zorva::LowestOffset(CanvasView(*this)), int(dwValue & 0xFF),
+                m_cbBackBuffer);
     return 1;
 }
 

@@ -1,0 +1,83 @@
+// Pixels, spans, lines, outlines and filled rectangles drawn into a bitmap's
+// own pixel buffer. The members apply the bitmap's quick rejection and
+// clipping; the span, line and fill kernels are the canvas's, run on a view
+// of the dense buffer.
+#include "CCEBitmap.h"
+
+#include "core/Raster.h"
+
+#include <algorithm>
+
+using zorva::ToCoord;
+
+namespace {
+
+// The bitmap's pixels as a view. A bitmap whose buffer is absent (a failed
+// growth keeps the old width and height), or whose recorded size does not
+// cover its width and height, has no pixel that may be written: the view is
+// then empty and every pixel test fails.
+zorva::PixelView BitmapView(const CCEBitmap& b) {
+    if (!b.m_pPixels || b.m_nWidth <= 0 || b.m_nHeight <= 0) return zorva::PixelView();
+    if (uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight) * 2 > b.m_cbPixels) return zorva::PixelView();
+    return zorva::DenseView(b.m_pPixels, b.m_nWidth, b.m_nHeight);
+}
+
+} // namespace
+
+void CCEBitmap::DrawPixelBmp(unsigned long x, unsigned long y, unsigned short wColor) {
+    const zorva::PixelView v = BitmapView(*this);
+    const int32_t sx = static_cast<int32_t>(static_cast<uint32_t>(x));
+    const int32_t sy = static_cast<int32_t>(static_cast<uint32_t>(y));
+    if (v.Contains(sx, sy)) *v.At(sx, sy) = wColor;
+}
+
+int CCEBitmap::DrawHLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
+    if (ToCoord(y1) != ToCoord(y2)) return 1;
+    zorva::DrawRowSpan(BitmapView(*this), ToCoord(x1), ToCoord(x2), ToCoord(y1), wColor);
+    return 1;
+}
+
+int CCEBitmap::DrawVLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
+    if (ToCoord(x1) != ToCoord(x2)) return 1;
+    zorva::DrawColumnSpan(BitmapView(*this), ToCoord(x1), ToCoord(y1), ToCoord(y2), wColor);
+    return 1;
+}
+
+int CCEBitmap::DrawLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
+    if (IsPointOutsideBmp(x1, y1) && IsPointOutsideBmp(x2, y2)) return 1;
+    zorva::DrawLineClipped(BitmapView(*this), ToCoord(x1), ToCoord(y1), ToCoord(x2), ToCoord(y2),
+                           wColor);
+    return 1;
+}
+
+int CCEBitmap::DrawRectBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
+    if (IsPointOutsideBmp(x1, y1) && IsPointOutsideBmp(x2, y2)) return 1;
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    DrawHLineBmp(x1, y1, x2, y1, wColor);
+    DrawHLineBmp(x1, y2, x2, y2, wColor);
+    DrawVLineBmp(x1, y1, x1, y2, wColor);
+    DrawVLineBmp(x2, y1, x2, y2, wColor);
+    return 1;
+}
+
+int CCEBitmap::FillRectBmp(long x1, long y1, long x2, long y2, unsigned char bOpacity,
+                           unsigned short wColor) {
+    if (IsPointOutsideBmp(x1, y1) && IsPointOutsideBmp(x2, y2)) return 1;
+    const zorva::PixelView v = BitmapView(*this);
+    int64_t l = ToCoord(x1), t = ToCoord(y1), r = ToCoord(x2), b = ToCoord(y2);
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    // Both bounds are included on each axis.
+    t = std::max<int64_t>(t, 0);
+    b = std::min<int64_t>(b, v.height - 1);
+    l = std::max<int64_t>(l, 0);
+    r = std::min<int64_t>(r, v.width - 1);
+    if (t > b || l > r) return 1;
+    const int32_t x = int32_t(l), y = int32_t(t), w = int32_t(r - l + 1), h = int32_t(b - t + 1);
+    if (bOpacity == 32)
+        zorva::FillRectOpaque(v, x, y, w, h, wColor);
+    else
+        zorva::FillRectBlend(v, x, y, w, h, wColor, bOpacity);
+    return 1;
+}
