@@ -81,14 +81,64 @@ public:
 
     // ---- Blits onto the canvas and into other bitmaps
 
+    // Draws the nWidth x nHeight rectangle at (xSrc, ySrc) of this bitmap
+    // (0 takes the whole width or height) with its top-left corner at canvas
+    // pixel (x, y). Clipping, in this order: against the bitmap (w + xSrc >
+    // W cuts w to W - xSrc, the same for h), against the canvas's right and
+    // bottom with x and y as passed, then against the top (y < 0 moves ySrc
+    // down by -y); canvas pixel (x + i, y + j) takes bitmap pixel (xSrc + i,
+    // ySrc + j), and columns left of 0 are not drawn.
+    //
+    // With m_bARGB set the alpha plane decides and dwRop is ignored: weight
+    // a = (alpha * bOpacity) >> 5; 0 leaves the pixel, 32 copies, any other
+    // weight writes BlendRGB565(canvas, source, a). Otherwise by dwRop:
+    // SRCCOPY copies; BLT_ALPHA blends every pixel with bOpacity;
+    // BLT_TRANSPARENT skips pixels equal to the key (the bitmap's pixel at
+    // column xSrc of the first row drawn, also when x < 0 leaves that column
+    // undrawn) and copies the others at bOpacity 32, blends them otherwise;
+    // any other mode draws nothing.
+    //
+    // 0 when pDraw is null, the bitmap has no pixel buffer, m_bARGB is set
+    // without an alpha plane (it cannot be drawn as flagged), or xSrc or
+    // ySrc is negative (no pixel and no key there: nothing is drawn).
+    // Otherwise 1, whether or not anything was drawn. Sizes and positions of
+    // any magnitude are clipped without overflow; source origins at or
+    // beyond the bitmap clip to nothing. Opacities (and alpha bytes) above
+    // 32 keep the same packed arithmetic, with its wrapped results, and
+    // never reach outside a buffer.
     int BitBlt(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                unsigned long dwRop, unsigned char bOpacity);
+    // BitBlt at twice the size: bitmap pixel (xSrc + i, ySrc + j) fills the
+    // 2 x 2 block (x + i, y + j) of the canvas's grid of (width >> 1) x
+    // (height >> 1) blocks; an odd last column or row is never drawn. A
+    // blended block takes one value, worked out from its top-left pixel.
+    // Clipping, results and the choices above as for BitBlt.
     int BitBlt2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                  unsigned long dwRop, unsigned char bOpacity);
+    // BitBlt onto the canvas turned by bRotation: 1 a quarter turn
+    // anticlockwise (view Hc x Wc from m_pLastRowStart, view pixel (u, v)
+    // is canvas (v, Hc - 1 - u)), 4 clockwise (from m_pFirstRowEnd, view
+    // (u, v) is canvas (Wc - 1 - v, u)), any other code unturned. x and y
+    // are view coordinates; clipping works on the view. Results and choices
+    // as for BitBlt.
     int BitRot(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
+    // BitBlt2x onto the view of BitRot.
     int BitRot2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                  unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
+    // BitBlt of pSrc's rectangle into this bitmap's pixels (x, y in this
+    // bitmap), by the same clipping, modes, key and weights. Only this
+    // bitmap's pixels change: its alpha plane and m_bARGB are neither read
+    // nor changed, nothing of pSrc changes, pDraw is only tested for null.
+    // Rows go from the top, each from the left, every source pixel read just
+    // before its destination pixel is written; that order also fixes the
+    // result when pSrc is this bitmap (or a copy sharing its buffer) and the
+    // rectangles overlap.
+    //
+    // 0 when pDraw is null or this bitmap has no pixel buffer, and, since
+    // nothing could be merged, when pSrc is null, has no pixel buffer, has
+    // m_bARGB set without an alpha plane, or xSrc or ySrc is negative;
+    // nothing changes then. Otherwise 1, whether or not anything was drawn.
     int Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, int nHeight, int xSrc,
               int ySrc, unsigned long dwRop, unsigned char bOpacity);
     // Makes this bitmap the last nRows rows of pSrc upside down (0: a third

@@ -122,7 +122,8 @@ public:
     int FillPolygon(tagPOINT* pPoints, int nCount, int xOffset, int yOffset);
     int FillPolygon(tagFLOATPOINT* pPoints, int nCount, int xOffset, int yOffset);
 
-    // pBitmap->BitBlt(this, ...) with the other arguments unchanged.
+    // pBitmap->BitBlt(this, ...) with the other arguments unchanged, and its
+    // result. A null pBitmap has nothing to draw: 0.
     int DrawBitmap(CCEBitmap* pBitmap, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                    unsigned long dwRop, unsigned char bOpacity);
 

@@ -1,0 +1,153 @@
+// The scalar blit kernels: the definition every faster kernel is held to.
+#include "bitmap/BlitKernels.h"
+
+#include "core/Pixel565.h"
+
+#include <cstring>
+
+namespace zorva {
+namespace {
+
+// The one rule of every case: what is written over the pixel at `q` for
+// source pixel `s` (with alpha byte `alphaByte`). False leaves the pixel
+// untouched. The destination is read only where a blend needs it, so the
+// copying cases never load it. kFull: opacity is 32, so the alpha path's
+// weight (alpha * 32) >> 5 is the alpha byte itself.
+template <BlitCase C, bool kFull>
+inline bool NewValue(const uint16_t* q, uint16_t s, uint32_t alphaByte, const BlitDesc& d,
+                     uint16_t& out) {
+    if constexpr (C == BlitCase::Copy) {
+        out = s;
+        return true;
+    } else if constexpr (C == BlitCase::KeyOpaque) {
+        out = s;
+        return s != d.key;
+    } else if constexpr (C == BlitCase::KeyBlend) {
+        if (s == d.key) return false;
+        out = BlendRGB565(*q, s, d.opacity);
+        return true;
+    } else if constexpr (C == BlitCase::ConstantAlpha) {
+        out = BlendRGB565(*q, s, d.opacity);
+        return true;
+    } else {
+        static_assert(C == BlitCase::AlphaPlane, "every case has a rule");
+        const uint32_t a = kFull ? alphaByte : (alphaByte * d.opacity) >> 5;
+        if (a == 0) return false;
+        out = a == 32 ? s : BlendRGB565(*q, s, a);
+        return true;
+    }
+}
+
+template <BlitCase C>
+inline uint32_t AlphaAt(const uint8_t* alpha, int32_t i) {
+    if constexpr (C == BlitCase::AlphaPlane)
+        return alpha[i];
+    else
+        return 0;
+}
+
+// Single size. kDense: destination pixels are adjacent (step 2 bytes), the
+// common case of an upright canvas and of every bitmap.
+template <BlitCase C, bool kFull, bool kDense>
+void SingleRows(const BlitDesc& d) {
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j) {
+        if constexpr (kDense) {
+            auto* q = reinterpret_cast<uint16_t*>(row);
+            for (int32_t i = 0; i < d.width; ++i) {
+                uint16_t v;
+                if (NewValue<C, kFull>(q + i, src[i], AlphaAt<C>(alpha, i), d, v)) q[i] = v;
+            }
+        } else {
+            uint8_t* p = row;
+            for (int32_t i = 0; i < d.width; ++i, p += d.dstStep) {
+                auto* q = reinterpret_cast<uint16_t*>(p);
+                uint16_t v;
+                if (NewValue<C, kFull>(q, src[i], AlphaAt<C>(alpha, i), d, v)) *q = v;
+            }
+        }
+        row += d.dstRowStep;
+        src += d.srcStride;
+        if constexpr (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    }
+}
+
+// Copies of adjacent, disjoint rows are block copies.
+void CopyDenseDisjointRows(const BlitDesc& d) {
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const size_t bytes = size_t(d.width) * 2;
+    for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride)
+        std::memcpy(row, src, bytes);
+}
+
+template <BlitCase C>
+void Single(const BlitDesc& d) {
+    const bool dense = d.dstStep == 2;
+    if constexpr (C == BlitCase::Copy) {
+        if (dense && d.disjoint) return CopyDenseDisjointRows(d);
+    }
+    if constexpr (C == BlitCase::AlphaPlane) {
+        if (d.opacity == 32)
+            return dense ? SingleRows<C, true, true>(d) : SingleRows<C, true, false>(d);
+    }
+    return dense ? SingleRows<C, false, true>(d) : SingleRows<C, false, false>(d);
+}
+
+// Double size: one value per source pixel, from the block's top-left pixel,
+// written to the block's four pixels, two in each of its rows.
+template <BlitCase C, bool kFull, bool kDense>
+void TwiceRows(const BlitDesc& d) {
+    const ptrdiff_t xs = kDense ? 2 : d.dstStep;
+    const ptrdiff_t ys = d.dstRowStep;
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j) {
+        uint8_t* p = row;
+        for (int32_t i = 0; i < d.width; ++i, p += 2 * xs) {
+            uint16_t v;
+            if (!NewValue<C, kFull>(reinterpret_cast<uint16_t*>(p), src[i], AlphaAt<C>(alpha, i), d,
+                                    v))
+                continue;
+            *reinterpret_cast<uint16_t*>(p) = v;
+            *reinterpret_cast<uint16_t*>(p + xs) = v;
+            *reinterpret_cast<uint16_t*>(p + ys) = v;
+            *reinterpret_cast<uint16_t*>(p + ys + xs) = v;
+        }
+        row += 2 * ys;
+        src += d.srcStride;
+        if constexpr (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    }
+}
+
+template <BlitCase C>
+void Twice(const BlitDesc& d) {
+    const bool dense = d.dstStep == 2;
+    if constexpr (C == BlitCase::AlphaPlane) {
+        if (d.opacity == 32)
+            return dense ? TwiceRows<C, true, true>(d) : TwiceRows<C, true, false>(d);
+    }
+    return dense ? TwiceRows<C, false, true>(d) : TwiceRows<C, false, false>(d);
+}
+
+constexpr BlitKernelTable kScalar = {
+    {Single<BlitCase::AlphaPlane>, Single<BlitCase::ConstantAlpha>, Single<BlitCase::KeyOpaque>,
+     Single<BlitCase::KeyBlend>, Single<BlitCase::Copy>},
+    {Twice<BlitCase::AlphaPlane>, Twice<BlitCase::ConstantAlpha>, Twice<BlitCase::KeyOpaque>,
+     Twice<BlitCase::KeyBlend>, Twice<BlitCase::Copy>},
+};
+
+} // namespace
+
+const BlitKernelTable& ScalarBlitKernels() {
+    return kScalar;
+}
+
+const BlitKernelTable& ActiveBlitKernels() {
+    return kScalar;
+}
+
+} // namespace zorva
