@@ -32,7 +32,9 @@ inline PixelView DenseView(uint16_t* pixels, int32_t width, int32_t height) {
     PixelView v;
     v.origin = reinterpret_cast<uint8_t*>(pixels);
     v.xPitch = 2;
-    v.yPitch = 2 * width;
+    // A single row never steps to the next; this keeps the pitch in range for
+    // the widest one-row bitmap a 32-bit byte count allows.
+    v.yPitch = height > 1 ? 2 * width : 0;
     v.width = width;
     v.height = height;
     return v;
