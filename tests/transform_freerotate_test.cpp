@@ -2,6 +2,7 @@
 #include "CCEBitmap.h"
 #include "support/BitmapMaker.h"
 #include "support/TestCanvas.h"
+#include "support/TransformReference.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 #include <cmath>
 
 namespace {
+
+using zt::ReferenceTurn;
+using zt::RefTurn;
 
 class FreeRotate : public ::testing::Test {
 protected:
@@ -18,52 +22,6 @@ protected:
 
 // Rows P1 P2 P3 / P4 P5 P6; the background (fill 0) shows as 0.
 const std::vector<uint16_t> kSix = {1, 2, 3, 4, 5, 6};
-
-int64_t FloorDiv256(int64_t a) {
-    return a >= 0 ? a / 256 : -((-a + 255) / 256);
-}
-
-// The turn as written: angle in double then single, cosine and sine in
-// double from it then single, 8.8 values and corners truncated.
-struct RefTurn {
-    int c, s;
-    int64_t minX, minY, w, h;
-};
-
-RefTurn ReferenceTurn(int angle, int W, int H) {
-    const double exact = double(angle) * 6.28318530717958 * 0.002777777777777778;
-    const float a = static_cast<float>(exact);
-    const float cs = static_cast<float>(std::cos(static_cast<double>(a)));
-    const float sn = static_cast<float>(std::sin(static_cast<double>(a)));
-    RefTurn t;
-    t.c = static_cast<int>(cs * 256.0f);
-    t.s = static_cast<int>(sn * 256.0f);
-    const float wcs = float(W) * cs, wsn = float(W) * sn, hcs = float(H) * cs, hsn = float(H) * sn;
-    const int64_t xs[] = {0, int64_t(wcs), int64_t(-hsn), int64_t(wcs - hsn)};
-    const int64_t ys[] = {0, int64_t(wsn), int64_t(hcs), int64_t(wsn + hcs)};
-    t.minX = *std::min_element(xs, xs + 4);
-    t.minY = *std::min_element(ys, ys + 4);
-    t.w = *std::max_element(xs, xs + 4) - t.minX;
-    t.h = *std::max_element(ys, ys + 4) - t.minY;
-    return t;
-}
-
-// Every result pixel on its own: u and v from X and Y directly.
-void ReferencePixels(const RefTurn& t, const std::vector<uint16_t>& src,
-                     const std::vector<uint8_t>& alpha, int W, int H, uint8_t fill,
-                     std::vector<uint16_t>& pixels, std::vector<uint8_t>& weights) {
-    pixels.assign(size_t(t.w * t.h), uint16_t(fill | (fill << 8)));
-    weights.assign(alpha.empty() ? 0 : size_t(t.w * t.h), 0);
-    for (int64_t r = 0; r < t.h; ++r)
-        for (int64_t q = 0; q < t.w; ++q) {
-            const int64_t X = t.minX + q, Y = t.minY + r;
-            const int64_t sx = FloorDiv256(X * t.c + Y * t.s);
-            const int64_t sy = FloorDiv256(Y * t.c - X * t.s);
-            if (sx < 0 || sx >= W || sy < 0 || sy >= H) continue;
-            pixels[size_t(r * t.w + q)] = src[size_t(sy * W + sx)];
-            if (!alpha.empty()) weights[size_t(r * t.w + q)] = alpha[size_t(sy * W + sx)];
-        }
-}
 
 struct TurnCase {
     int angle;
@@ -163,7 +121,7 @@ TEST_F(FreeRotate, MatchesThePerPixelReferenceOnRandomPictures) {
         ASSERT_EQ(out.m_nHeight, t.h);
         std::vector<uint16_t> wantPixels;
         std::vector<uint8_t> wantWeights;
-        ReferencePixels(t, pixels, weights, W, H, fill, wantPixels, wantWeights);
+        zt::ReferenceTurnPixels(t, pixels, weights, W, H, fill, wantPixels, wantWeights);
         ASSERT_EQ(zt::PixelsOf(out), wantPixels) << W << "x" << H << " at " << angle;
         ASSERT_EQ(out.IsARGB(), withAlpha ? 1 : 0);
         if (withAlpha) {
@@ -201,7 +159,7 @@ TEST_F(FreeRotate, FromItselfAndFromASharingCopy) {
     const RefTurn t = ReferenceTurn(30, 7, 4);
     std::vector<uint16_t> wantPixels;
     std::vector<uint8_t> wantWeights;
-    ReferencePixels(t, pixels, weights, 7, 4, 0, wantPixels, wantWeights);
+    zt::ReferenceTurnPixels(t, pixels, weights, 7, 4, 0, wantPixels, wantWeights);
     EXPECT_EQ(zt::PixelsOf(b), wantPixels);
     EXPECT_EQ(zt::WeightsOf(b), wantWeights);
     zt::ExpectSound(b);

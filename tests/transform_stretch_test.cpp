@@ -3,64 +3,23 @@
 #include "core/Pixel565.h"
 #include "support/BitmapMaker.h"
 #include "support/TestCanvas.h"
+#include "support/TransformReference.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using zt::Channel;
+using zt::ChannelOf;
+using zt::kChannels;
+using zt::ReferenceStretch;
+using zt::RefStretch;
 
 class Stretch : public ::testing::Test {
 protected:
     void SetUp() override { zt::ResetPlatform(); }
     void TearDown() override { zt::ResetPlatform(); }
 };
-
-struct Channel {
-    int shift;
-    uint32_t mask;
-};
-constexpr Channel kChannels[] = {{0, 0x1F}, {5, 0x3F}, {11, 0x1F}};
-
-uint32_t ChannelOf(uint16_t p, const Channel& c) {
-    return (p >> c.shift) & c.mask;
-}
-
-// The scaled picture, each output pixel worked out on its own: position
-// i * xStep and j * yStep multiplied out, channels filtered one at a time.
-struct RefStretch {
-    std::vector<uint16_t> pixels;
-    std::vector<uint8_t> weights;
-};
-
-RefStretch ReferenceStretch(const std::vector<uint16_t>& src, const std::vector<uint8_t>& alpha,
-                            int sw, int sh, int W, int H, bool smooth) {
-    RefStretch out;
-    const int xStep = sw * 256 / W, yStep = sh * 256 / H;
-    for (int j = 0; j < H; ++j)
-        for (int i = 0; i < W; ++i) {
-            const int X = i * xStep, Y = j * yStep;
-            const int x0 = X / 256, y0 = Y / 256, fx = X % 256, fy = Y % 256;
-            const int x1 = x0 == sw - 1 ? x0 : x0 + 1;
-            const int y1 = y0 == sh - 1 ? y0 : y0 + 1;
-            auto at = [&](int x, int y) { return src[size_t(y) * sw + x]; };
-            if (!smooth) {
-                out.pixels.push_back(at(x0, y0));
-            } else {
-                uint32_t value = 0;
-                for (const Channel& c : kChannels) {
-                    const uint32_t top =
-                        (ChannelOf(at(x0, y0), c) * (256 - fx) + ChannelOf(at(x1, y0), c) * fx) >>
-                        8;
-                    const uint32_t bottom =
-                        (ChannelOf(at(x0, y1), c) * (256 - fx) + ChannelOf(at(x1, y1), c) * fx) >>
-                        8;
-                    value |= ((top * (256 - fy) + bottom * fy) >> 8) << c.shift;
-                }
-                out.pixels.push_back(uint16_t(value));
-            }
-            if (!alpha.empty()) out.weights.push_back(alpha[size_t(y0) * sw + x0]);
-        }
-    return out;
-}
 
 std::vector<uint16_t> Row(const CCEBitmap& b) {
     return zt::PixelsOf(b);

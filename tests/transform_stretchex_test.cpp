@@ -3,6 +3,7 @@
 #include "CCEBitmap.h"
 #include "support/BitmapMaker.h"
 #include "support/TestCanvas.h"
+#include "support/TransformReference.h"
 
 #include <gtest/gtest.h>
 
@@ -10,112 +11,18 @@
 
 namespace {
 
+using zt::Corners;
+using zt::FloorDiv256;
+using zt::ReferenceStretchEx;
+using zt::ReflectionWeights;
+using zt::RefTrapezoid;
+
 class StretchEx : public ::testing::Test {
 protected:
     void SetUp() override { zt::ResetPlatform(); }
     void TearDown() override { zt::ResetPlatform(); }
 };
 
-int64_t FloorDiv256(int64_t a) {
-    return a >= 0 ? a / 256 : -((-a + 255) / 256);
-}
-
-struct Corners {
-    int x1, y1, x2, y2, x3, y3, x4, y4;
-};
-
-// The whole result buffer (T rows, one more than the result's height) as
-// the corners define it, each pixel worked out on its own from its span.
-struct RefTrapezoid {
-    bool drawn = false;
-    int64_t W = 0, H = 0, R = 0, T = 0;
-    std::vector<uint16_t> pixels;
-    std::vector<uint8_t> weights; // empty without reflection
-};
-
-std::vector<uint8_t> ReflectionWeights(int64_t R, int64_t count) {
-    std::vector<uint8_t> w;
-    double value = 22.0;
-    for (int64_t k = 0; k < count; ++k) {
-        w.push_back(uint8_t(unsigned(value)));
-        value -= 18.0 / double(R);
-    }
-    return w;
-}
-
-RefTrapezoid ReferenceStretchEx(const std::vector<uint16_t>& src, int sw, int sh, const Corners& c,
-                                uint8_t fill, bool reflect) {
-    RefTrapezoid t;
-    t.W = std::max({c.x1, c.x2, c.x3, c.x4});
-    t.H = int64_t(std::max({c.y1, c.y2, c.y3, c.y4})) + 1;
-    t.R = reflect ? t.H / 4 : 0;
-    t.T = t.H + t.R;
-    const int64_t W = t.W, H = t.H, R = t.R, T = t.T;
-    if (W < 1 || T < 2) return t; // no image
-    t.pixels.assign(size_t(W * T), reflect ? 0 : uint16_t(fill | fill << 8));
-    if (reflect) t.weights.assign(size_t(W * T), 0);
-    auto put = [&](int64_t x, int64_t y, uint16_t p, uint8_t w) {
-        t.pixels[size_t(y * W + x)] = p;
-        if (reflect) t.weights[size_t(y * W + x)] = w;
-    };
-    auto pixel = [&](int64_t x, int64_t y) { return t.pixels[size_t(y * W + x)]; };
-    auto source = [&](int64_t x, int64_t y) { return src[size_t(y * sw + x)]; };
-
-    if (c.y1 == c.y2 && c.y3 == c.y4) {
-        const int64_t left = (int64_t(c.x3) - c.x1) * 256 / H;
-        const int64_t right = (int64_t(c.x4) - c.x2) * 256 / H;
-        const int64_t rowStep = int64_t(sh) * 256 / H;
-        auto first = [&](int64_t j) { return c.x1 + FloorDiv256(j * left); };
-        auto last = [&](int64_t j) { return c.x2 + FloorDiv256(j * right); };
-        for (int64_t j = 0; j < H; ++j) {
-            const int64_t n = last(j) - first(j) + 1;
-            if (n <= 0) continue;
-            const int64_t columnStep = int64_t(sw) * 256 / n;
-            for (int64_t x = 0; x < W; ++x)
-                if (x >= first(j) && x <= last(j))
-                    put(x, j, source((x - first(j)) * columnStep / 256, j * rowStep / 256), 32);
-        }
-        if (R > 1) {
-            const auto weights = ReflectionWeights(R, R - 1);
-            for (int64_t k = 0; k + 1 < R; ++k) {
-                const int64_t from = H - 1 - k;
-                for (int64_t x = 0; x < W; ++x)
-                    if (x >= first(from) && x <= last(from))
-                        put(x, H + k, pixel(x, from), weights[size_t(k)]);
-            }
-        }
-    } else if (c.x1 == c.x3 && c.x2 == c.x4) {
-        const int64_t top = (int64_t(c.y2) - c.y1) * 256 / W;
-        const int64_t bottom = (int64_t(c.y4) - c.y3) * 256 / W;
-        const int64_t columnStep = int64_t(sw) * 256 / W;
-        auto first = [&](int64_t j) { return c.y1 + FloorDiv256(j * top); };
-        auto last = [&](int64_t j) { return c.y3 + FloorDiv256(j * bottom); };
-        for (int64_t j = 0; j < W; ++j) {
-            const int64_t n = last(j) - first(j) + 1;
-            if (n <= 0) continue;
-            const int64_t rowStep = int64_t(sh) * 256 / n;
-            for (int64_t y = 0; y < H; ++y)
-                if (y >= first(j) && y <= last(j))
-                    put(j, y, source(j * columnStep / 256, (y - first(j)) * rowStep / 256), 32);
-        }
-        if (R >= 1) {
-            const auto weights = ReflectionWeights(R, R);
-            for (int64_t k = 0; k < R; ++k)
-                for (int64_t j = 0; j < W; ++j) {
-                    // Only pixels the column drew are mirrored.
-                    const int64_t from = last(j) - k, to = last(j) + 1 + k;
-                    if (from < std::max<int64_t>(first(j), 0) || from > H - 1 || to >= T) continue;
-                    put(j, to, pixel(j, from), weights[size_t(k)]);
-                }
-        }
-    } else {
-        return t;
-    }
-    t.drawn = true;
-    return t;
-}
-
-// Source pixel (x, y) is 100 * y + x + 1, never the black background.
 void MakeNumbered(CCEBitmap& b, int w, int h) {
     std::vector<uint16_t> p;
     for (int y = 0; y < h; ++y)
