@@ -47,13 +47,37 @@ bool WalkForTurn(unsigned code, int32_t w, int32_t h, TurnWalk& walk) {
 // Contract: the walk is WalkForTurn's for the same W and H (W, H >= 1), so
 // every element lands inside dst's W x H elements, each exactly once. The
 // element index moves by additions only.
+//
+// Rows are taken kStrip at a time and walked column by column, so that a
+// quarter turn (per-row step +-1) writes kStrip neighbouring elements per
+// column instead of one element per destination row; the order of writes
+// changes, the elements written do not.
 template <class T>
 void TurnPlane(T* dst, const T* src, int32_t W, int32_t H, const TurnWalk& walk) {
+    constexpr int32_t kStrip = 8;
+    const ptrdiff_t w = W;
     ptrdiff_t rowStart = walk.start;
-    for (int32_t y = 0; y < H; ++y) {
+    int32_t y = 0;
+    for (; y + kStrip <= H; y += kStrip) {
+        const T* strip = src + ptrdiff_t(y) * w;
         ptrdiff_t at = rowStart;
-        for (int32_t x = 0; x < W; ++x) {
-            dst[at] = *src++;
+        for (ptrdiff_t x = 0; x < w; ++x) {
+            ptrdiff_t to = at;
+            const T* from = strip + x;
+            for (int32_t s = 0; s < kStrip; ++s) {
+                dst[to] = *from;
+                to += walk.perRow;
+                from += w;
+            }
+            at += walk.perColumn;
+        }
+        rowStart += kStrip * walk.perRow;
+    }
+    for (; y < H; ++y) {
+        const T* row = src + ptrdiff_t(y) * w;
+        ptrdiff_t at = rowStart;
+        for (ptrdiff_t x = 0; x < w; ++x) {
+            dst[at] = row[x];
             at += walk.perColumn;
         }
         rowStart += walk.perRow;

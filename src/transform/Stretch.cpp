@@ -4,8 +4,10 @@
 #include "core/Pixel565.h"
 #include "transform/TransformCommon.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -50,40 +52,63 @@ void StretchNearest(T* dst, const T* src, const StretchGeometry& g) {
 //   bottom = (p(x0, y1) * (256 - fx) + p(x1, y1) * fx) >> 8
 //   value  = (top * (256 - fy) + bottom * fy) >> 8
 // The three channels are worked at once in the wide spread layout, which
-// gives each of them these exact sums. When fy is 0, or y0 is the last row,
-// the value is `top` exactly, so the row is filtered across only.
+// gives each of them these exact sums.
+//
+// `top` and `bottom` depend only on the source row and the output column, so
+// they are built once per source row ("filtered across") and kept while the
+// output rows that need them are written; output rows are made in tiles of
+// kTile columns so that two filtered rows fit in a few kilobytes of stack.
+// When fy is 0, or y0 is the last row, the value is `top` itself.
 // Contract: as StretchNearest, for the pixel plane.
-void StretchFiltered(uint16_t* dst, const uint16_t* src, const StretchGeometry& g) {
-    const size_t sw = size_t(g.srcWidth);
+constexpr int64_t kTile = 256;
+
+// out[i] = top (or bottom) for output columns c0 .. c0 + n - 1 from `row`.
+void FilterAcross(uint64_t* out, const uint16_t* row, int64_t c0, int64_t n,
+                  const StretchGeometry& g) {
     const int64_t lastColumn = g.srcWidth - 1;
+    int64_t X = c0 * g.xStep;
+    for (int64_t i = 0; i < n; ++i, X += g.xStep) {
+        const int64_t x0 = X >> 8;
+        const int64_t x1 = x0 + (x0 < lastColumn ? 1 : 0);
+        out[i] = zorva::LerpWide(zorva::SpreadWideRGB565(row[x0]), zorva::SpreadWideRGB565(row[x1]),
+                                 uint32_t(X & 255));
+    }
+}
+
+void StretchFiltered(uint16_t* dst, const uint16_t* src, const StretchGeometry& g) {
+    const size_t sw = size_t(g.srcWidth), W = size_t(g.width);
     const int64_t lastRow = g.srcHeight - 1;
-    int64_t Y = 0;
-    for (int64_t j = 0; j < g.height; ++j, Y += g.yStep) {
-        uint16_t* out = dst + size_t(j) * size_t(g.width);
-        const int64_t y0 = Y >> 8;
-        const uint32_t fy = uint32_t(Y & 255);
-        const uint16_t* row0 = src + size_t(y0) * sw;
-        int64_t X = 0;
-        if (fy == 0 || y0 == lastRow) {
-            for (int64_t i = 0; i < g.width; ++i, X += g.xStep) {
-                const int64_t x0 = X >> 8;
-                const int64_t x1 = x0 + (x0 < lastColumn ? 1 : 0);
-                const uint32_t fx = uint32_t(X & 255);
-                out[i] = zorva::PackWideRGB565(zorva::LerpWide(
-                    zorva::SpreadWideRGB565(row0[x0]), zorva::SpreadWideRGB565(row0[x1]), fx));
+    uint64_t first[kTile], second[kTile];
+    for (int64_t c0 = 0; c0 < g.width; c0 += kTile) {
+        const int64_t n = std::min(kTile, g.width - c0);
+        uint64_t* top = first;
+        uint64_t* bottom = second;
+        int64_t topRow = -1, bottomRow = -1; // the source rows they hold
+        int64_t Y = 0;
+        for (int64_t j = 0; j < g.height; ++j, Y += g.yStep) {
+            const int64_t y0 = Y >> 8;
+            const uint32_t fy = uint32_t(Y & 255);
+            if (topRow != y0) {
+                if (bottomRow == y0) { // moved down one source row
+                    std::swap(top, bottom);
+                    std::swap(topRow, bottomRow);
+                } else {
+                    FilterAcross(top, src + size_t(y0) * sw, c0, n, g);
+                    topRow = y0;
+                }
             }
-            continue;
-        }
-        const uint16_t* row1 = row0 + sw;
-        for (int64_t i = 0; i < g.width; ++i, X += g.xStep) {
-            const int64_t x0 = X >> 8;
-            const int64_t x1 = x0 + (x0 < lastColumn ? 1 : 0);
-            const uint32_t fx = uint32_t(X & 255);
-            const uint64_t top = zorva::LerpWide(zorva::SpreadWideRGB565(row0[x0]),
-                                                 zorva::SpreadWideRGB565(row0[x1]), fx);
-            const uint64_t bottom = zorva::LerpWide(zorva::SpreadWideRGB565(row1[x0]),
-                                                    zorva::SpreadWideRGB565(row1[x1]), fx);
-            out[i] = zorva::PackWideRGB565(zorva::LerpWide(top, bottom, fy));
+            uint16_t* out = dst + size_t(j) * W + size_t(c0);
+            if (fy == 0 || y0 == lastRow) {
+                for (int64_t i = 0; i < n; ++i)
+                    out[i] = zorva::PackWideRGB565(top[i]);
+                continue;
+            }
+            if (bottomRow != y0 + 1) {
+                FilterAcross(bottom, src + size_t(y0 + 1) * sw, c0, n, g);
+                bottomRow = y0 + 1;
+            }
+            for (int64_t i = 0; i < n; ++i)
+                out[i] = zorva::PackWideRGB565(zorva::LerpWide(top[i], bottom[i], fy));
         }
     }
 }
