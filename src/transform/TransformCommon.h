@@ -18,6 +18,12 @@
 
 namespace zorva {
 
+// Positions are 8.8 fixed point and p >> 8 is taken to round toward minus
+// infinity, so that sides leaning left or upward step at the rounded-down
+// pixel. C++17 leaves >> of a negative value to the compiler; every one we
+// build with shifts arithmetically (and C++20 requires it).
+static_assert((-1 >> 1) == -1 && (int64_t(-257) >> 8) == -2, "arithmetic right shift");
+
 // The picture of a source bitmap, checked once and held for the duration of
 // a transform. `alpha` is null unless the source's alpha plane is in use.
 class SourcePicture {
