@@ -187,10 +187,105 @@ public:
 
     // ---- Transforms
 
+    // Turns the bitmap's own picture: code 1 a quarter turn clockwise (source
+    // (x, y) lands at (H - 1 - y, x)), 2 a half turn, 4 a quarter turn
+    // counter-clockwise ((y, W - 1 - x)); width and height are exchanged for
+    // a quarter turn. With m_bARGB set the weights turn with their pixels; a
+    // plane left over without the flag is not touched. The turn is made in
+    // temporary copies and copied back, so the blocks and their recorded
+    // sizes stay; a copy sharing the blocks (operator=) sees the turned
+    // picture as it sees any drawing, with its own size fields. Other codes
+    // change nothing, allocate nothing and return 1. 0, with nothing changed,
+    // without a pixel buffer, when a temporary copy cannot be allocated, or
+    // when the fields contradict the blocks (a negative size, a block smaller
+    // than width x height, the flag without a plane of that size).
     int Rotate(unsigned char byOrientation);
+    // Makes this bitmap a copy of pSrc: the whole picture when the four
+    // integers are all 0, otherwise the nWidth x nHeight rectangle at (x, y),
+    // which must lie inside the source (0 <= x, 0 <= y, x + nWidth <= width,
+    // y + nHeight <= height) and is not clipped: a rectangle that leaves the
+    // source, or a negative size, returns 0 and changes nothing. A rectangle
+    // of size 0 inside the source is valid: the copy becomes 0 x 0 and the
+    // call returns 1 only when the copy already has the buffers to keep (the
+    // growth rule does not grow an absent buffer to 0 bytes). The weights are
+    // copied when the source's m_bARGB is set; otherwise m_bARGB becomes 0.
+    // The copy owns its buffers afterwards: a block it still shares (with the
+    // source or an operator= copy) is left to the other holders and the copy
+    // writes a fresh one. pSrc may be this bitmap: the result is the whole
+    // picture again, or the rectangle of it, read from the old blocks. Null,
+    // empty or inconsistent sources (see Rotate) return 0 and change nothing.
+    // When a buffer cannot be grown: 0, the new size is set and the failed
+    // buffer absent (the bitmap counts as empty), m_bARGB 0.
     int Clone(CCEBitmap* pSrc, int nWidth, int nHeight, int x, int y);
+    // Makes this bitmap pSrc scaled to nWidth x nHeight (0 takes the source's
+    // width or height). Output column i samples the source at i * xStep, row j
+    // at j * yStep, in 8.8 fixed point with xStep = source width * 256 / W and
+    // yStep = source height * 256 / H truncated once per call, so the last
+    // column never samples beyond the source. bSmooth 0: the pixel at (X >> 8,
+    // Y >> 8). bSmooth nonzero: each channel filtered between that pixel and
+    // its right, lower and lower-right neighbours (the last column or row
+    // standing in for a missing one) with the fractions X & 255 and Y & 255,
+    // each of the three shifts rounding down. The weights of a source with
+    // m_bARGB set are sampled nearest in both modes, so a filtered sprite
+    // keeps its transparency; otherwise m_bARGB becomes 0. A block shared with
+    // the source (an operator= copy of it) is left to the source and the
+    // result written to a fresh one; pSrc may be this bitmap, scaling its old
+    // picture. 0 with nothing changed for a null, empty or inconsistent source
+    // (see Rotate), a source of width or height 0, a negative size, or more
+    // than 32 bits of bytes. When a buffer cannot be grown: 0, size 0 x 0,
+    // m_bARGB 0, the failed buffer absent (the pixels are there when only the
+    // plane failed).
     int Stretch(CCEBitmap* pSrc, int nWidth, int nHeight, int bSmooth);
+    // Makes this bitmap pSrc turned by nAngle whole degrees (clockwise on the
+    // screen when positive) about its top-left corner. The angle is worked in
+    // double then rounded to single; cosine and sine in double from it,
+    // rounded to single; cos256 and sin256 their products with 256 truncated.
+    // The corners (single-precision products, truncated) give the box; result
+    // pixel (q, r) is the source pixel (u >> 8, v >> 8), u = X * cos256 +
+    // Y * sin256 and v = Y * cos256 - X * sin256 for X = minX + q and
+    // Y = minY + r, when that lies inside the source. Every other pixel has
+    // both bytes equal to the low byte of fill. With the source's m_bARGB set
+    // the copied pixels carry their source weights and the background weight
+    // is 0 (transparent); otherwise m_bARGB becomes 0. Blocks shared with the
+    // source are left to it, as for Stretch; pSrc may be this bitmap. 0 with
+    // nothing changed for a null, empty or inconsistent source, a source of
+    // width or height 0, a box without a column or a row (a 1 x 1 source
+    // turned by one degree), or more than 32 bits of bytes. When the pixel
+    // buffer cannot be grown: 0, it is absent and the size fields keep their
+    // values (the bitmap is empty). When the plane cannot be grown: 0, the
+    // pixels hold the turned picture but the size is 0 x 0 and m_bARGB 0.
     int FreeRotate(CCEBitmap* pSrc, int nAngle, unsigned long fill);
+    // Maps the whole of pSrc onto the shape of the four corners (top left, top
+    // right, bottom left, bottom right). W = the largest x, H = the largest
+    // y + 1, R = H / 4 with bReflect (else 0); the buffers hold T = H + R rows
+    // and the result is W x (T - 1). With y1 == y2 and y3 == y4 row j (0 to
+    // H - 1) spans x1 + floor(j * left / 256) to x2 + floor(j * right / 256),
+    // left = (x3 - x1) * 256 / H and right = (x4 - x2) * 256 / H truncated,
+    // and shows source row j * (source height * 256 / H) >> 8 sampled at
+    // k * (source width * 256 / n) >> 8 for span pixel k of n. Otherwise, with
+    // x1 == x3 and x2 == x4, the same with rows and columns exchanged (column
+    // j spans y1 + floor(j * top / 256) to y3 + floor(j * bottom / 256)).
+    // Without bReflect every pixel byte is first the low byte of fill and
+    // m_bARGB becomes 0. With bReflect the background is transparent black
+    // (weight 0, pixel 0; fill ignored), drawn pixels have weight 32, and
+    // below the picture a mirror image fades with weights 22 falling by
+    // 18 / R per row (a stepped double, truncated: 22, 20, 19, 17, ... for
+    // R = 12): rows H + k (k < R - 1) repeat row H - 1 - k where it was drawn
+    // (horizontal sides); each column repeats the k-th pixel above its bottom
+    // end just below it (k < R; vertical sides). `last` is not used.
+    // Choices: spans are clipped to the result, so negative corners and a
+    // span reaching column W (a right-hand corner on the largest x) draw only
+    // their pixels inside it; a row or column whose sides have crossed (span
+    // of length 0 or less) draws nothing; a vertical-sides column mirrors only
+    // pixels it drew, so where it is shorter than R or starts above row 0 the
+    // rest stays transparent. Blocks shared with the source are left to it, as
+    // for Stretch; pSrc may be this bitmap. 0 with nothing changed for a null,
+    // empty or inconsistent source, a source of width or height 0, a largest x
+    // below 1 or a largest y below 1 (no column or no row of result), or more
+    // than 32 bits of bytes. Corners that fit neither shape: 0 after the
+    // buffers were sized and the background written, size 0 x 0 (m_bARGB 1
+    // with bReflect, over a plane of weight 0). When a buffer cannot be
+    // grown: 0, size 0 x 0, m_bARGB 0, that buffer absent.
     int StretchEx(CCEBitmap* pSrc, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4,
                   unsigned long fill, int bReflect, int last);
 

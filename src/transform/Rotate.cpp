@@ -1,0 +1,127 @@
+// Quarter and half turns of a bitmap's own picture. The turn is written to
+// a temporary copy and copied back, so the bitmap keeps its blocks and their
+// recorded sizes; only the picture and the two size fields change.
+#include "CCEBitmap.h"
+#include "core/SharedBlock.h"
+#include "platform/Platform.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+namespace pf = zorva::platform;
+
+// Where the source elements of a W x H picture land in the turned one,
+// counted in elements: the first source element goes to `start`; the next
+// source column is `perColumn` further on, the next source row `perRow`
+// further on from its row's start.
+struct TurnWalk {
+    ptrdiff_t start;
+    ptrdiff_t perColumn;
+    ptrdiff_t perRow;
+    int32_t width; // of the turned picture
+    int32_t height;
+};
+
+// The walk for a turn code (1 a quarter turn clockwise, 2 a half turn, 4 a
+// quarter turn counter-clockwise); false for a code that does not turn.
+bool WalkForTurn(unsigned code, int32_t w, int32_t h, TurnWalk& walk) {
+    const ptrdiff_t W = w, H = h;
+    switch (code) {
+    case 1: // (x, y) -> (H - 1 - y, x)
+        walk = {H - 1, H, -1, h, w};
+        return true;
+    case 2: // (x, y) -> (W - 1 - x, H - 1 - y)
+        walk = {W * H - 1, -1, -W, w, h};
+        return true;
+    case 4: // (x, y) -> (y, W - 1 - x)
+        walk = {(W - 1) * H, -H, 1, h, w};
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Writes the W x H plane `src`, read row by row, to `dst` along the walk.
+// Contract: the walk is WalkForTurn's for the same W and H (W, H >= 1), so
+// every element lands inside dst's W x H elements, each exactly once. The
+// element index moves by additions only.
+//
+// Rows are taken kStrip at a time and walked column by column, so that a
+// quarter turn (per-row step +-1) writes kStrip neighbouring elements per
+// column instead of one element per destination row; the order of writes
+// changes, the elements written do not.
+template <class T>
+void TurnPlane(T* dst, const T* src, int32_t W, int32_t H, const TurnWalk& walk) {
+    constexpr int32_t kStrip = 8;
+    const ptrdiff_t w = W;
+    ptrdiff_t rowStart = walk.start;
+    int32_t y = 0;
+    for (; y + kStrip <= H; y += kStrip) {
+        const T* strip = src + ptrdiff_t(y) * w;
+        ptrdiff_t at = rowStart;
+        for (ptrdiff_t x = 0; x < w; ++x) {
+            ptrdiff_t to = at;
+            const T* from = strip + x;
+            for (int32_t s = 0; s < kStrip; ++s) {
+                dst[to] = *from;
+                to += walk.perRow;
+                from += w;
+            }
+            at += walk.perColumn;
+        }
+        rowStart += kStrip * walk.perRow;
+    }
+    for (; y < H; ++y) {
+        const T* row = src + ptrdiff_t(y) * w;
+        ptrdiff_t at = rowStart;
+        for (ptrdiff_t x = 0; x < w; ++x) {
+            dst[at] = row[x];
+            at += walk.perColumn;
+        }
+        rowStart += walk.perRow;
+    }
+}
+
+// A temporary buffer from the platform allocator, freed on every path; no
+// allocation (and null) for 0 bytes.
+struct Scratch {
+    explicit Scratch(size_t bytes) : data(bytes ? pf::malloc(bytes) : nullptr) {}
+    ~Scratch() { pf::free(data); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    void* data;
+};
+
+} // namespace
+
+int CCEBitmap::Rotate(unsigned char byOrientation) {
+    if (!m_pPixels) return 0;
+    TurnWalk walk;
+    if (!WalkForTurn(byOrientation, m_nWidth, m_nHeight, walk)) return 1;
+
+    // The picture must be what the fields say before it is read.
+    if (m_nWidth < 0 || m_nHeight < 0) return 0;
+    const size_t count = size_t(uint32_t(m_nWidth)) * size_t(uint32_t(m_nHeight));
+    if (zorva::BlockBytes(m_pPixels) < count * 2) return 0;
+    const bool withAlpha = m_bARGB != 0;
+    if (withAlpha && (!m_pAlpha || zorva::BlockBytes(m_pAlpha) < count)) return 0;
+
+    if (count > 0) {
+        Scratch pixels(count * 2);
+        if (!pixels.data) return 0;
+        Scratch alpha(withAlpha ? count : 0);
+        if (withAlpha && !alpha.data) return 0;
+
+        TurnPlane(static_cast<uint16_t*>(pixels.data), m_pPixels, m_nWidth, m_nHeight, walk);
+        if (withAlpha) {
+            TurnPlane(static_cast<uint8_t*>(alpha.data), m_pAlpha, m_nWidth, m_nHeight, walk);
+            std::memcpy(m_pAlpha, alpha.data, count);
+        }
+        std::memcpy(m_pPixels, pixels.data, count * 2);
+    }
+    m_nWidth = walk.width;
+    m_nHeight = walk.height;
+    return 1;
+}
