@@ -6,6 +6,7 @@
 #include "platform/text/TextLayout.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -32,16 +33,35 @@ struct Clip {
     int64_t left, top, right, bottom;
 };
 
-// Fills [x0, x1) x [y0, y1) within the clip.
+int BytesPerPixel(PixelLayout layout) {
+    switch (layout) {
+    case PixelLayout::Bgr24:
+        return 3;
+    case PixelLayout::Bgrx32:
+        return 4;
+    case PixelLayout::Rgb555:
+    case PixelLayout::Rgb565:
+        return 2;
+    }
+    return 2;
+}
+
+// Fills [x0, x1) x [y0, y1) within the clip: the first pixel of each row
+// is encoded in the image's layout, the rest copied from it.
 void FillBox(const ImageBits& image, const Clip& clip, int64_t x0, int64_t y0, int64_t x1,
              int64_t y1, Rgb c) {
     x0 = std::max(x0, clip.left);
     y0 = std::max(y0, clip.top);
     x1 = std::min(x1, clip.right);
     y1 = std::min(y1, clip.bottom);
-    for (int64_t y = y0; y < y1; ++y)
-        for (int64_t x = x0; x < x1; ++x)
-            WriteRgb(image, int(x), int(y), c.r, c.g, c.b);
+    if (x0 >= x1) return;
+    const int bytes = BytesPerPixel(image.layout);
+    for (int64_t y = y0; y < y1; ++y) {
+        WriteRgb(image, int(x0), int(y), c.r, c.g, c.b);
+        uint8_t* first = image.RowAddress(int(y)) + x0 * bytes;
+        for (uint8_t* p = first + bytes; p < first + (x1 - x0) * bytes; p += bytes)
+            std::memcpy(p, first, size_t(bytes));
+    }
 }
 
 // Each channel moves from the pixel's own value towards the text colour by
