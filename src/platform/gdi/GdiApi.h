@@ -176,9 +176,10 @@ BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int count, int maxExtent
 // image: glyph coverage blends each pixel from its own colour towards the
 // text colour; in opaque mode each line's box (its width x the line
 // height) is first filled with the background colour. Lines are stacked
-// from the rectangle's top and aligned left, centred (a remainder of one
-// pixel goes right) or right; DT_VCENTER and DT_BOTTOM place a
-// DT_SINGLELINE line only. Drawing is clipped to the rectangle (unless
+// from the rectangle's top and aligned left, centred (the spare room
+// halved, rounding down, so an odd pixel ends up on the right) or right;
+// DT_VCENTER (the same halving) and DT_BOTTOM place a DT_SINGLELINE line
+// only. Drawing is clipped to the rectangle (unless
 // DT_NOCLIP) and always to the image. Line breaks, word breaks and
 // mnemonic prefixes: see platform/text/TextLayout.h; a marked character is
 // underlined across its advance. DT_CALCRECT draws nothing and sets the

@@ -107,9 +107,7 @@ int64_t Saturate32(int64_t v) {
     return std::clamp<int64_t>(v, INT32_MIN, INT32_MAX);
 }
 
-} // namespace
-
-HFONT CreateFontIndirectW(const LOGFONTW* record) {
+HFONT CreateFont(const LOGFONTW* record) {
     if (!record) return nullptr;
     std::shared_ptr<SizedFont> font = OpenFont(*record);
     if (!font) return nullptr;
@@ -121,8 +119,8 @@ HFONT CreateFontIndirectW(const LOGFONTW* record) {
     return o;
 }
 
-BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int count, int maxExtent, int* fit, int* dx,
-                           tagSIZE* size) {
+BOOL MeasureText(HDC dc, const wchar_t* text, int count, int maxExtent, int* fit, int* dx,
+                 tagSIZE* size) {
     size_t length = 0;
     if (!dc || !size || count < 0 || !TextLength(text, count, length)) return 0;
     std::shared_ptr<SizedFont> font = FontOf(dc);
@@ -140,7 +138,7 @@ BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int count, int maxExtent
     return 1;
 }
 
-int DrawTextW(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned format) {
+int DrawText(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned format) {
     size_t length = 0;
     if (!dc || !rect || !TextLength(text, count, length)) return 0;
     std::shared_ptr<SizedFont> font = FontOf(dc);
@@ -211,6 +209,35 @@ int DrawTextW(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned fo
         }
     }
     return result;
+}
+
+} // namespace
+
+// The font caches and the layout use the standard containers: running out
+// of memory there is a failure like any other.
+HFONT CreateFontIndirectW(const LOGFONTW* record) {
+    try {
+        return CreateFont(record);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int count, int maxExtent, int* fit, int* dx,
+                           tagSIZE* size) {
+    try {
+        return MeasureText(dc, text, count, maxExtent, fit, dx, size);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+int DrawTextW(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned format) {
+    try {
+        return DrawText(dc, text, count, rect, format);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 } // namespace zorva::platform
