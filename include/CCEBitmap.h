@@ -306,8 +306,49 @@ public:
     int ImageCrop(CCEDraw* pDraw, CCEBitmap* pSrc, unsigned int uWidth, unsigned int uHeight, int x,
                   int y, unsigned int uCropWidth, unsigned int uCropHeight,
                   unsigned char bOrientation);
+    // Writes the pixels as an uncompressed 24-bit BMP file, replacing any
+    // file of that name: the 14- and 40-byte headers (file size field 0,
+    // pixels at offset 54, positive height), then the rows bottom row
+    // first, each pixel as bytes B, G, R with the low bits zero (white is
+    // 248, 252, 248) and each row padded with zeros to a multiple of 4
+    // bytes. A height or a width of 0 writes the headers alone and succeeds.
+    // 1 when the whole file was written and reached the disk (flushed and
+    // closed); 0 without touching any file for a null path, no pixel
+    // buffer, a negative size or a pixel buffer recorded smaller than
+    // m_nWidth x m_nHeight x 2 bytes; 0 when the file cannot be created or
+    // written (what was written stays on disk). The bitmap never changes.
     int SaveFile(const wchar_t* pszFile);
+    // Copies the screen (the display of the most recently opened window, as
+    // it was last presented) into the bitmap at the canvas's display size,
+    // top row first; m_bARGB becomes 0. 0 for a null canvas, a negative
+    // size or more than 32 bits of pixel bytes (nothing changes); 0 when
+    // the platform's context or image cannot be had, when there is no
+    // screen to copy, or when the pixel buffer cannot be grown (then the
+    // size fields already hold the display size, m_bARGB is 0 and the
+    // pixels are undefined, or absent after a failed growth).
     int CaptureScreen(CCEDraw* pDraw);
+    // Renders null-terminated text into the bitmap in the installed best
+    // match for "Tahoma" (DejaVu Sans on Debian) at lHeight (negative:
+    // character height in pixels; positive: cell height; 0: 12-pixel
+    // characters) and lWeight (700 bold), in the colour references
+    // dwTextColor and dwBackColor (0x00BBGGRR, red in the low byte),
+    // through the platform's DrawTextW with uFormat | DT_NOPREFIX (so '&'
+    // is drawn as it is). Width: the text's measured extent, or with
+    // bFullWidth the canvas width plus nExtraWidth (the canvas height plus
+    // nExtraWidth when the display is turned a quarter or three quarters),
+    // the background then filled first. Height: what DrawTextW reports;
+    // rows beyond the drawing surface (the line height, or the canvas
+    // height in full-width mode) come back black.
+    // Pixels come back through a 5-5-5 image, so the lowest green bit is
+    // always 0 (white is 0xFFDF). m_bARGB becomes 0; an alpha plane stays
+    // allocated. The pixel buffer is reused when large enough.
+    // 0, with the bitmap unchanged, for a null text, a null canvas in
+    // full-width mode, an empty text without full width, a width or height
+    // below 1 or above 16384 pixels (the largest image the platform makes,
+    // checked before anything is allocated), a font height beyond 1024
+    // pixels, or when a platform object cannot be had; 0 after a failed
+    // growth of the pixel buffer, with the buffer absent and the old size
+    // kept. The size never changes without the pixels following.
     int LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned long dwTextColor,
                  const wchar_t* pszText, unsigned int uFormat, int bFullWidth, int nExtraWidth,
                  unsigned long dwBackColor);

@@ -127,8 +127,17 @@ public:
     int DrawBitmap(CCEBitmap* pBitmap, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                    unsigned long dwRop, unsigned char bOpacity);
 
-    // One line of text in white in the default font, its box's top-left at
-    // the point. Always 1.
+    // One line of nCount characters in white in the default font
+    // (sans-serif, 12-pixel characters): the platform renders the text
+    // centred in a box of its measured size cx x cy, and every pixel of that
+    // rendering that differs from the box's bottom-left pixel turns canvas
+    // pixel (x + i, y + k + 1) white for text row k = 0 .. cy - 2, where the
+    // pixel test passes; the rest of the canvas is left as it was. Nothing
+    // is drawn when no corner of the box passes the corner test. uFormat is
+    // not used and the pen is ignored. The text need not end in a null but
+    // must hold nCount characters. Nothing is drawn for a null point or
+    // text, nCount <= 0 or above 2^20, a box of no width, or a box above
+    // 16384 pixels on a side (the largest work image made). Always 1.
     int DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, unsigned int uFormat);
 
     // Whole-screen fades, each frame presented with Flip between one

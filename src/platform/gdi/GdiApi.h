@@ -144,9 +144,52 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int xSour
             DWORD rop);
 
 // ---- Fonts and text (FreeType, faces found through fontconfig).
+//
+// The default font of every context is fontconfig's "sans-serif" (DejaVu
+// Sans on Debian) at a character height of 12 pixels, normal weight.
+// Characters are UTF-32 code points; those below 0x20 (line breaks, tabs,
+// other controls) advance 0 and draw nothing. A character the face lacks
+// draws the face's missing-glyph shape. Texts of more than 2^20 characters
+// are refused.
+
+// A font for the record's face name (the best installed match: "Tahoma"
+// gives DejaVu Sans on Debian; an empty name the default face), weight (0
+// reads as 400, values above 1000 as 1000; 600 and more ask for bold, and
+// a face without a bold variant is thickened instead), italic flag and
+// height: negative for the character (em) height in pixels, positive for
+// the cell height (the line is then exactly that tall), 0 for the default
+// 12 pixels. Other fields are ignored. Null for a null record, a height
+// beyond 1024 pixels either way, or when no face can be had.
 HFONT CreateFontIndirectW(const LOGFONTW* font);
+
+// Measures `count` characters (count >= 0) in the context's selected font:
+// size->cx is the sum of their advances, size->cy the font's line height
+// (also for count 0). With `fit`, *fit receives how many leading characters
+// fit within maxExtent; with `dx`, dx[i] the width of the first i + 1
+// characters, for every character measured (only the fitting ones when
+// `fit` is given). FALSE for a null context, text or size, or a bad count.
 BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int count, int maxExtent, int* fit, int* dx,
                            tagSIZE* size);
+
+// Lays out `count` characters (-1: up to the terminating null) in the
+// selected font by the format flags and draws them into the context's
+// image: glyph coverage blends each pixel from its own colour towards the
+// text colour; in opaque mode each line's box (its width x the line
+// height) is first filled with the background colour. Lines are stacked
+// from the rectangle's top and aligned left, centred (the spare room
+// halved, rounding down, so an odd pixel ends up on the right) or right;
+// DT_VCENTER (the same halving) and DT_BOTTOM place a DT_SINGLELINE line
+// only. Drawing is clipped to the rectangle (unless
+// DT_NOCLIP) and always to the image. Line breaks, word breaks and
+// mnemonic prefixes: see platform/text/TextLayout.h; a marked character is
+// underlined across its advance. DT_CALCRECT draws nothing and sets the
+// rectangle's right to left + the widest line and bottom to top + the
+// text's height. Result: the text's height (lines x line height), or for
+// a DT_VCENTER / DT_BOTTOM single line the distance from the rectangle's
+// top to the text's bottom. A memory context without an image of its own
+// draws nothing but still answers; a screen or window context answers
+// only DT_CALCRECT (else 0). 0 for a null context, text or rectangle, or a
+// bad count.
 int DrawTextW(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned format);
 
 // ---- Display settings. With CDS_TEST and DM_DISPLAYORIENTATION in dmFields
