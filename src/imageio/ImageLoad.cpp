@@ -39,12 +39,14 @@ int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight,
     }
     HGDIOBJ previous = pf::SelectObject(dc, section);
     const tagRECT target{0, 0, int32_t(width), int32_t(height)};
-    image->Draw(dc, &target, nullptr); // its result is not examined
+    // A picture that cannot be decoded fails the load, rather than leaving
+    // the blank section as if it were the image.
+    const bool drawn = image->Draw(dc, &target, nullptr) == pf::S_OK;
     // Rows are 3 x width bytes rounded up to 4; the bottom row comes first.
     const size_t stride = (3 * size_t(sectionWidth) + 3) & ~size_t(3);
     const uint32_t rows = height < sectionHeight ? height : sectionHeight;
     const uint32_t columns = width < sectionWidth ? width : sectionWidth;
-    for (uint32_t y = 0; y < rows; ++y) {
+    for (uint32_t y = 0; drawn && y < rows; ++y) {
         const uint8_t* in = static_cast<const uint8_t*>(bits) + (sectionHeight - 1 - y) * stride;
         WORD* out = pixels + size_t(y) * width;
         for (uint32_t x = 0; x < columns; ++x, in += 3)
@@ -53,7 +55,7 @@ int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight,
     pf::SelectObject(dc, previous);
     pf::DeleteDC(dc);
     pf::DeleteObject(section);
-    return 1;
+    return drawn ? 1 : 0;
 }
 
 // The steps of LoadFile and ImageLoadFile after the image is open. The

@@ -159,15 +159,18 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
         return 0;
 
     const tagRECT all{0, 0, int32_t(width), int32_t(height)};
+    bool decodedAny = false;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t p = first + i;
         // A frame that fails to decode leaves the section as the previous
-        // frame left it: the results here are not examined.
+        // frame left it.
         load.decoder->SelectActiveFrame(&pf::FrameDimensionTime, p);
         const HRESULT begun = load.decoder->BeginDecode(load.sink, nullptr);
+        HRESULT decoded = begun;
         if (begun == pf::S_OK)
-            while (load.decoder->Decode() == pf::E_PENDING) {}
+            while ((decoded = load.decoder->Decode()) == pf::E_PENDING) {}
         load.decoder->EndDecode(begun);
+        decodedAny = decodedAny || decoded == pf::S_OK;
         load.image->Draw(load.dc, &all, nullptr);
         for (uint32_t y = 0; y < height; ++y) {
             const uint8_t* in = static_cast<const uint8_t*>(bits) + (height - 1 - y) * stride;
@@ -176,7 +179,8 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
                 out[x] = zorva::Bgr24ToRGB565(in);
         }
     }
-    return 1;
+    // Not one frame could be decoded: nothing of the file is shown.
+    return decodedAny ? 1 : 0;
 }
 
 long CCEBitmap::GetFrameDelay(unsigned int uIndex) {
