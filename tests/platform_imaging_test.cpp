@@ -545,9 +545,8 @@ struct GifSuiteCase {
 
 GifSuiteCase ReadGifSuiteCase(const std::string& path) {
     GifSuiteCase c;
-    std::vector<std::string> lines;
-    std::string text(reinterpret_cast<const char*>(zt::ReadBytes(path).data()),
-                     zt::ReadBytes(path).size());
+    const std::vector<uint8_t> bytes = zt::ReadBytes(path);
+    const std::string text(bytes.begin(), bytes.end());
     size_t at = 0;
     std::string section;
     while (at < text.size()) {
@@ -606,7 +605,8 @@ TEST_F(Imaging, GdkPixbufGifSuiteFrames) {
         bitmap->Release();
         return hr;
     };
-    std::string list(reinterpret_cast<const char*>(zt::ReadBytes(suite + "TESTS").data()));
+    const std::vector<uint8_t> bytes = zt::ReadBytes(suite + "TESTS");
+    const std::string list(bytes.begin(), bytes.end());
     int checked = 0;
     size_t at = 0;
     while (at < list.size()) {

@@ -58,6 +58,11 @@ const GUID& FormatGuid(FileFormat format) {
 
 namespace {
 
+// The filter is tabulated at 2^kPhaseBits positions between two source
+// pixels: 1/256 of a pixel keeps the position error below what 8-bit
+// samples show.
+constexpr int kPhaseBits = 8;
+
 // Straight to premultiplied colour, rounding: c * a / 255.
 void Premultiply(const Pixmap& source, Pixmap& out) {
     const uint8_t* s = source.Bits();
@@ -129,26 +134,22 @@ HRESULT Resample(const Pixmap& source, bool alpha, uint32_t width, uint32_t heig
                                     pixman_double_to_fixed(scaleY));
         ok = pixman_image_set_transform(from, &transform);
         pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
-        if (scaleX <= 1 && scaleY <= 1) {
-            ok = ok && pixman_image_set_filter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-        } else {
-            // Per axis: a shrinking one integrates the source's pixel
-            // squares over the destination pixel's footprint (box
-            // reconstruction sampled by a box of the footprint's width: area
-            // averaging); a growing one interpolates linearly.
-            auto reconstruct = [](double s) {
-                return s > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_LINEAR;
-            };
-            auto sample = [](double s) {
-                return s > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE;
-            };
-            int count = 0;
-            params = pixman_filter_create_separable_convolution(
-                &count, pixman_double_to_fixed(scaleX), pixman_double_to_fixed(scaleY),
-                reconstruct(scaleX), reconstruct(scaleY), sample(scaleX), sample(scaleY), 4, 4);
-            ok = ok && params &&
-                 pixman_image_set_filter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
-        }
+        // Per axis: a shrinking one integrates the source's pixel squares
+        // over the destination pixel's footprint (box reconstruction
+        // sampled by a box of the footprint's width: area averaging); a
+        // growing one interpolates linearly between the two nearest pixels.
+        // (pixman's own bilinear filter keeps only 7 bits of position.)
+        auto reconstruct = [](double s) {
+            return s > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_LINEAR;
+        };
+        auto sample = [](double s) { return s > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE; };
+        int count = 0;
+        params = pixman_filter_create_separable_convolution(
+            &count, pixman_double_to_fixed(scaleX), pixman_double_to_fixed(scaleY),
+            reconstruct(scaleX), reconstruct(scaleY), sample(scaleX), sample(scaleY), kPhaseBits,
+            kPhaseBits);
+        ok = ok && params &&
+             pixman_image_set_filter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
     }
     if (ok) {
         pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, int(width),
