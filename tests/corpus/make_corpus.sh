@@ -123,6 +123,11 @@ for f in "$v"/webp_*.webp; do dwebp -quiet -pam "$f" -o "${f%.webp}.pam"; done
 $convert -size 512x384 -seed 3 plasma:fractal -resize 2048x1536 -depth 8 "$tmp/photo.ppm"
 cjpeg -quality 88 "$tmp/photo.ppm" >"$out/photo_2048x1536.jpg"
 $convert "$tmp/photo.ppm" -resize 640x480 "$out/photo_640x480.png"
+# An animation of 8 full frames of 160 x 120.
+for i in 1 2 3 4 5 6 7 8; do
+    $convert -size 160x120 -seed $i plasma:fractal -colors 128 "$tmp/anim_$i.gif"
+done
+gifsicle --no-warnings --delay 5 "$tmp"/anim_?.gif >"$out/anim_160x120x8.gif"
 
 # ---- Bad files.
 : >"$b/empty.png"
