@@ -46,11 +46,13 @@ bool Exists(const std::string& path) {
 }
 
 const char* kPhoto = "photo_2048x1536.jpg";
+const char* kProgressive = "photo_2048x1536_progressive.jpg";
 
 // The library's own path: the codec decodes at 1/8 scale (256 x 192), the
 // resampler averages that down to 240 x 180.
+// Argument 0: a baseline file; 1: the same picture progressive.
 void BM_JpegMode4Box240x320(benchmark::State& state) {
-    const std::string path = CorpusFile(kPhoto);
+    const std::string path = CorpusFile(state.range(0) ? kProgressive : kPhoto);
     if (!Exists(path)) return state.SkipWithError("corpus not built");
     const std::wstring wide(path.begin(), path.end());
     CCEBitmap bitmap;
@@ -62,12 +64,12 @@ void BM_JpegMode4Box240x320(benchmark::State& state) {
     state.counters["width"] = bitmap.m_nWidth;
     state.counters["height"] = bitmap.m_nHeight;
 }
-BENCHMARK(BM_JpegMode4Box240x320)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegMode4Box240x320)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Every pixel decoded at full size, then area-averaged to 240 x 180 and
 // converted to RGB565.
 void BM_JpegFullDecodeThenScale(benchmark::State& state) {
-    const std::string path = CorpusFile(kPhoto);
+    const std::string path = CorpusFile(state.range(0) ? kProgressive : kPhoto);
     if (!Exists(path)) return state.SkipWithError("corpus not built");
     std::vector<uint16_t> out(240 * 180);
     for (auto _ : state) {
@@ -84,13 +86,13 @@ void BM_JpegFullDecodeThenScale(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
 }
-BENCHMARK(BM_JpegFullDecodeThenScale)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegFullDecodeThenScale)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 #ifdef ZORVA_BENCH_SDL_IMAGE
 // SDL2_image decodes the whole file; SDL_BlitScaled stretches it into a
 // 240 x 180 RGB565 surface (nearest pixel).
 void BM_JpegSdlImageThenBlitScaled(benchmark::State& state) {
-    const std::string path = CorpusFile(kPhoto);
+    const std::string path = CorpusFile(state.range(0) ? kProgressive : kPhoto);
     if (!Exists(path)) return state.SkipWithError("corpus not built");
     IMG_Init(IMG_INIT_JPG);
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 240, 180, 16, SDL_PIXELFORMAT_RGB565);
@@ -104,7 +106,7 @@ void BM_JpegSdlImageThenBlitScaled(benchmark::State& state) {
     SDL_FreeSurface(target);
     IMG_Quit();
 }
-BENCHMARK(BM_JpegSdlImageThenBlitScaled)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegSdlImageThenBlitScaled)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_PngLoad640x480(benchmark::State& state) {

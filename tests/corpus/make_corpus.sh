@@ -56,7 +56,11 @@ for f in "$v"/jpeg_*.jpg; do djpeg -pnm "$f" >"${f%.jpg}.pam"; done
 # A larger photo-like picture and its reduced-scale decodes.
 $convert -size 203x157 -seed 5 plasma:fractal -depth 8 "$tmp/big.ppm"
 cjpeg -quality 90 "$tmp/big.ppm" >"$v/jpeg_big.jpg"
-for d in 2 4 8; do djpeg -pnm -scale 1/$d "$v/jpeg_big.jpg" >"$v/jpeg_big_1_$d.pam"; done
+cjpeg -quality 90 -progressive "$tmp/big.ppm" >"$v/jpeg_big_progressive.jpg"
+for d in 2 4 8; do
+    djpeg -pnm -scale 1/$d "$v/jpeg_big.jpg" >"$v/jpeg_big_1_$d.pam"
+    djpeg -pnm -scale 1/$d "$v/jpeg_big_progressive.jpg" >"$v/jpeg_big_progressive_1_$d.pam"
+done
 djpeg -pnm "$v/jpeg_big.jpg" >"$v/jpeg_big.pam"
 
 # ---- GIF. Stills read back by giftopnm (netpbm's own GIF reader).
@@ -122,6 +126,7 @@ for f in "$v"/webp_*.webp; do dwebp -quiet -pam "$f" -o "${f%.webp}.pam"; done
 # ---- Photo for the benchmarks: 2048 x 1536.
 $convert -size 512x384 -seed 3 plasma:fractal -resize 2048x1536 -depth 8 "$tmp/photo.ppm"
 cjpeg -quality 88 "$tmp/photo.ppm" >"$out/photo_2048x1536.jpg"
+cjpeg -quality 88 -progressive "$tmp/photo.ppm" >"$out/photo_2048x1536_progressive.jpg"
 $convert "$tmp/photo.ppm" -resize 640x480 "$out/photo_640x480.png"
 # An animation of 8 full frames of 160 x 120.
 for i in 1 2 3 4 5 6 7 8; do
