@@ -291,15 +291,91 @@ public:
 
     // ---- Images, text, files and the screen
 
+    // Loads an image file (PNG, JPEG, GIF, BMP, WebP) into the bitmap at a
+    // size picked by bMode from the box uBoxWidth x uBoxHeight (both 0: the
+    // display of pDraw as it is turned):
+    //   0        the image's own size;
+    //   1, 5-255 own size unless both sides exceed the box's longer side L;
+    //            then the side along the box's longer axis becomes L;
+    //   2        the same across the longer axis, through a thumbnail;
+    //   3        own size when both sides fit the box's shorter side, else
+    //            fitted into the box;
+    //   4        always fitted into the box (FitToBox: MulDiv rounding; it
+    //            may enlarge).
+    // Pixels become RGB565 with the low bits dropped; an image with alpha
+    // (see the imaging service: PNG alpha or tRNS, WebP alpha, a GIF that
+    // can show transparency, a 32-bit BMP with an alpha mask) also fills the
+    // alpha plane with alpha >> 3 and sets m_bARGB. With bKeep the decoded
+    // image stays in m_pImage (for ImageLoadFile with a null name and for
+    // ImageCrop); otherwise m_pImage is left as it was.
+    // With a null pszFile the canvas is copied instead: its picture pixel by
+    // pixel through its pitches (so padded and turned layouts copy as they
+    // show), m_bARGB 0; 0 without a canvas or back buffer.
+    // Result 1, or 0 when the file cannot be opened or decoded (a file that
+    // is damaged anywhere, including one whose header reads but whose pixels
+    // do not, gives 0 rather than a blank picture), the box is needed but
+    // pDraw is null, a target side would not fit a signed 32-bit number
+    // (worked out in 64 bits), or a buffer cannot be grown. A failed load
+    // leaves m_bARGB 0 unless the alpha plane was grown for the size set;
+    // a failure before the size is known leaves the bitmap 0 x 0.
     int LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                     unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep);
+    // As LoadBitmapW with bKeep, without first clearing the size: opens
+    // pszFile into m_pImage (the image kept before is released first, so a
+    // file that fails to open leaves no kept image), or with a null pszFile
+    // decodes the kept image again, for instance at another size (0 when
+    // there is none). A kept image is decoded once and its picture reused.
     int ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                       unsigned int uBoxWidth, unsigned int uBoxHeight);
+    // Decodes a stream (read from its position to its end; see
+    // zorva::OpenMemoryStream and zorva::OpenFileStream) fitted into the box
+    // *puBoxWidth x *puBoxHeight (read, not written), without an alpha plane.
+    // pDraw may be null. 0; 0x80004005 for a null stream or box pointer, an
+    // empty image, a buffer that cannot be grown or a failed conversion
+    // (a picture that does not decode); otherwise the codec service's code
+    // (0x80040001 not an image it reads, 0x8007000D damaged, 0x800700DF
+    // beyond its size limits, or the stream's own failure).
     long GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                              unsigned int* puBoxHeight);
+    // Loads an animated GIF as a strip of frames side by side (uFrame 0:
+    // width W x frame count), or the single frame at position uFrame counted
+    // from 0 (uFrame at or beyond the count: the first frame). Each frame is
+    // composed as a viewer shows it (disposal, transparency, the frame's
+    // place on the logical screen); where it is transparent the strip shows
+    // black. Other formats load as one frame. uFrameCount receives the
+    // frame count (1 for other formats) once the image information is read.
+    // m_pFrames then holds the frames' delays (a GIF only). pDraw and
+    // uReserved are not used. No alpha plane; m_bARGB 0.
+    // Result 0 for a null pszFile (the delays are still freed), a file that
+    // cannot be opened or read, a decoder that cannot report the frame count
+    // or the delay record's size (uFrameCount is then not written; the load
+    // does not guess a layout), a strip wider than a signed 32-bit number, a
+    // buffer that cannot be grown, and when not one chosen frame could be
+    // decoded. A frame that fails after another one succeeded keeps the
+    // previous frame's pixels in its place, and the load succeeds.
     int LoadGIF(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uFrame,
                 unsigned int& uFrameCount, unsigned int& uReserved);
+    // The delay of frame uIndex (1 is the first) in hundredths of a second,
+    // as the file gives it (0 for a frame without one). 0 without a delay
+    // record (no GIF loaded, or after Unload) or for a uIndex outside 1 to
+    // the number of delays recorded.
     long GetFrameDelay(unsigned int uIndex);
+    // Render the whole image at uWidth x uHeight (as the display sees it,
+    // turned by bOrientation: 0, 1 a quarter turn, 2 a half turn, 4 three
+    // quarters) and keep the window of uCropWidth x uCropHeight whose top
+    // left is at (-x, -y) in that rendering (x > 0: the window starts at
+    // column 0 and spans the whole width; the same for y). The bitmap gets
+    // the window in the image's own orientation, with an alpha plane when
+    // the image has alpha. Crop opens pszFile for the call; ImageCrop uses
+    // the image kept by pSrc (which may be this bitmap), taking no reference.
+    // 0 and nothing changed for a null pDraw. Otherwise the bitmap is 0 x 0
+    // until the window's pixels arrive, and the result is 0 for a null
+    // pszFile or pSrc, a pSrc without a kept image, an orientation code other
+    // than 0, 1, 2 or 4, a window that lies beyond the rendering (-x >= W or
+    // -y >= H) or is empty (a width or height of 0), an empty rendering, a
+    // file that cannot be opened or decoded, or a buffer that cannot be
+    // grown. After a failed conversion the bitmap has the window's size
+    // with undefined pixels.
     int Crop(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uWidth, unsigned int uHeight,
              int x, int y, unsigned int uCropWidth, unsigned int uCropHeight,
              unsigned char bOrientation);
@@ -354,12 +430,25 @@ public:
                  unsigned long dwBackColor);
 
 protected:
+    // LoadBitmapW without keeping: the image lives for the call; m_pImage is
+    // not touched. 0 for a null pszFile.
     int LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                  unsigned int uBoxWidth, unsigned int uBoxHeight);
+    // Render pImage at uWidth x uHeight and copy the rectangle rcSrc (right
+    // and bottom excluded) of that rendering into the buffers from their
+    // start, packed. LoadARGBImage fills the alpha plane too (alpha >> 3)
+    // and sets m_bARGB; LoadResizeImage clears it. pDraw is not used. 1, or
+    // 0 when the rendering fails, or without touching the pixels when the
+    // rectangle is empty or leaves the rendering, or the buffers (by
+    // m_cbPixels, m_cbAlpha) are too small for it: LoadARGBImage then
+    // leaves m_bARGB 0.
     int LoadARGBImage(CCEDraw* pDraw, IImage* pImage, unsigned int uWidth, unsigned int uHeight,
                       tagRECT rcSrc);
     int LoadResizeImage(CCEDraw* pDraw, IImage* pImage, unsigned int uWidth, unsigned int uHeight,
                         tagRECT rcSrc);
+    // Creates m_pImgFactory on first need (one COM initialisation of the
+    // calling thread, balanced by the destructor). 0, or the creation's
+    // failure code, in which case the initialisation is balanced at once.
     long EnsureImgFactory();
 
 private:

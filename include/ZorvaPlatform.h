@@ -10,6 +10,7 @@
 //   that go with it (the OEM information string, the display orientation,
 //   which platform modules exist). ReadScreen returns what a window's display
 //   shows; GetVirtualDisplayStats counts what the library did to it.
+// - Streams over memory or a file, for CCEBitmap::GetBitmapFromStream.
 // - Memory failures on demand, so that every allocation path can be tested.
 //
 // Everything here is in namespace zorva; nothing is added to the global
@@ -130,6 +131,21 @@ struct VirtualDisplayStats {
 };
 ZORVA_API VirtualDisplayStats GetVirtualDisplayStats();
 ZORVA_API void ResetVirtualDisplayStats();
+
+// Streams for CCEBitmap::GetBitmapFromStream (or any IStream user). Each
+// returns a new stream holding one reference, which the caller gives back
+// with Release, or null.
+//
+// A stream over a copy of `bytes` bytes at `data`: the caller's memory may
+// be freed as soon as the call returns. Reads start at the first byte;
+// writes replace and extend the copy. Null for a null `data` with `bytes`
+// above 0, or when memory runs out.
+ZORVA_API IStream* OpenMemoryStream(const void* data, size_t bytes);
+
+// A read-only stream over the file at `path` (UTF-8), read as the stream is
+// read; writes fail. Null when the file cannot be opened or is no regular
+// file.
+ZORVA_API IStream* OpenFileStream(const char* path);
 
 // Makes the nth allocation from now fail (1 = the next one); 0 cancels.
 // Allocations are every malloc and every realloc the library makes.

@@ -58,6 +58,11 @@ BOOL SystemParametersInfoW(unsigned uiAction, unsigned uiParam, void* pvParam, u
 // Case-insensitive comparison of two wide strings (<0, 0, >0).
 int _wcsicmp(const wchar_t* a, const wchar_t* b);
 
+// number * numerator / denominator with a 64-bit intermediate, rounded to
+// the nearest integer (halves away from zero); -1 when the denominator is 0
+// or the result does not fit a signed 32-bit integer.
+int32_t MulDiv(int32_t number, int32_t numerator, int32_t denominator);
+
 // ---- Modules ------------------------------------------------------------
 // Modules are reference counted: loading a loaded module returns the same
 // handle and counts one more reference; FreeLibrary gives one back and

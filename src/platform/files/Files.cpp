@@ -245,14 +245,48 @@ BOOL UnmapViewOfFile(const void* view) {
     return ::munmap(const_cast<void*>(view), length) == 0 ? 1 : Fail(FromErrno(errno));
 }
 
+// Blocks carry their size in a header in front of the address handed out.
+constexpr size_t kBlockHeader = 16;
+
 HANDLE LocalAlloc(unsigned, size_t bytes) {
-    void* block = platform::malloc(bytes);
-    if (!block) Fail(ERROR_NOT_ENOUGH_MEMORY);
-    return block;
+    if (bytes > SIZE_MAX - kBlockHeader) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    auto* block = static_cast<uint8_t*>(platform::malloc(kBlockHeader + bytes));
+    if (!block) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::memcpy(block, &bytes, sizeof bytes);
+    return block + kBlockHeader;
 }
 
-HANDLE LocalFree(HANDLE block) {
-    platform::free(block);
+HANDLE LocalReAlloc(HANDLE handle, size_t bytes, unsigned flags) {
+    if (!handle) return LocalAlloc(flags, bytes);
+    if (bytes > SIZE_MAX - kBlockHeader) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    auto* block = static_cast<uint8_t*>(
+        platform::realloc(static_cast<uint8_t*>(handle) - kBlockHeader, kBlockHeader + bytes));
+    if (!block) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::memcpy(block, &bytes, sizeof bytes);
+    return block + kBlockHeader;
+}
+
+size_t LocalSize(HANDLE handle) {
+    if (!handle) return 0;
+    size_t bytes;
+    std::memcpy(&bytes, static_cast<uint8_t*>(handle) - kBlockHeader, sizeof bytes);
+    return bytes;
+}
+
+HANDLE LocalFree(HANDLE handle) {
+    if (handle) platform::free(static_cast<uint8_t*>(handle) - kBlockHeader);
     return nullptr;
 }
 

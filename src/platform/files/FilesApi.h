@@ -52,7 +52,12 @@ BOOL UnmapViewOfFile(const void* view);
 
 // Memory blocks that streams can be built over; through the platform
 // allocator, so they can be made to fail. The handle is the block's address.
+// A block remembers its size. LocalReAlloc gives a block of the new size
+// with the old contents (it may move; the old handle is then gone), or null
+// leaving the old block as it was.
 HANDLE LocalAlloc(unsigned flags, size_t bytes);
+HANDLE LocalReAlloc(HANDLE block, size_t bytes, unsigned flags);
+size_t LocalSize(HANDLE block);
 HANDLE LocalFree(HANDLE block);
 
 } // namespace zorva::platform

@@ -34,4 +34,17 @@ int _wcsicmp(const wchar_t* a, const wchar_t* b) {
     }
 }
 
+int32_t MulDiv(int32_t number, int32_t numerator, int32_t denominator) {
+    if (denominator == 0) return -1;
+    const int64_t product = int64_t(number) * numerator;
+    int64_t quotient = product / denominator;
+    const int64_t remainder = product % denominator;
+    // |remainder| >= |denominator| / 2 rounds away from zero.
+    const int64_t r = remainder < 0 ? -remainder : remainder;
+    const int64_t d = denominator < 0 ? -int64_t(denominator) : int64_t(denominator);
+    if (2 * r >= d) quotient += ((product < 0) != (denominator < 0)) ? -1 : 1;
+    if (quotient < INT32_MIN || quotient > INT32_MAX) return -1;
+    return int32_t(quotient);
+}
+
 } // namespace zorva::platform

@@ -1,0 +1,286 @@
+// Loading image files and streams into bitmaps through the imaging service,
+// and copying the canvas.
+#include "CCEBitmap.h"
+#include "CCEDraw.h"
+#include "core/CanvasView.h"
+#include "core/Pixel565.h"
+#include "core/SharedBlock.h"
+#include "imageio/ImageIo.h"
+#include "platform/Platform.h"
+
+#include <cstring>
+
+namespace pf = zorva::platform;
+
+namespace {
+
+// The GDI path: the image drawn at width x height into a 24-bit bottom-up
+// section of sectionWidth x sectionHeight, read back row by row into the
+// bitmap's pixels. The section is the image information's size, which the
+// callers make equal to the target size.
+int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight, uint32_t width,
+                   uint32_t height, WORD* pixels) {
+    if (sectionWidth > uint32_t(INT32_MAX) || sectionHeight > uint32_t(INT32_MAX)) return 0;
+    HDC dc = pf::CreateCompatibleDC(nullptr);
+    if (!dc) return 0;
+    pf::BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(pf::BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = int32_t(sectionWidth);
+    info.bmiHeader.biHeight = int32_t(sectionHeight);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = pf::BI_RGB;
+    void* bits = nullptr;
+    pf::HBITMAP section = pf::CreateDIBSection(dc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!section || !bits) {
+        if (section) pf::DeleteObject(section);
+        pf::DeleteDC(dc);
+        return 0;
+    }
+    HGDIOBJ previous = pf::SelectObject(dc, section);
+    const tagRECT target{0, 0, int32_t(width), int32_t(height)};
+    // A picture that cannot be decoded fails the load, rather than leaving
+    // the blank section as if it were the image.
+    const bool drawn = image->Draw(dc, &target, nullptr) == pf::S_OK;
+    // Rows are 3 x width bytes rounded up to 4; the bottom row comes first.
+    const size_t stride = (3 * size_t(sectionWidth) + 3) & ~size_t(3);
+    const uint32_t rows = height < sectionHeight ? height : sectionHeight;
+    const uint32_t columns = width < sectionWidth ? width : sectionWidth;
+    for (uint32_t y = 0; drawn && y < rows; ++y) {
+        const uint8_t* in = static_cast<const uint8_t*>(bits) + (sectionHeight - 1 - y) * stride;
+        WORD* out = pixels + size_t(y) * width;
+        for (uint32_t x = 0; x < columns; ++x, in += 3)
+            out[x] = zorva::Bgr24ToRGB565(in);
+    }
+    pf::SelectObject(dc, previous);
+    pf::DeleteDC(dc);
+    pf::DeleteObject(section);
+    return drawn ? 1 : 0;
+}
+
+// The steps of LoadFile and ImageLoadFile after the image is open. The
+// converters are the bitmap's own (protected) members, handed in by the
+// caller.
+template <class Argb, class Resize>
+int LoadOpenImage(CCEBitmap& bitmap, IImage* image, unsigned char bMode, unsigned int uBoxWidth,
+                  unsigned int uBoxHeight, CCEDraw* pDraw, Argb loadArgb, Resize loadResize) {
+    ImageInfo info;
+    if (image->GetImageInfo(&info) != pf::S_OK) return 0;
+    uint32_t boxWidth = 0, boxHeight = 0;
+    if (bMode != 0 && !zorva::LoaderBox(pDraw, uBoxWidth, uBoxHeight, &boxWidth, &boxHeight))
+        return 0;
+    zorva::TargetSize target;
+    if (!zorva::ComputeTargetSize(bMode, info.Width, info.Height, boxWidth, boxHeight, &target))
+        return 0;
+    IImage* thumbnail = nullptr;
+    if (target.thumbnail) {
+        if (image->GetThumbnail(target.width, target.height, &thumbnail) != pf::S_OK || !thumbnail)
+            return 0;
+        if (thumbnail->GetImageInfo(&info) != pf::S_OK) {
+            thumbnail->Release();
+            return 0;
+        }
+    }
+    IImage* source = thumbnail ? thumbnail : image;
+    const uint32_t w = target.width, h = target.height;
+    bitmap.m_nWidth = int32_t(w);
+    bitmap.m_nHeight = int32_t(h);
+    int result = 0;
+    const uint64_t count = uint64_t(w) * h;
+    if (zorva::GrowBuffer(bitmap.m_pPixels, bitmap.m_cbPixels, count * 2)) {
+        const tagRECT all{0, 0, int32_t(w), int32_t(h)};
+        if (info.PixelFormat & pf::PixelFormatAlpha) {
+            if (zorva::GrowBuffer(bitmap.m_pAlpha, bitmap.m_cbAlpha, count))
+                result = loadArgb(pDraw, source, w, h, all);
+        } else if (target.scaled) {
+            result = loadResize(pDraw, image, w, h, all);
+        } else {
+            result = DrawThroughGdi(source, info.Width, info.Height, w, h, bitmap.m_pPixels);
+            bitmap.m_bARGB = 0;
+        }
+    }
+    if (thumbnail) thumbnail->Release();
+    return result;
+}
+
+} // namespace
+
+long CCEBitmap::EnsureImgFactory() {
+    if (m_pImgFactory) return 0;
+    pf::CoInitializeEx(nullptr, 0);
+    void* factory = nullptr;
+    const HRESULT hr =
+        pf::CoCreateInstance(pf::CLSID_ImagingFactory, nullptr, pf::CLSCTX_INPROC_SERVER,
+                             pf::IID_IImagingFactory, &factory);
+    if (hr < 0) {
+        // Only a bitmap holding a factory balances the initialisation later.
+        pf::CoUninitialize();
+        return hr;
+    }
+    m_pImgFactory = static_cast<IImagingFactory*>(factory);
+    return 0;
+}
+
+int CCEBitmap::LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
+                           unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep) {
+    if (!pszFile) {
+        // A copy of the canvas, pixel by pixel through its pitches.
+        if (!pDraw || !pDraw->m_pBackBuffer) return 0;
+        const zorva::PixelView view = zorva::CanvasView(*pDraw);
+        if (view.width < 0 || view.height < 0) return 0;
+        m_bARGB = 0;
+        m_nWidth = view.width;
+        m_nHeight = view.height;
+        if (!zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(view.width) * view.height * 2))
+            return 0;
+        for (int32_t y = 0; y < view.height; ++y)
+            for (int32_t x = 0; x < view.width; ++x)
+                m_pPixels[size_t(y) * view.width + x] = *view.At(x, y);
+        return 1;
+    }
+    m_nWidth = 0;
+    m_nHeight = 0;
+    m_bARGB = 0;
+    if (bKeep) {
+        if (m_pImage) m_pImage->Release();
+        m_pImage = nullptr;
+        return ImageLoadFile(pDraw, pszFile, bMode, uBoxWidth, uBoxHeight);
+    }
+    return LoadFile(pDraw, pszFile, bMode, uBoxWidth, uBoxHeight);
+}
+
+int CCEBitmap::ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
+                             unsigned int uBoxWidth, unsigned int uBoxHeight) {
+    if (EnsureImgFactory() < 0) return 0;
+    if (pszFile) {
+        if (m_pImage) m_pImage->Release();
+        m_pImage = nullptr;
+        IImage* image = nullptr;
+        if (m_pImgFactory->CreateImageFromFile(pszFile, &image) != pf::S_OK || !image) return 0;
+        m_pImage = image;
+    }
+    if (!m_pImage) return 0;
+    m_bARGB = 0;
+    return LoadOpenImage(
+        *this, m_pImage, bMode, uBoxWidth, uBoxHeight, pDraw,
+        [this](CCEDraw* d, IImage* i, unsigned w, unsigned h, tagRECT r) {
+            return LoadARGBImage(d, i, w, h, r);
+        },
+        [this](CCEDraw* d, IImage* i, unsigned w, unsigned h, tagRECT r) {
+            return LoadResizeImage(d, i, w, h, r);
+        });
+}
+
+int CCEBitmap::LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
+                        unsigned int uBoxWidth, unsigned int uBoxHeight) {
+    if (!pszFile || EnsureImgFactory() < 0) return 0;
+    IImage* image = nullptr;
+    if (m_pImgFactory->CreateImageFromFile(pszFile, &image) != pf::S_OK || !image) return 0;
+    m_bARGB = 0;
+    const int result = LoadOpenImage(
+        *this, image, bMode, uBoxWidth, uBoxHeight, pDraw,
+        [this](CCEDraw* d, IImage* i, unsigned w, unsigned h, tagRECT r) {
+            return LoadARGBImage(d, i, w, h, r);
+        },
+        [this](CCEDraw* d, IImage* i, unsigned w, unsigned h, tagRECT r) {
+            return LoadResizeImage(d, i, w, h, r);
+        });
+    image->Release();
+    return result;
+}
+
+long CCEBitmap::GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
+                                    unsigned int* puBoxHeight) {
+    if (!pStream || !puBoxWidth || !puBoxHeight) return pf::E_FAIL;
+    long hr = EnsureImgFactory();
+    if (hr < 0) return hr;
+    IImage* image = nullptr;
+    hr = m_pImgFactory->CreateImageFromStream(pStream, &image);
+    if (hr < 0 || !image) return hr < 0 ? hr : pf::E_FAIL;
+    ImageInfo info;
+    hr = image->GetImageInfo(&info);
+    if (hr >= 0 && (info.Width == 0 || info.Height == 0)) hr = pf::E_FAIL;
+    if (hr >= 0) {
+        unsigned width = info.Width, height = info.Height;
+        zorva::FitToBox(int(*puBoxWidth), int(*puBoxHeight), &width, &height);
+        m_bARGB = 0;
+        hr = pf::E_FAIL;
+        if (width <= unsigned(INT32_MAX) && height <= unsigned(INT32_MAX)) {
+            m_nWidth = int32_t(width);
+            m_nHeight = int32_t(height);
+            if (zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(width) * height * 2) &&
+                LoadResizeImage(pDraw, image, width, height,
+                                tagRECT{0, 0, int32_t(width), int32_t(height)}))
+                hr = 0;
+        }
+    }
+    image->Release();
+    return hr;
+}
+
+namespace {
+
+// The converters' shared body: the image rendered at width x height in
+// `format`, the rectangle copied into the bitmap's buffers from their start.
+// Callers have checked the rectangle against the rendering and the buffers.
+int ConvertRendering(IImagingFactory* factory, IImage* image, uint32_t width, uint32_t height,
+                     const tagRECT& rect, DWORD format, WORD* pixels, BYTE* alpha) {
+    IBitmapImage* bitmap = nullptr;
+    if (factory->CreateBitmapFromImage(image, width, height, format, 0, &bitmap) != pf::S_OK ||
+        !bitmap)
+        return 0;
+    BitmapData data{};
+    const tagRECT all{0, 0, int32_t(width), int32_t(height)};
+    if (bitmap->LockBits(&all, pf::ImageLockModeRead, 0, &data) != pf::S_OK) {
+        bitmap->Release();
+        return 0;
+    }
+    const size_t bytesPerPixel = format == pf::PixelFormat32bppARGB ? 4 : 3;
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        const uint8_t* in = static_cast<const uint8_t*>(data.Scan0) + ptrdiff_t(y) * data.Stride +
+                            bytesPerPixel * size_t(rect.left);
+        for (int32_t x = rect.left; x < rect.right; ++x, in += bytesPerPixel) {
+            *pixels++ = zorva::Bgr24ToRGB565(in);
+            if (alpha) *alpha++ = BYTE(in[3] >> 3);
+        }
+    }
+    bitmap->UnlockBits(&data);
+    bitmap->Release();
+    return 1;
+}
+
+// The rectangle lies inside the rendering, is not empty, and the buffer of
+// `bytesPerPixel` bytes per pixel holds its pixels.
+bool ConversionFits(uint32_t width, uint32_t height, const tagRECT& r, const void* buffer,
+                    DWORD recorded, uint32_t bytesPerPixel) {
+    if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom ||
+        uint32_t(r.right) > width || uint32_t(r.bottom) > height || !buffer)
+        return false;
+    const uint64_t count = uint64_t(r.right - r.left) * uint64_t(r.bottom - r.top);
+    return count * bytesPerPixel <= recorded;
+}
+
+} // namespace
+
+int CCEBitmap::LoadARGBImage(CCEDraw*, IImage* pImage, unsigned int uWidth, unsigned int uHeight,
+                             tagRECT rcSrc) {
+    if (!pImage || !m_pImgFactory ||
+        !ConversionFits(uWidth, uHeight, rcSrc, m_pPixels, m_cbPixels, 2) ||
+        !ConversionFits(uWidth, uHeight, rcSrc, m_pAlpha, m_cbAlpha, 1)) {
+        m_bARGB = 0;
+        return 0;
+    }
+    m_bARGB = 1;
+    return ConvertRendering(m_pImgFactory, pImage, uWidth, uHeight, rcSrc, pf::PixelFormat32bppARGB,
+                            m_pPixels, m_pAlpha);
+}
+
+int CCEBitmap::LoadResizeImage(CCEDraw*, IImage* pImage, unsigned int uWidth, unsigned int uHeight,
+                               tagRECT rcSrc) {
+    m_bARGB = 0;
+    if (!pImage || !m_pImgFactory ||
+        !ConversionFits(uWidth, uHeight, rcSrc, m_pPixels, m_cbPixels, 2))
+        return 0;
+    return ConvertRendering(m_pImgFactory, pImage, uWidth, uHeight, rcSrc, pf::PixelFormat24bppRGB,
+                            m_pPixels, nullptr);
+}

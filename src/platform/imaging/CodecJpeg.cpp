@@ -1,0 +1,164 @@
+// JPEG through libjpeg-turbo. The library's default error handler ends the
+// process; here every error, a truncated file and a file of too many scans
+// leave by longjmp to the setjmp in ReadJpeg instead.
+#include "platform/imaging/Codecs.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <jpeglib.h>
+
+#include <jerror.h>
+
+namespace zorva::platform {
+namespace {
+
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    jpeg_progress_mgr progress;
+    jmp_buf jump;
+};
+
+JpegErrors* ErrorsOf(j_common_ptr info) {
+    return reinterpret_cast<JpegErrors*>(info->err);
+}
+
+[[noreturn]] void OnError(j_common_ptr info) {
+    std::longjmp(ErrorsOf(info)->jump, 1);
+}
+
+// Warnings are silent, except the end of the data: the codec would fill the
+// rest of the picture with grey and call it done.
+void OnMessage(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) std::longjmp(ErrorsOf(info)->jump, 1);
+}
+
+void OnOutput(j_common_ptr) {}
+
+// A progressive file can hold thousands of scans in a few hundred bytes,
+// each of which costs a pass over the whole coefficient buffer.
+void OnProgress(j_common_ptr info) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(info);
+    if (d->input_scan_number > kMaxJpegScans) std::longjmp(ErrorsOf(info)->jump, 1);
+}
+
+uint32_t ScaledSide(uint32_t side, uint32_t denominator) {
+    return uint32_t((uint64_t(side) + denominator - 1) / denominator);
+}
+
+// CMYK rows to B, G, R, A. Adobe's files store the inks inverted.
+void CmykToBgra(const uint8_t* cmyk, uint8_t* bgra, uint32_t count, bool inverted) {
+    for (uint32_t i = 0; i < count; ++i, cmyk += 4, bgra += 4) {
+        uint32_t c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgra[0] = uint8_t((y * k + 127) / 255);
+        bgra[1] = uint8_t((m * k + 127) / 255);
+        bgra[2] = uint8_t((c * k + 127) / 255);
+        bgra[3] = 255;
+    }
+}
+
+HRESULT ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
+                 ImageHeader* header, Pixmap* out) {
+    if (size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF)
+        return IMGERR_UNKNOWNFORMAT;
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = OnError;
+    errors.manager.emit_message = OnMessage;
+    errors.manager.output_message = OnOutput;
+    uint8_t* volatile cmykRow = nullptr;
+    volatile HRESULT failure = IMGERR_CORRUPT;
+    if (setjmp(errors.jump)) {
+        platform::free(cmykRow);
+        if (out) out->Reset();
+        jpeg_destroy_decompress(&info);
+        return failure;
+    }
+    jpeg_create_decompress(&info);
+    errors.progress.progress_monitor = OnProgress;
+    info.progress = &errors.progress;
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    if (!ImageSizeAllowed(info.image_width, info.image_height)) {
+        failure = IMGERR_TOOLARGE;
+        std::longjmp(errors.jump, 1);
+    }
+    if (header) {
+        header->format = FileFormat::Jpeg;
+        header->width = info.image_width;
+        header->height = info.image_height;
+        header->alpha = false;
+    }
+    if (out) {
+        uint32_t scaledWidth, scaledHeight;
+        JpegScaledSize(info.image_width, info.image_height, minWidth, minHeight, &scaledWidth,
+                       &scaledHeight);
+        info.scale_num = 1;
+        info.scale_denom = 1;
+        for (unsigned d : {8u, 4u, 2u, 1u}) {
+            if (ScaledSide(info.image_width, d) == scaledWidth &&
+                ScaledSide(info.image_height, d) == scaledHeight) {
+                info.scale_denom = d;
+                break;
+            }
+        }
+        const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+        info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+        jpeg_start_decompress(&info);
+        failure = E_OUTOFMEMORY;
+        if (info.output_components != 4 ||
+            out->Allocate(info.output_width, info.output_height) != S_OK)
+            std::longjmp(errors.jump, 1);
+        if (cmyk) {
+            cmykRow = static_cast<uint8_t*>(platform::malloc(size_t(info.output_width) * 4));
+            if (!cmykRow) std::longjmp(errors.jump, 1);
+        }
+        failure = IMGERR_CORRUPT;
+        while (info.output_scanline < info.output_height) {
+            const uint32_t y = info.output_scanline;
+            JSAMPROW row = cmyk ? cmykRow : out->Row(y);
+            if (jpeg_read_scanlines(&info, &row, 1) != 1) std::longjmp(errors.jump, 1);
+            if (cmyk) CmykToBgra(cmykRow, out->Row(y), info.output_width, info.saw_Adobe_marker);
+        }
+        jpeg_finish_decompress(&info);
+    }
+    platform::free(cmykRow);
+    jpeg_destroy_decompress(&info);
+    return S_OK;
+}
+
+} // namespace
+
+void JpegScaledSize(uint32_t width, uint32_t height, uint32_t minWidth, uint32_t minHeight,
+                    uint32_t* scaledWidth, uint32_t* scaledHeight) {
+    *scaledWidth = width;
+    *scaledHeight = height;
+    if (minWidth == 0 || minHeight == 0) return;
+    for (uint32_t d : {8u, 4u, 2u}) {
+        const uint32_t w = ScaledSide(width, d), h = ScaledSide(height, d);
+        if (w >= minWidth && h >= minHeight) {
+            *scaledWidth = w;
+            *scaledHeight = h;
+            return;
+        }
+    }
+}
+
+HRESULT JpegReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
+    return ReadJpeg(data, size, 0, 0, header, nullptr);
+}
+
+HRESULT JpegDecode(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
+                   Pixmap* out) {
+    return ReadJpeg(data, size, minWidth, minHeight, nullptr, out);
+}
+
+} // namespace zorva::platform

@@ -1,0 +1,121 @@
+// PNG through libpng. Errors leave libpng by longjmp to the setjmp in
+// ReadPng; nothing between the two owns memory that only a destructor
+// would free.
+#include "platform/imaging/Codecs.h"
+
+#include <csetjmp>
+#include <cstring>
+#include <png.h>
+
+namespace zorva::platform {
+namespace {
+
+struct PngInput {
+    const uint8_t* data;
+    size_t size;
+    size_t position;
+};
+
+void ReadBytes(png_structp png, png_bytep out, size_t bytes) {
+    auto* in = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (in->size - in->position < bytes) png_error(png, "truncated");
+    std::memcpy(out, in->data + in->position, bytes);
+    in->position += bytes;
+}
+
+[[noreturn]] void OnError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// Reads the header, and the pixels when `out` is given. The result code the
+// longjmp path returns is set before each step that can fail.
+HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, Pixmap* out) {
+    if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return IMGERR_UNKNOWNFORMAT;
+    // The size is read ahead of libpng so that a refused size says so.
+    if (size >= 24 && std::memcmp(data + 12, "IHDR", 4) == 0) {
+        auto be32 = [&](size_t at) {
+            return uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 |
+                   uint32_t(data[at + 2]) << 8 | data[at + 3];
+        };
+        const uint32_t w = be32(16), h = be32(20);
+        if (w && h && !ImageSizeAllowed(w, h)) return IMGERR_TOOLARGE;
+    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    if (!png) return E_OUTOFMEMORY;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return E_OUTOFMEMORY;
+    }
+    PngInput input{data, size, 0};
+    png_bytep* volatile rows = nullptr;
+    volatile HRESULT failure = IMGERR_CORRUPT;
+    if (setjmp(png_jmpbuf(png))) {
+        platform::free(rows);
+        if (out) out->Reset();
+        png_destroy_read_struct(&png, &info, nullptr);
+        return failure;
+    }
+    png_set_read_fn(png, &input, ReadBytes);
+    // libpng refuses larger headers itself; the pixel count is checked below.
+    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    png_read_info(png, info);
+
+    const uint32_t width = png_get_image_width(png, info);
+    const uint32_t height = png_get_image_height(png, info);
+    const int colorType = png_get_color_type(png, info);
+    const bool alpha =
+        (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (!ImageSizeAllowed(width, height)) {
+        failure = IMGERR_TOOLARGE;
+        png_longjmp(png, 1);
+    }
+    if (header) {
+        header->format = FileFormat::Png;
+        header->width = width;
+        header->height = height;
+        header->alpha = alpha;
+    }
+    if (out) {
+        // Every layout becomes 8-bit B, G, R, A: palettes and low bit depths
+        // expand, tRNS becomes alpha, 16-bit samples are scaled with
+        // rounding, gray is copied to the three colours. No gamma is
+        // applied: the samples are taken as the file stores them.
+        png_set_expand(png);
+        png_set_scale_16(png);
+        png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+        if (!alpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        png_set_interlace_handling(png);
+        png_read_update_info(png, info);
+        if (png_get_rowbytes(png, info) != size_t(width) * 4) png_longjmp(png, 1);
+
+        failure = E_OUTOFMEMORY;
+        if (out->Allocate(width, height) != S_OK) png_longjmp(png, 1);
+        rows = static_cast<png_bytep*>(platform::malloc(sizeof(png_bytep) * height));
+        if (!rows) png_longjmp(png, 1);
+        for (uint32_t y = 0; y < height; ++y)
+            rows[y] = out->Row(y);
+        failure = IMGERR_CORRUPT;
+        png_read_image(png, rows);
+        // The chunks after the pixels are not read: a file that ends after
+        // its last image data shows whole.
+    }
+    platform::free(rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT PngReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
+    return ReadPng(data, size, header, nullptr);
+}
+
+HRESULT PngDecode(const uint8_t* data, size_t size, Pixmap* out) {
+    return ReadPng(data, size, nullptr, out);
+}
+
+} // namespace zorva::platform

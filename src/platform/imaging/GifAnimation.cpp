@@ -1,0 +1,238 @@
+#include "platform/imaging/GifAnimation.h"
+
+#include <cstring>
+#include <gif_lib.h>
+#include <new>
+#include <utility>
+
+namespace zorva::platform {
+namespace {
+
+// More frames than this are refused: the per-frame records and a strip of
+// frames must stay small whatever a file claims.
+constexpr uint32_t kMaxFrames = 100000;
+
+int ReadInput(GifFileType* gif, GifByteType* out, int bytes) {
+    auto* self = static_cast<std::pair<const EncodedBytes*, size_t*>*>(gif->UserData);
+    const EncodedBytes& in = *self->first;
+    size_t& position = *self->second;
+    if (bytes <= 0) return 0;
+    const size_t left = in.size - position;
+    const size_t n = left < size_t(bytes) ? left : size_t(bytes);
+    std::memcpy(out, in.data + position, n);
+    position += n;
+    return int(n);
+}
+
+// Walks an extension's remaining sub-blocks.
+bool SkipExtension(GifFileType* gif, GifByteType* block) {
+    while (block)
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+    return true;
+}
+
+bool SkipImageData(GifFileType* gif) {
+    int codeSize = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) return false;
+    while (block)
+        if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+    return true;
+}
+
+} // namespace
+
+GifAnimation::~GifAnimation() {
+    CloseDecoder();
+    platform::free(m_frames);
+    platform::free(m_line);
+}
+
+void GifAnimation::CloseDecoder() {
+    if (m_gif) {
+        delete static_cast<std::pair<const EncodedBytes*, size_t*>*>(m_gif->UserData);
+        int error = 0;
+        DGifCloseFile(m_gif, &error);
+        m_gif = nullptr;
+    }
+}
+
+HRESULT GifAnimation::Restart() {
+    CloseDecoder();
+    m_readPosition = 0;
+    m_next = 0;
+    m_failure = S_OK;
+    m_saved.Reset();
+    auto* input =
+        new (std::nothrow) std::pair<const EncodedBytes*, size_t*>(m_bytes.get(), &m_readPosition);
+    if (!input) return E_OUTOFMEMORY;
+    int error = 0;
+    m_gif = DGifOpen(input, ReadInput, &error);
+    if (!m_gif) {
+        delete input;
+        return error == D_GIF_ERR_NOT_GIF_FILE ? IMGERR_UNKNOWNFORMAT : IMGERR_CORRUPT;
+    }
+    return S_OK;
+}
+
+HRESULT GifAnimation::Open(EncodedPtr bytes) {
+    m_bytes = std::move(bytes);
+    if (!m_bytes || SniffFormat(m_bytes->data, m_bytes->size) != FileFormat::Gif)
+        return IMGERR_UNKNOWNFORMAT;
+    HRESULT hr = Restart();
+    if (hr != S_OK) return hr;
+    m_width = uint32_t(m_gif->SWidth > 0 ? m_gif->SWidth : 0);
+    m_height = uint32_t(m_gif->SHeight > 0 ? m_gif->SHeight : 0);
+    if (m_width == 0 || m_height == 0) return IMGERR_CORRUPT;
+    if (!ImageSizeAllowed(m_width, m_height)) return IMGERR_TOOLARGE;
+
+    GifFrame pending;
+    uint32_t capacity = 0;
+    for (;;) {
+        GifRecordType record;
+        if (DGifGetRecordType(m_gif, &record) == GIF_ERROR) return IMGERR_CORRUPT;
+        if (record == TERMINATE_RECORD_TYPE) break;
+        if (record == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) return IMGERR_CORRUPT;
+            GraphicsControlBlock control;
+            if (code == GRAPHICS_EXT_FUNC_CODE && block &&
+                DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
+                pending.disposal = control.DisposalMode <= 3 ? control.DisposalMode : 0;
+                pending.transparent = control.TransparentColor;
+                pending.delay = control.DelayTime;
+            }
+            if (!SkipExtension(m_gif, block)) return IMGERR_CORRUPT;
+            continue;
+        }
+        if (record != IMAGE_DESC_RECORD_TYPE) return IMGERR_CORRUPT;
+        if (DGifGetImageDesc(m_gif) == GIF_ERROR) return IMGERR_CORRUPT;
+        const GifImageDesc& d = m_gif->Image;
+        if (d.Left < 0 || d.Top < 0 || d.Width <= 0 || d.Height <= 0 ||
+            uint64_t(d.Left) + uint64_t(d.Width) > m_width ||
+            uint64_t(d.Top) + uint64_t(d.Height) > m_height)
+            return IMGERR_CORRUPT;
+        if (!d.ColorMap && !m_gif->SColorMap) return IMGERR_CORRUPT;
+        if (m_frameCount == kMaxFrames) return IMGERR_TOOLARGE;
+        if (m_frameCount == capacity) {
+            capacity = capacity ? capacity * 2 : 8;
+            auto* grown =
+                static_cast<GifFrame*>(platform::realloc(m_frames, sizeof(GifFrame) * capacity));
+            if (!grown) return E_OUTOFMEMORY;
+            m_frames = grown;
+        }
+        pending.left = uint32_t(d.Left);
+        pending.top = uint32_t(d.Top);
+        pending.width = uint32_t(d.Width);
+        pending.height = uint32_t(d.Height);
+        m_frames[m_frameCount++] = pending;
+        pending = GifFrame();
+        if (!SkipImageData(m_gif)) return IMGERR_CORRUPT;
+    }
+    if (m_frameCount == 0) return IMGERR_CORRUPT;
+
+    const GifFrame& first = m_frames[0];
+    m_alpha =
+        first.left != 0 || first.top != 0 || first.width != m_width || first.height != m_height;
+    for (uint32_t i = 0; i < m_frameCount; ++i)
+        m_alpha = m_alpha || m_frames[i].transparent >= 0 || m_frames[i].disposal == 2;
+
+    m_line = static_cast<uint8_t*>(platform::malloc(m_width));
+    if (!m_line) return E_OUTOFMEMORY;
+    // The scan consumed the decoder; decoding starts over on first use.
+    CloseDecoder();
+    return S_OK;
+}
+
+HRESULT GifAnimation::Compose(uint32_t index, const Pixmap** picture) {
+    *picture = nullptr;
+    if (index >= m_frameCount) return E_FAIL;
+    // A failed frame leaves the decoder mid-stream and the canvas half
+    // painted: frames before it are composed again from the start.
+    if (!m_gif || index + 1 < m_next || (m_failure != S_OK && index < m_next)) {
+        HRESULT hr = Restart();
+        if (hr != S_OK) return hr;
+    }
+    if (m_failure != S_OK) return m_failure;
+    if (m_canvas.Empty()) {
+        HRESULT hr = m_canvas.Allocate(m_width, m_height);
+        if (hr != S_OK) return hr;
+    } else if (m_next == 0) {
+        std::memset(m_canvas.Bits(), 0, m_canvas.Stride() * m_height);
+    }
+    while (m_next <= index) {
+        HRESULT hr = DecodeNextFrame();
+        if (hr != S_OK) {
+            m_failure = hr;
+            return hr;
+        }
+    }
+    *picture = &m_canvas;
+    return S_OK;
+}
+
+HRESULT GifAnimation::DecodeNextFrame() {
+    const GifFrame& frame = m_frames[m_next];
+    if (m_next > 0) {
+        const GifFrame& previous = m_frames[m_next - 1];
+        if (previous.disposal == 2) {
+            for (uint32_t y = 0; y < previous.height; ++y)
+                std::memset(m_canvas.Row(previous.top + y) + 4 * size_t(previous.left), 0,
+                            4 * size_t(previous.width));
+        } else if (previous.disposal == 3 && !m_saved.Empty()) {
+            std::memcpy(m_canvas.Bits(), m_saved.Bits(), m_canvas.Stride() * m_height);
+        }
+    }
+    if (frame.disposal == 3) {
+        if (m_saved.Empty()) {
+            HRESULT hr = m_saved.Allocate(m_width, m_height);
+            if (hr != S_OK) return hr;
+        }
+        std::memcpy(m_saved.Bits(), m_canvas.Bits(), m_canvas.Stride() * m_height);
+    }
+
+    // Extensions were read by the scan; skip to the frame's descriptor.
+    for (;;) {
+        GifRecordType record;
+        if (DGifGetRecordType(m_gif, &record) == GIF_ERROR) return IMGERR_CORRUPT;
+        if (record == IMAGE_DESC_RECORD_TYPE) break;
+        if (record != EXTENSION_RECORD_TYPE) return IMGERR_CORRUPT;
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR || !SkipExtension(m_gif, block))
+            return IMGERR_CORRUPT;
+    }
+    if (DGifGetImageDesc(m_gif) == GIF_ERROR) return IMGERR_CORRUPT;
+    const ColorMapObject* colors = m_gif->Image.ColorMap ? m_gif->Image.ColorMap : m_gif->SColorMap;
+    if (!colors || uint32_t(m_gif->Image.Width) != frame.width ||
+        uint32_t(m_gif->Image.Height) != frame.height)
+        return IMGERR_CORRUPT;
+
+    // Interlaced rows arrive in four passes: every 8th from 0, every 8th
+    // from 4, every 4th from 2, every 2nd from 1.
+    static const uint32_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    const bool interlaced = m_gif->Image.Interlace;
+    const int passes = interlaced ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const uint32_t start = interlaced ? kStart[pass] : 0, step = interlaced ? kStep[pass] : 1;
+        for (uint32_t y = start; y < frame.height; y += step) {
+            if (DGifGetLine(m_gif, m_line, int(frame.width)) == GIF_ERROR) return IMGERR_CORRUPT;
+            uint8_t* out = m_canvas.Row(frame.top + y) + 4 * size_t(frame.left);
+            for (uint32_t x = 0; x < frame.width; ++x, out += 4) {
+                const int index = m_line[x];
+                if (index == frame.transparent) continue;
+                if (index >= colors->ColorCount) return IMGERR_CORRUPT;
+                const GifColorType& c = colors->Colors[index];
+                out[0] = c.Blue;
+                out[1] = c.Green;
+                out[2] = c.Red;
+                out[3] = 255;
+            }
+        }
+    }
+    ++m_next;
+    return S_OK;
+}
+
+} // namespace zorva::platform

@@ -1,0 +1,81 @@
+// GIF files through giflib, frame by frame, composed as a viewer shows
+// them.
+#ifndef ZORVA_PLATFORM_IMAGING_GIFANIMATION_H
+#define ZORVA_PLATFORM_IMAGING_GIFANIMATION_H
+
+#include "platform/imaging/Codecs.h"
+
+struct GifFileType;
+
+namespace zorva::platform {
+
+// One frame as the file places it on the logical screen.
+struct GifFrame {
+    uint32_t left = 0, top = 0, width = 0, height = 0;
+    int disposal = 0;     // 0, 1 keep; 2 clear to transparent; 3 restore the previous picture
+    int transparent = -1; // colour index drawn as transparent, or -1
+    int32_t delay = 0;    // hundredths of a second; 0 without a graphic control extension
+};
+
+// The frames of a GIF file and the picture after each.
+//
+// Open scans the whole file without decoding pixels: the logical screen, and
+// for every frame its rectangle, disposal, transparent index and delay.
+// Refused (the scan fails) are: a logical screen of zero width or height or
+// beyond the service's limits (IMGERR_TOOLARGE), a frame of zero size or one
+// that reaches outside the logical screen, a frame without any colour
+// table, a file without frames, and a file that ends before its trailer or
+// fails to parse (IMGERR_CORRUPT).
+//
+// Compose(i) gives frame i as a viewer shows it: the screen starts
+// transparent (the background colour is not painted, as browsers do); before
+// each frame the previous one's disposal is applied; the frame's pixels are
+// painted except its transparent index. A pixel index beyond the colour
+// table, or image data that ends early, makes that frame and the ones after
+// it fail with IMGERR_CORRUPT. Frames are decoded in order; asking for an
+// earlier frame than the last starts again from the first.
+class GifAnimation {
+public:
+    GifAnimation() = default;
+    ~GifAnimation();
+    GifAnimation(const GifAnimation&) = delete;
+    GifAnimation& operator=(const GifAnimation&) = delete;
+
+    HRESULT Open(EncodedPtr bytes);
+
+    uint32_t Width() const { return m_width; }
+    uint32_t Height() const { return m_height; }
+    uint32_t FrameCount() const { return m_frameCount; }
+    const GifFrame& Frame(uint32_t index) const { return m_frames[index]; }
+    // Whether a shown picture can have transparent pixels: a transparent
+    // index in some frame, a first frame that leaves part of the screen
+    // uncovered, or a frame disposed to the background.
+    bool HasAlpha() const { return m_alpha; }
+
+    // The picture after frame `index`; valid until the next call.
+    HRESULT Compose(uint32_t index, const Pixmap** picture);
+
+private:
+    HRESULT Restart();
+    HRESULT DecodeNextFrame();
+    void CloseDecoder();
+
+    EncodedPtr m_bytes;
+    size_t m_readPosition = 0;
+    GifFileType* m_gif = nullptr;
+
+    uint32_t m_width = 0, m_height = 0;
+    uint32_t m_frameCount = 0;
+    GifFrame* m_frames = nullptr; // m_frameCount entries (platform allocator)
+    bool m_alpha = false;
+
+    Pixmap m_canvas;           // the picture after frame m_next - 1
+    Pixmap m_saved;            // before frame m_next - 1, for disposal 3
+    uint32_t m_next = 0;       // the frame the decoder reads next
+    HRESULT m_failure = S_OK;  // set once a frame failed: later frames fail too
+    uint8_t* m_line = nullptr; // one row of colour indices
+};
+
+} // namespace zorva::platform
+
+#endif // ZORVA_PLATFORM_IMAGING_GIFANIMATION_H
