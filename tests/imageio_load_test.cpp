@@ -41,8 +41,8 @@ zt::Rgba Pattern(int width, int height, bool alpha = false) {
 
 // Writes a BMP of the pattern into the test's temporary folder.
 std::string PatternFile(int width, int height, bool alpha = false) {
-    const std::string path = ::testing::TempDir() + "pattern_" + std::to_string(width) + "x" +
-                             std::to_string(height) + (alpha ? "a" : "") + ".bmp";
+    const std::string path = zt::ScratchPath("pattern_" + std::to_string(width) + "x" +
+                                             std::to_string(height) + (alpha ? "a" : "") + ".bmp");
     EXPECT_TRUE(zt::WriteBytes(path, zt::MakeBmp(Pattern(width, height, alpha), alpha)));
     return path;
 }
@@ -222,7 +222,7 @@ TEST_F(Loading, AlphaImagesTakeTheArgbConverter) {
     zt::Rgba one;
     one.width = one.height = 1;
     one.pixels = {0x08, 0x80, 0xFF, 0x7F};
-    const std::string path = ::testing::TempDir() + "one_pixel.bmp";
+    const std::string path = zt::ScratchPath("one_pixel.bmp");
     ASSERT_TRUE(zt::WriteBytes(path, zt::MakeBmp(one, true)));
     CCEBitmap bitmap;
     ASSERT_EQ(bitmap.LoadBitmapW(nullptr, W(path).c_str(), 0, 0, 0, 0), 1);

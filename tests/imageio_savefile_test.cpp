@@ -27,7 +27,7 @@ protected:
     }
     // A fresh path in the test's scratch folder, removed afterwards.
     std::string Path(const std::string& name) {
-        m_paths.push_back(::testing::TempDir() + "zorva_" + std::to_string(getpid()) + "_" + name);
+        m_paths.push_back(zt::ScratchPath(name));
         return m_paths.back();
     }
     std::vector<std::string> m_paths;
@@ -74,7 +74,7 @@ std::vector<uint8_t> Headers(uint32_t w, uint32_t h) {
 // Pillow decodes the file: "FORMAT WIDTH HEIGHT" and the RGB bytes in hex,
 // rows top first.
 std::string Decode(const std::string& path) {
-    const std::string script = ::testing::TempDir() + "zorva_read_bmp.py";
+    const std::string script = zt::ScratchPath("read_bmp.py");
     {
         std::ofstream s(script);
         s << "import sys\n"

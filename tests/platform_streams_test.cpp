@@ -99,7 +99,7 @@ TEST_F(Streams, MemoryStreamsReadSeekAndWrite) {
 }
 
 TEST_F(Streams, FileStreamsReadOnly) {
-    const std::string path = ::testing::TempDir() + "stream.txt";
+    const std::string path = zt::ScratchPath("stream.txt");
     ASSERT_TRUE(zt::WriteBytes(path, {'z', 'o', 'r', 'v', 'a'}));
     IStream* s = zorva::OpenFileStream(path.c_str());
     ASSERT_NE(s, nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <unistd.h>
 
 namespace zt {
 
@@ -26,6 +27,10 @@ zorva::VirtualDisplayConfig NegativeXPitch(int width, int height) {
     c.xPitch = -2 * height;
     c.yPitch = 2;
     return c;
+}
+
+std::string ScratchPath(const std::string& name) {
+    return ::testing::TempDir() + "zorva_" + std::to_string(getpid()) + "_" + name;
 }
 
 void ResetPlatform() {

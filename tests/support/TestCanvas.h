@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace zt {
@@ -19,6 +20,10 @@ zorva::VirtualDisplayConfig Padded(int width, int height, int paddingBytes);
 // A portrait panel scanned along its columns: x pitch -2 * height, y pitch
 // 2. The canvas sees it in memory order, height x width.
 zorva::VirtualDisplayConfig NegativeXPitch(int width, int height);
+
+// A file name in the temporary folder that no other test process uses at
+// the same time (ctest runs tests in parallel processes).
+std::string ScratchPath(const std::string& name);
 
 // Restores the default virtual display and forgets injected failures.
 void ResetPlatform();
