@@ -5,6 +5,7 @@
 
 #include "core/CanvasView.h"
 #include "core/Pixel565.h"
+#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -36,17 +37,6 @@ void WhiteWhereNotKey(const uint8_t* source, ptrdiff_t sourceStride, const Pixel
     }
 }
 
-pf::BITMAPINFO Section24(int width, int height) {
-    pf::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(pf::BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = pf::BI_RGB;
-    return info;
-}
-
 } // namespace
 
 int CCEDraw::DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, unsigned int) {
@@ -59,13 +49,13 @@ int CCEDraw::DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, uns
     void* bits = nullptr;
     HGDIOBJ image = nullptr;
     if (pf::GetTextExtentExPointW(screen, pszText, nCount, 0, nullptr, nullptr, &size)) {
-        const pf::BITMAPINFO info = Section24(size.cx, size.cy);
+        const pf::BITMAPINFO info = zorva::BottomUpSection(size.cx, size.cy, 24);
         image = pf::CreateDIBSection(screen, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
     }
     pf::ReleaseDC(nullptr, screen);
     if (!image) return 1;
     const int32_t cx = size.cx, cy = size.cy;
-    const ptrdiff_t stride = ((3 * ptrdiff_t(cx) + 3) / 4) * 4;
+    const ptrdiff_t stride = ptrdiff_t(zorva::SectionStride(uint32_t(cx), 24));
     std::memset(bits, 0xFF, size_t(stride) * size_t(cy));
 
     HDC dc = pf::CreateCompatibleDC(nullptr);

@@ -4,28 +4,10 @@
 #include "CCEDraw.h"
 #include "core/Pixel565.h"
 #include "core/SharedBlock.h"
+#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 namespace pf = zorva::platform;
-
-namespace {
-
-// Converts a bottom-up 24-bit image into dense RGB565 rows, top row first,
-// each pixel as CCEDraw::GetBitmapPointColor converts it.
-// Contract: width and height at least 1; `bits` holds `height` rows of
-// `stride` bytes, the picture's bottom row first; `out` holds width x height
-// pixels.
-void RowsBgr24ToRGB565(const uint8_t* bits, ptrdiff_t stride, int32_t width, int32_t height,
-                       uint16_t* out) {
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* s = bits + ptrdiff_t(height - 1 - y) * stride;
-        uint16_t* d = out + ptrdiff_t(y) * width;
-        for (int32_t x = 0; x < width; ++x, s += 3)
-            d[x] = zorva::Bgr24ToRGB565(s);
-    }
-}
-
-} // namespace
 
 int CCEBitmap::CaptureScreen(CCEDraw* pDraw) {
     if (!pDraw) return 0;
@@ -46,13 +28,7 @@ int CCEBitmap::CaptureScreen(CCEDraw* pDraw) {
         pf::DeleteDC(dc);
         return 0;
     }
-    pf::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(pf::BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = pf::BI_RGB;
+    const pf::BITMAPINFO info = zorva::BottomUpSection(width, height, 24);
     void* bits = nullptr;
     HGDIOBJ section = pf::CreateDIBSection(dc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!section) {
@@ -66,8 +42,8 @@ int CCEBitmap::CaptureScreen(CCEDraw* pDraw) {
         screen && pf::BitBlt(dc, 0, 0, width, height, screen, 0, 0, pf::SRCCOPY_ROP);
     if (screen) pf::ReleaseDC(nullptr, screen);
     if (copied) {
-        const ptrdiff_t stride = ((3 * ptrdiff_t(width) + 3) / 4) * 4;
-        RowsBgr24ToRGB565(static_cast<const uint8_t*>(bits), stride, width, height, m_pPixels);
+        zorva::SectionToRGB565(bits, 24, uint32_t(width), uint32_t(height), uint32_t(width),
+                               uint32_t(height), m_pPixels, size_t(width));
     }
 
     pf::SelectObject(dc, previous);

@@ -6,6 +6,7 @@
 #include "core/Pixel565.h"
 #include "core/SharedBlock.h"
 #include "imageio/ImageIo.h"
+#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -23,13 +24,8 @@ int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight,
     if (sectionWidth > uint32_t(INT32_MAX) || sectionHeight > uint32_t(INT32_MAX)) return 0;
     HDC dc = pf::CreateCompatibleDC(nullptr);
     if (!dc) return 0;
-    pf::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(pf::BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = int32_t(sectionWidth);
-    info.bmiHeader.biHeight = int32_t(sectionHeight);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = pf::BI_RGB;
+    const pf::BITMAPINFO info =
+        zorva::BottomUpSection(int32_t(sectionWidth), int32_t(sectionHeight), 24);
     void* bits = nullptr;
     pf::HBITMAP section = pf::CreateDIBSection(dc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!section || !bits) {
@@ -42,16 +38,10 @@ int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight,
     // A picture that cannot be decoded fails the load, rather than leaving
     // the blank section as if it were the image.
     const bool drawn = image->Draw(dc, &target, nullptr) == pf::S_OK;
-    // Rows are 3 x width bytes rounded up to 4; the bottom row comes first.
-    const size_t stride = (3 * size_t(sectionWidth) + 3) & ~size_t(3);
     const uint32_t rows = height < sectionHeight ? height : sectionHeight;
     const uint32_t columns = width < sectionWidth ? width : sectionWidth;
-    for (uint32_t y = 0; drawn && y < rows; ++y) {
-        const uint8_t* in = static_cast<const uint8_t*>(bits) + (sectionHeight - 1 - y) * stride;
-        WORD* out = pixels + size_t(y) * width;
-        for (uint32_t x = 0; x < columns; ++x, in += 3)
-            out[x] = zorva::Bgr24ToRGB565(in);
-    }
+    if (drawn)
+        zorva::SectionToRGB565(bits, 24, sectionWidth, sectionHeight, columns, rows, pixels, width);
     pf::SelectObject(dc, previous);
     pf::DeleteDC(dc);
     pf::DeleteObject(section);

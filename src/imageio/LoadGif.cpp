@@ -4,6 +4,7 @@
 #include "core/Pixel565.h"
 #include "core/SharedBlock.h"
 #include "imageio/ImageIo.h"
+#include "imageio/Sections.h"
 #include "platform/Platform.h"
 #include "platform/streams/Streams.h"
 
@@ -142,18 +143,11 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
 
     load.dc = pf::CreateCompatibleDC(nullptr);
     if (!load.dc) return 0;
-    pf::BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(pf::BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = int32_t(width);
-    bmi.bmiHeader.biHeight = int32_t(height);
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 24;
-    bmi.bmiHeader.biCompression = pf::BI_RGB;
+    const pf::BITMAPINFO bmi = zorva::BottomUpSection(int32_t(width), int32_t(height), 24);
     void* bits = nullptr;
     load.section = pf::CreateDIBSection(load.dc, &bmi, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!load.section || !bits) return 0;
     load.previous = pf::SelectObject(load.dc, load.section);
-    const size_t stride = (3 * size_t(width) + 3) & ~size_t(3);
 
     if (!zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(uint32_t(m_nWidth)) * height * 2))
         return 0;
@@ -172,12 +166,8 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
         load.decoder->EndDecode(begun);
         decodedAny = decodedAny || decoded == pf::S_OK;
         load.image->Draw(load.dc, &all, nullptr);
-        for (uint32_t y = 0; y < height; ++y) {
-            const uint8_t* in = static_cast<const uint8_t*>(bits) + (height - 1 - y) * stride;
-            WORD* out = m_pPixels + size_t(y) * uint32_t(m_nWidth) + size_t(i) * width;
-            for (uint32_t x = 0; x < width; ++x, in += 3)
-                out[x] = zorva::Bgr24ToRGB565(in);
-        }
+        zorva::SectionToRGB565(bits, 24, width, height, width, height,
+                               m_pPixels + size_t(i) * width, uint32_t(m_nWidth));
     }
     // Not one frame could be decoded: nothing of the file is shown.
     return decodedAny ? 1 : 0;

@@ -7,6 +7,7 @@
 #include "core/Pixel565.h"
 #include "core/SharedBlock.h"
 #include "imageio/DisplayOrientation.h"
+#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -16,23 +17,6 @@
 namespace pf = zorva::platform;
 
 namespace {
-
-// Turns a bottom-up 5-5-5 image into dense RGB565 rows, top row first.
-// Contract: width and height at least 1; `bits` holds `height` rows of
-// `stride` bytes, the picture's bottom row first; `out` holds width x height
-// pixels.
-void Rows555ToRGB565(const uint8_t* bits, ptrdiff_t stride, int32_t width, int32_t height,
-                     uint16_t* out) {
-    for (int32_t r = 0; r < height; ++r) {
-        const uint8_t* s = bits + ptrdiff_t(height - 1 - r) * stride;
-        uint16_t* d = out + ptrdiff_t(r) * width;
-        for (int32_t i = 0; i < width; ++i) {
-            uint16_t p;
-            std::memcpy(&p, s + 2 * i, 2);
-            d[i] = zorva::RGB555ToRGB565(p);
-        }
-    }
-}
 
 int32_t Saturate32(long v) {
     return int32_t(std::clamp<long>(v, INT32_MIN, INT32_MAX));
@@ -133,13 +117,7 @@ int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned lon
 
     o.readDc = pf::CreateCompatibleDC(nullptr);
     if (!o.readDc) return fail();
-    pf::BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(pf::BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = m_nWidth;
-    info.bmiHeader.biHeight = m_nHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 16;
-    info.bmiHeader.biCompression = pf::BI_RGB;
+    const pf::BITMAPINFO info = zorva::BottomUpSection(m_nWidth, m_nHeight, 16);
     void* bits = nullptr;
     if (m_nHeight > 0)
         o.readBack = pf::CreateDIBSection(o.readDc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -150,7 +128,7 @@ int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned lon
     if (!zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(m_nWidth) * uint64_t(m_nHeight) * 2))
         return fail();
     m_bARGB = 0;
-    const ptrdiff_t stride = (2 * (ptrdiff_t(m_nWidth) + 1)) & ~ptrdiff_t(3);
-    Rows555ToRGB565(static_cast<const uint8_t*>(bits), stride, m_nWidth, m_nHeight, m_pPixels);
+    zorva::SectionToRGB565(bits, 16, uint32_t(m_nWidth), uint32_t(m_nHeight), uint32_t(m_nWidth),
+                           uint32_t(m_nHeight), m_pPixels, size_t(m_nWidth));
     return 1;
 }
