@@ -1,7 +1,7 @@
 // A slow model of the blits and Merge: every target pixel is visited, tested
 // against the rectangle and the source one at a time, and blended with the
 // per-channel formula. It shares no code with the library's clipping or
-// kernels.
+// kernels. Also the random bitmaps and arguments the comparisons run on.
 #ifndef ZORVA_TESTS_BLITREFERENCE_H
 #define ZORVA_TESTS_BLITREFERENCE_H
 
@@ -11,63 +11,27 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <initializer_list>
+#include <ostream>
 #include <random>
-#include <vector>
 
 namespace zt {
 
-// A target as a blit sees it: view pixel (u, v) of a canvas image turned by
-// a rotation code. Code 1: view Hc x Wc, (u, v) is canvas (v, Hc - 1 - u);
-// code 4: view Hc x Wc, (u, v) is canvas (Wc - 1 - v, u); any other code:
-// the canvas itself.
-struct RefView {
-    RefImage* image;
-    int rotation;
-
-    int Width() const { return Turned() ? image->height : image->width; }
-    int Height() const { return Turned() ? image->width : image->height; }
-    bool Turned() const { return rotation == 1 || rotation == 4; }
-    uint16_t& At(int u, int v) const {
-        if (rotation == 1) return image->At(v, image->height - 1 - u);
-        if (rotation == 4) return image->At(image->width - 1 - v, u);
-        return image->At(u, v);
-    }
-};
-
-// The source: `pixels` (and `alpha` when the alpha plane is in use) are
-// width x height, row after row. For a bitmap merged into itself `pixels`
-// is the target image's own vector, so reads see earlier writes.
+// What the model reads: width x height pixels row after row, and the weights
+// when the alpha plane is in use. For a bitmap merged into itself `pixels`
+// is the model's own target image, so reads see earlier writes. A bitmap
+// without pixels, or flagged for a plane it lacks, cannot be drawn.
 struct RefSource {
-    int64_t width = 0, height = 0;
-    const std::vector<uint16_t>* pixels = nullptr;
-    const std::vector<uint8_t>* alpha = nullptr;
-
-    bool Inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-    uint16_t Pixel(int64_t x, int64_t y) const { return (*pixels)[size_t(y * width + x)]; }
-    uint32_t Alpha(int64_t x, int64_t y) const { return (*alpha)[size_t(y * width + x)]; }
+    const uint16_t* pixels;
+    const uint8_t* alpha;
+    int64_t width, height;
+    bool drawable;
 };
 
-// The bitmap's pixels and (when flagged) alpha plane as plain vectors.
-struct RefBitmapCopy {
-    std::vector<uint16_t> pixels;
-    std::vector<uint8_t> alpha;
-    RefSource source;
-
-    explicit RefBitmapCopy(const CCEBitmap& b) {
-        const size_t n = b.m_nWidth > 0 && b.m_nHeight > 0 ? size_t(b.m_nWidth) * b.m_nHeight : 0;
-        if (b.m_pPixels) pixels.assign(b.m_pPixels, b.m_pPixels + n);
-        if (b.m_bARGB && b.m_pAlpha) alpha.assign(b.m_pAlpha, b.m_pAlpha + n);
-        source.width = n ? b.m_nWidth : 0;
-        source.height = n ? b.m_nHeight : 0;
-        source.pixels = &pixels;
-        source.alpha = b.m_bARGB && b.m_pAlpha ? &alpha : nullptr;
-    }
-};
-
-// Per-channel blend for weights on the 0..32 scale; beyond it the packed
-// arithmetic is what is defined.
-inline uint16_t RefBlend(uint16_t d, uint16_t s, uint32_t a) {
-    return a <= 32 ? BlendPerChannel(d, s, int(a)) : PackedBlend(d, s, a);
+inline RefSource SourceOf(const CCEBitmap& b) {
+    const bool sized = b.m_pPixels && b.m_nWidth > 0 && b.m_nHeight > 0;
+    return {b.m_pPixels, b.m_bARGB ? b.m_pAlpha : nullptr, sized ? b.m_nWidth : 0,
+            sized ? b.m_nHeight : 0, b.m_pPixels && !(b.m_bARGB && !b.m_pAlpha)};
 }
 
 struct RefArgs {
@@ -77,140 +41,121 @@ struct RefArgs {
     int scale; // 1, or 2 for the double-size blits
 };
 
-// The expected effect of one blit on `view`, and its result (1, or 0 for a
-// negative xSrc or ySrc, which draws nothing).
-inline int RefBlit(const RefView& view, const RefSource& src, const RefArgs& a) {
-    if (a.xSrc < 0 || a.ySrc < 0) return 0;
-    const int64_t w = a.nWidth ? a.nWidth : src.width;
-    const int64_t h = a.nHeight ? a.nHeight : src.height;
+inline std::ostream& operator<<(std::ostream& o, const RefArgs& a) {
+    return o << "x " << a.x << " y " << a.y << " w " << a.nWidth << " h " << a.nHeight << " xSrc "
+             << a.xSrc << " ySrc " << a.ySrc << " rop " << a.rop << " opacity " << a.opacity;
+}
+
+// A blend at weight a: per channel on the 0..32 scale (32 gives s), by the
+// packed arithmetic beyond it.
+inline uint16_t RefBlend(uint16_t d, uint16_t s, uint32_t a) {
+    return a <= 32 ? BlendPerChannel(d, s, int(a)) : PackedBlend(d, s, a);
+}
+
+// The expected effect of one blit on `img` seen turned by `rotation` (view
+// pixel (u, v) is image (v, H - 1 - u) for code 1, (W - 1 - v, u) for code 4,
+// (u, v) for any other code), and its result: 0 for a source that cannot be
+// drawn or a negative xSrc or ySrc (no pixel and no key there), else 1.
+inline int RefBlit(RefImage& img, int rotation, const RefSource& src, const RefArgs& a) {
+    if (!src.drawable || a.xSrc < 0 || a.ySrc < 0) return 0;
+    auto at = [&](int u, int v) -> uint16_t& {
+        if (rotation == 1) return img.At(v, img.height - 1 - u);
+        return rotation == 4 ? img.At(img.width - 1 - v, u) : img.At(u, v);
+    };
+    const int64_t w = a.nWidth ? a.nWidth : src.width, h = a.nHeight ? a.nHeight : src.height;
     // The key: column xSrc of the first source row drawn, read before any
     // pixel changes.
     const int64_t keyRow = a.y < 0 ? a.ySrc - a.y : a.ySrc;
-    const uint16_t key = src.Inside(a.xSrc, keyRow) ? src.Pixel(a.xSrc, keyRow) : 0;
-    const int gridW = view.Width() / a.scale, gridH = view.Height() / a.scale;
+    const bool hasKey = a.xSrc < src.width && keyRow < src.height;
+    const uint16_t key = hasKey ? src.pixels[keyRow * src.width + a.xSrc] : 0;
+    const bool turned = rotation == 1 || rotation == 4;
+    const int gridW = (turned ? img.height : img.width) / a.scale;
+    const int gridH = (turned ? img.width : img.height) / a.scale;
     for (int v = 0; v < gridH; ++v) {
         for (int u = 0; u < gridW; ++u) {
-            const int64_t i = u - a.x, j = v - a.y;
-            if (i < 0 || j < 0 || i >= w || j >= h) continue;
-            const int64_t sx = a.xSrc + i, sy = a.ySrc + j;
-            if (!src.Inside(sx, sy)) continue;
-            const uint16_t s = src.Pixel(sx, sy);
-            const uint16_t d = view.At(u * a.scale, v * a.scale);
+            const int64_t sx = a.xSrc + u - a.x, sy = a.ySrc + v - a.y; // >= 0 inside the rectangle
+            if (u < a.x || v < a.y || u - a.x >= w || v - a.y >= h) continue;
+            if (sx >= src.width || sy >= src.height) continue;
+            const uint16_t s = src.pixels[sy * src.width + sx], d = at(u * a.scale, v * a.scale);
             uint16_t out;
             if (src.alpha) {
-                const uint32_t weight = (src.Alpha(sx, sy) * a.opacity) >> 5;
+                const uint32_t weight = (src.alpha[sy * src.width + sx] * a.opacity) >> 5;
                 if (weight == 0) continue;
-                out = weight == 32 ? s : RefBlend(d, s, weight);
+                out = RefBlend(d, s, weight);
             } else if (a.rop == SRCCOPY) {
                 out = s;
-            } else if (a.rop == BLT_ALPHA) {
+            } else if (a.rop == BLT_ALPHA || (a.rop == BLT_TRANSPARENT && s != key)) {
                 out = RefBlend(d, s, a.opacity);
-            } else if (a.rop == BLT_TRANSPARENT) {
-                if (s == key) continue;
-                out = a.opacity == 32 ? s : RefBlend(d, s, a.opacity);
             } else {
                 continue;
             }
-            for (int dy = 0; dy < a.scale; ++dy)
-                for (int dx = 0; dx < a.scale; ++dx)
-                    view.At(u * a.scale + dx, v * a.scale + dy) = out;
+            for (int k = 0; k < a.scale * a.scale; ++k)
+                at(u * a.scale + k % a.scale, v * a.scale + k / a.scale) = out;
         }
     }
     return 1;
 }
 
-// Random blit arguments. A tame call places the rectangle where part of it
-// shows, with sizes and source origins inside the bitmap; a wild one draws
-// each argument from everything a caller can pass: far outside, oversized,
-// negative, extreme, unknown modes, opacities above 32.
 struct BlitArgGen {
     std::mt19937 rng;
-    bool wild = false;
     explicit BlitArgGen(uint32_t seed) : rng(seed) {}
 
     int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool Chance(int percent) { return Int(0, 99) < percent; }
+    // A value in one of the ranges lo0, hi0, lo1, hi1, ..., picked evenly.
+    int Pick(std::initializer_list<int> bounds) {
+        const int* r = bounds.begin() + 2 * Int(0, int(bounds.size()) / 2 - 1);
+        return Int(r[0], r[1]);
+    }
 
-    // A position along an axis of `extent` pixels (or blocks).
-    int Coord(int extent) {
-        if (!wild) return Int(-extent / 2 - 2, extent - 1);
-        switch (Int(0, 5)) {
-        case 0:
-            return Int(INT_MIN, INT_MAX);
-        case 1:
-            return Chance(50) ? INT_MIN : INT_MAX;
-        case 2:
-            return Int(-(1 << 30), 1 << 30);
-        default:
-            return Int(-2 * extent - 8, 2 * extent + 8);
-        }
-    }
-    int Size(int extent) {
-        if (!wild) return Chance(50) ? 0 : Int(1, extent + 4);
-        switch (Int(0, 5)) {
-        case 0:
-            return Int(-6, -1);
-        case 1:
-            return Chance(50) ? INT_MAX : INT_MIN;
-        case 2:
-            return Int(1, 1 << 30);
-        case 3:
-            return 0;
-        default:
-            return Int(1, 2 * extent + 8);
-        }
-    }
-    // A source origin for a bitmap side of `side` pixels.
-    int SourceOrigin(int side) {
-        if (!wild) return Int(0, std::max(side / 2, 0));
-        switch (Int(0, 5)) {
-        case 0:
-            return Int(-3, -1);
-        case 1:
-            return INT_MIN;
-        case 2:
-            return INT_MAX;
-        case 3:
-            return Int(side, side + 3);
-        default:
-            return Int(0, std::max(side - 1, 0));
-        }
-    }
-    unsigned long Rop() {
-        static const unsigned long odd[] = {0ul, 1000ul, 1003ul, 0x00CC0021ul, 0xFFFFFFFFul};
-        static const unsigned long known[] = {SRCCOPY, BLT_ALPHA, BLT_TRANSPARENT};
-        return wild && Chance(30) ? odd[Int(0, 4)] : known[Int(0, 2)];
-    }
-    uint8_t Opacity() {
-        if (wild && Chance(30)) return uint8_t(Int(33, 255));
-        return Chance(30) ? 32 : uint8_t(Int(0, 32));
-    }
-    unsigned char Rotation() {
-        static const unsigned char codes[] = {0, 1, 2, 3, 4, 5, 255};
-        return Chance(60) ? (Chance(50) ? 1 : 4) : codes[Int(0, 6)];
+    // Arguments for a gw x gh target (blocks at scale 2) and source b: tame
+    // ones show part of the rectangle; wild ones (30%) are far outside,
+    // oversized, negative, extreme, unknown modes, opacities above 32.
+    RefArgs Args(int gw, int gh, const CCEBitmap& b, int scale) {
+        const bool wild = Chance(30);
+        auto coord = [&](int e) {
+            return wild ? Pick({INT_MIN, INT_MAX, INT_MIN, INT_MIN, INT_MAX, INT_MAX, -(1 << 30),
+                                1 << 30, -2 * e - 8, 2 * e + 8, -2 * e - 8, 2 * e + 8})
+                        : Int(-e / 2 - 2, e - 1);
+        };
+        auto size = [&](int e) {
+            if (!wild) return Chance(50) ? 0 : Int(1, e + 4);
+            return Pick(
+                {-6, -1, INT_MAX, INT_MAX, INT_MIN, INT_MIN, 1, 1 << 30, 0, 0, 1, 2 * e + 8});
+        };
+        auto origin = [&](int side) {
+            return wild ? Pick({-3, -1, INT_MIN, INT_MIN, INT_MAX, INT_MAX, side, side + 3, 0,
+                                std::max(side - 1, 0), 0, std::max(side - 1, 0)})
+                        : Int(0, std::max(side / 2, 0));
+        };
+        static const unsigned long modes[] = {SRCCOPY, BLT_ALPHA,    BLT_TRANSPARENT, 0ul,
+                                              1000ul,  0x00CC0021ul, 0xFFFFFFFFul};
+        const int x = coord(gw), y = coord(gh), w = size(gw), h = size(gh);
+        const int xSrc = origin(b.m_nWidth), ySrc = origin(b.m_nHeight);
+        const unsigned long rop = modes[wild && Chance(30) ? Int(3, 6) : Int(0, 2)];
+        const int opacity = wild && Chance(30) ? Int(33, 255) : Chance(30) ? 32 : Int(0, 32);
+        return RefArgs{x, y, w, h, xSrc, ySrc, rop, uint32_t(opacity), scale};
     }
 };
 
 // A random bitmap: a few colours repeated (so that keys hit) among random
-// ones, and an alpha plane in use (weights mostly 0 and 32, a few above
-// 32), kept but unused, or absent. Now and then an empty bitmap that kept
-// its buffer, or one without any. False when it could not be sized.
+// ones, and an alpha plane in use (weights mostly 0 to 32, some above), kept
+// but unused, or absent. Now and then an empty bitmap that kept its buffer,
+// one without any, or one flagged for a plane it lacks. False when it could
+// not be sized.
 inline bool RandomBlitBitmap(BlitArgGen& g, CCEBitmap& b, CCEDraw& c, int maxSide) {
     const int w = g.Int(1, maxSide), h = g.Int(1, maxSide);
     const int alphaKind = g.Int(0, 3); // 0, 1 none; 2 in use; 3 kept, flag off
     if (b.Surface(&c, w, h, 0, alphaKind >= 2) != 1) return false;
     const uint16_t palette[3] = {uint16_t(g.rng()), uint16_t(g.rng()), uint16_t(g.rng())};
-    for (int i = 0; i < w * h; ++i)
+    for (int i = 0; i < w * h; ++i) {
         b.m_pPixels[i] = g.Chance(70) ? palette[g.Int(0, 2)] : uint16_t(g.rng());
-    if (alphaKind >= 2) {
-        for (int i = 0; i < w * h; ++i) {
-            const int r = g.Int(0, 99);
-            b.m_pAlpha[i] = r < 35 ? 0 : r < 70 ? 32 : r < 97 ? BYTE(g.Int(1, 31)) : BYTE(g.rng());
-        }
+        if (alphaKind >= 2) b.m_pAlpha[i] = BYTE(g.Pick({0, 0, 32, 32, 0, 32, 1, 31, 0, 255}));
     }
     if (alphaKind == 3) b.m_bARGB = 0;
     if (g.Chance(2)) b.Unload(0);
     if (g.Chance(1)) b.Unload(1);
+    if (g.Chance(2) && !b.m_pAlpha) b.m_bARGB = 1; // flagged for a plane it lacks
     return true;
 }
 
