@@ -119,7 +119,6 @@ TEST_F(Polygon, FloatVerticesAreTestedThenTruncated) {
     const Pixels moved = Fill<I>({{-20, -20}, {-5, -20}, {-20, -5}}, 21, 21);
     EXPECT_EQ(moved.count({1, 1}), 1u);
     EXPECT_EQ(Fill<F>({{-20, -20}, {-5, -20}, {-20, -5}}, 21, 21), moved);
-    EXPECT_FALSE(Fill<F>({{99.9f, 5.0f}, {400.0f, 0.0f}, {400.0f, 10.0f}}).empty());
     EXPECT_EQ(Fill<F>({{0.5f, 5.0f}, {-30.0f, 0.0f}, {-30.0f, 10.0f}}, -1), Pixels());
     // Values no integer holds saturate; NaN becomes 0.
     const Pixels wild = Fill<F>({{5.0f, 5.0f}, {1e30f, 5.0f}, {NAN, 1e30f}, {-INFINITY, 8.0f}});
@@ -131,11 +130,8 @@ TEST_F(Polygon, RefusedInputDrawsNothing) {
     const std::vector<F> fsquare = {{2, 2}, {6, 2}, {6, 6}, {2, 6}};
     EXPECT_EQ(canvas.canvas.FillPolygon(static_cast<I*>(nullptr), 4, 0, 0), 0);
     EXPECT_EQ(canvas.canvas.FillPolygon(static_cast<F*>(nullptr), 4, 0, 0), 0);
-    EXPECT_EQ(Fill<I>({{2, 2}, {6, 2}}), Pixels()); // two vertices
-    EXPECT_EQ(Fill<F>({{2, 2}, {6, 6}}), Pixels());
-    EXPECT_EQ(Fill<I>({{1, 4}, {9, 4}, {15, 4}}), Pixels());           // flat
-    EXPECT_EQ(Fill<I>({{-50, -50}, {300, -40}, {10, 300}}), Pixels()); // no vertex on it
-    EXPECT_EQ(Fill<I>({{100, 5}, {140, -5}, {140, 15}}), Pixels());    // x = width is off
+    EXPECT_EQ(Fill<I>({{2, 2}, {6, 2}}), Pixels());          // two vertices
+    EXPECT_EQ(Fill<I>({{1, 4}, {9, 4}, {15, 4}}), Pixels()); // flat
     EXPECT_EQ(canvas.canvas.FillPolygon(const_cast<I*>(square.data()), -3, 0, 0), 1);
     // One allocation per call; without it, 0 and nothing drawn. A count
     // whose records leave 32 bits is refused the same way.
@@ -150,8 +146,7 @@ TEST_F(Polygon, RefusedInputDrawsNothing) {
     EXPECT_EQ(canvas.canvas.FillPolygon(const_cast<F*>(fsquare.data()), 100000000, 0, 0), 0);
     EXPECT_EQ(canvas.canvas.GetLastError(), 0u);
     // Without a brush: nothing drawn, nothing allocated.
-    CCEDraw& bare = canvas.canvas;
-    bare.m_pBrush = nullptr;
+    canvas.canvas.m_pBrush = nullptr;
     const long start = zorva::AllocationCount();
     EXPECT_EQ(Fill(square), Pixels());
     EXPECT_EQ(Fill(fsquare), Pixels());
@@ -160,7 +155,7 @@ TEST_F(Polygon, RefusedInputDrawsNothing) {
 
 TEST_F(Polygon, RandomPolygonsMatchTheCrossingRule) {
     std::mt19937 rng(9001);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::uniform_real_distribution<float> fraction(-1.0f, 1.0f);
     for (int round = 0; round < 200; ++round) {
         const int w = 1 + int(rng() % 60), h = 1 + int(rng() % 60);
         zt::TestCanvas t(zt::Layout(round, w, h));
@@ -169,37 +164,38 @@ TEST_F(Polygon, RandomPolygonsMatchTheCrossingRule) {
         zt::RefImage ref(cw, ch, t.Snapshot());
         CCEBrush brush;
         t.canvas.SetGDIObject(&brush);
+        const bool floats = round % 3 == 0;
+        // Integers now and then at the ends of their range, moved past it.
+        auto coord = [&](int size) -> int32_t {
+            if (!floats && rng() % 12 == 0) return rng() % 2 ? INT32_MIN : INT32_MAX;
+            return int32_t(rng() % uint32_t(2 * size + 20)) - size / 2 - 10;
+        };
         for (int op = 0; op < 12; ++op) {
             const uint16_t colour = uint16_t(rng());
             brush.CreateBrush(0, colour, 0);
             const int n = 3 + int(rng() % 10);
             const int xOff = rng() % 4 ? 0 : int(rng() % 21) - 10;
             const int yOff = rng() % 4 ? 0 : int(rng() % 21) - 10;
+            std::vector<I> ints;
+            std::vector<F> fs;
             std::vector<P> moved;
             bool visible = false;
-            if (round % 3) { // integers, now and then at the ends of their range
-                auto coord = [&](int size) -> int32_t {
-                    if (rng() % 12 == 0) return rng() % 2 ? INT32_MIN : INT32_MAX;
-                    return int32_t(rng() % uint32_t(2 * size + 20)) - size / 2 - 10;
-                };
-                std::vector<I> pts(size_t(n), I{0, 0});
-                for (I& p : pts) {
-                    p = {coord(cw), coord(ch)};
-                    moved.push_back({int64_t(p.x) + xOff, int64_t(p.y) + yOff});
-                    visible |= ref.Inside(moved.back().x, moved.back().y);
-                }
-                ASSERT_EQ(t.canvas.FillPolygon(pts.data(), n, xOff, yOff), 1);
-            } else {
-                std::vector<F> pts(size_t(n), F{0, 0});
-                for (F& p : pts) {
-                    p = {unit(rng) * float(2 * cw + 4) - float(cw / 2 + 2),
-                         unit(rng) * float(2 * ch + 4) - float(ch / 2 + 2)};
-                    const float x = p.x + float(xOff), y = p.y + float(yOff);
+            for (int i = 0; i < n; ++i) {
+                ints.push_back({coord(cw), coord(ch)});
+                if (floats) { // tested in single precision, then truncated
+                    fs.push_back(
+                        {float(ints[i].x) + fraction(rng), float(ints[i].y) + fraction(rng)});
+                    const float x = fs[i].x + float(xOff), y = fs[i].y + float(yOff);
                     visible |= x >= 0.0f && y >= 0.0f && x < float(cw) && y < float(ch);
                     moved.push_back({int64_t(std::trunc(x)), int64_t(std::trunc(y))});
+                } else {
+                    moved.push_back({int64_t(ints[i].x) + xOff, int64_t(ints[i].y) + yOff});
+                    visible |= ref.Inside(moved[i].x, moved[i].y);
                 }
-                ASSERT_EQ(t.canvas.FillPolygon(pts.data(), n, xOff, yOff), 1);
             }
+            ASSERT_EQ(floats ? t.canvas.FillPolygon(fs.data(), n, xOff, yOff)
+                             : t.canvas.FillPolygon(ints.data(), n, xOff, yOff),
+                      1);
             if (visible) RefFill(ref, moved, colour);
         }
         const zt::Difference d = zt::Compare(ref, t.Snapshot());

@@ -3,39 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 
 namespace zt {
 
 zorva::VirtualDisplayConfig Dense(int width, int height) {
-    zorva::VirtualDisplayConfig c;
-    c.width = width;
-    c.height = height;
-    c.xPitch = 2;
-    c.yPitch = 2 * width;
-    return c;
+    return {width, height, 2, 2 * width};
 }
 
 zorva::VirtualDisplayConfig Padded(int width, int height, int paddingBytes) {
-    zorva::VirtualDisplayConfig c = Dense(width, height);
-    c.yPitch = 2 * width + paddingBytes;
-    return c;
+    return {width, height, 2, 2 * width + paddingBytes};
 }
 
 zorva::VirtualDisplayConfig NegativeXPitch(int width, int height) {
-    zorva::VirtualDisplayConfig c = Dense(width, height);
-    c.xPitch = -2 * height;
-    c.yPitch = 2;
-    return c;
+    return {width, height, -2 * height, 2};
 }
 
 zorva::VirtualDisplayConfig Layout(int n, int width, int height) {
-    zorva::VirtualDisplayConfig c = Dense(width, height);
-    if (n % 4 == 1) c = Padded(width, height, 2 + 2 * (n % 5));
-    if (n % 4 == 2) c = NegativeXPitch(width, height);
-    if (n % 4 == 3) c.yPitch = -2 * width;
-    return c;
+    switch (n % 4) {
+    case 1:
+        return Padded(width, height, 2 + 2 * (n % 5));
+    case 2:
+        return NegativeXPitch(width, height);
+    case 3:
+        return {width, height, 2, -2 * width};
+    default:
+        return Dense(width, height);
+    }
 }
 
 std::string ScratchPath(const std::string& name) {
@@ -60,18 +54,9 @@ TestCanvas::~TestCanvas() {
     zorva::CloseWindow(window);
 }
 
-uint16_t TestCanvas::Pixel(int x, int y) const {
-    uint16_t p;
-    std::memcpy(
-        &p, canvas.m_pBackBuffer + ptrdiff_t(x) * canvas.m_xPitch + ptrdiff_t(y) * canvas.m_yPitch,
-        2);
-    return p;
-}
-
-void TestCanvas::SetPixel(int x, int y, uint16_t value) {
-    std::memcpy(canvas.m_pBackBuffer + ptrdiff_t(x) * canvas.m_xPitch +
-                    ptrdiff_t(y) * canvas.m_yPitch,
-                &value, 2);
+uint16_t* TestCanvas::Address(int x, int y) const {
+    return reinterpret_cast<uint16_t*>(canvas.m_pBackBuffer + ptrdiff_t(x) * canvas.m_xPitch +
+                                       ptrdiff_t(y) * canvas.m_yPitch);
 }
 
 std::vector<uint16_t> TestCanvas::Snapshot() const {
@@ -89,9 +74,10 @@ void TestCanvas::Load(const std::vector<uint16_t>& image) {
 }
 
 void TestCanvas::FillRandom(std::mt19937& rng) {
-    for (int y = 0; y < Height(); ++y)
-        for (int x = 0; x < Width(); ++x)
-            SetPixel(x, y, uint16_t(rng()));
+    std::vector<uint16_t> image(size_t(Width()) * Height());
+    for (uint16_t& p : image)
+        p = uint16_t(rng());
+    Load(image);
 }
 
 Pixels TestCanvas::Painted() const {

@@ -44,8 +44,9 @@ public:
 
     int Width() const { return int(canvas.m_DisplayProperties.cxWidth); }
     int Height() const { return int(canvas.m_DisplayProperties.cyHeight); }
-    uint16_t Pixel(int x, int y) const;
-    void SetPixel(int x, int y, uint16_t value);
+    uint16_t* Address(int x, int y) const;
+    uint16_t Pixel(int x, int y) const { return *Address(x, y); }
+    void SetPixel(int x, int y, uint16_t value) { *Address(x, y) = value; }
     // Canvas pixels row by row, Width() x Height().
     std::vector<uint16_t> Snapshot() const;
     void Load(const std::vector<uint16_t>& image);
@@ -77,6 +78,14 @@ uint16_t PackedBlend(uint16_t d, uint16_t s, uint32_t a);
 // Bresenham as written out: both ends, the minor axis steps when the error
 // is strictly positive.
 void RefLine(RefImage& img, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint16_t c);
+
+// Several integers as one value, so that one check compares them all.
+// Arguments are evaluated in no set order: pass values, not calls that
+// change what the others read.
+template <class... T>
+std::vector<int64_t> Values(T... v) {
+    return {int64_t(v)...};
+}
 
 // Number of differing pixels, and the first one found.
 struct Difference {
