@@ -85,7 +85,7 @@ TEST_F(Bitmap, CopiesShareUntilOneGrows) {
     CCEBitmap b, c(*a);
     b = *a;
     EXPECT_EQ(zorva::BlockHolders(a->m_pPixels), 3); // one reference each
-    b.m_pPixels[5] = 0xCAFE; // drawing into one shows in the others
+    b.m_pPixels[5] = 0xCAFE;                         // drawing into one shows in the others
     EXPECT_EQ(zt::Values(a->m_pPixels[5], c.m_pPixels[5]), zt::Values(0xCAFE, 0xCAFE));
     // c grows: it gets its own block with the old contents.
     ASSERT_EQ(c.Surface(&canvas, 40, 40, 0, 0), 1);
