@@ -2,31 +2,34 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace zt {
 
 zorva::VirtualDisplayConfig Dense(int width, int height) {
-    zorva::VirtualDisplayConfig c;
-    c.width = width;
-    c.height = height;
-    c.xPitch = 2;
-    c.yPitch = 2 * width;
-    return c;
+    return {width, height, 2, 2 * width};
 }
 
 zorva::VirtualDisplayConfig Padded(int width, int height, int paddingBytes) {
-    zorva::VirtualDisplayConfig c = Dense(width, height);
-    c.yPitch = 2 * width + paddingBytes;
-    return c;
+    return {width, height, 2, 2 * width + paddingBytes};
 }
 
 zorva::VirtualDisplayConfig NegativeXPitch(int width, int height) {
-    zorva::VirtualDisplayConfig c = Dense(width, height);
-    c.xPitch = -2 * height;
-    c.yPitch = 2;
-    return c;
+    return {width, height, -2 * height, 2};
+}
+
+zorva::VirtualDisplayConfig Layout(int n, int width, int height) {
+    switch (n % 4) {
+    case 1:
+        return Padded(width, height, 2 + 2 * (n % 5));
+    case 2:
+        return NegativeXPitch(width, height);
+    case 3:
+        return {width, height, 2, -2 * width};
+    default:
+        return Dense(width, height);
+    }
 }
 
 std::string ScratchPath(const std::string& name) {
@@ -51,23 +54,13 @@ TestCanvas::~TestCanvas() {
     zorva::CloseWindow(window);
 }
 
-uint16_t TestCanvas::Pixel(int x, int y) const {
-    uint16_t p;
-    std::memcpy(
-        &p, canvas.m_pBackBuffer + ptrdiff_t(x) * canvas.m_xPitch + ptrdiff_t(y) * canvas.m_yPitch,
-        2);
-    return p;
-}
-
-void TestCanvas::SetPixel(int x, int y, uint16_t value) {
-    std::memcpy(canvas.m_pBackBuffer + ptrdiff_t(x) * canvas.m_xPitch +
-                    ptrdiff_t(y) * canvas.m_yPitch,
-                &value, 2);
+uint16_t* TestCanvas::Address(int x, int y) const {
+    return reinterpret_cast<uint16_t*>(canvas.m_pBackBuffer + ptrdiff_t(x) * canvas.m_xPitch +
+                                       ptrdiff_t(y) * canvas.m_yPitch);
 }
 
 std::vector<uint16_t> TestCanvas::Snapshot() const {
     std::vector<uint16_t> out;
-    out.reserve(size_t(Width()) * Height());
     for (int y = 0; y < Height(); ++y)
         for (int x = 0; x < Width(); ++x)
             out.push_back(Pixel(x, y));
@@ -75,16 +68,24 @@ std::vector<uint16_t> TestCanvas::Snapshot() const {
 }
 
 void TestCanvas::Load(const std::vector<uint16_t>& image) {
-    size_t i = 0;
     for (int y = 0; y < Height(); ++y)
         for (int x = 0; x < Width(); ++x)
-            SetPixel(x, y, image[i++]);
+            SetPixel(x, y, image[size_t(y) * Width() + x]);
 }
 
 void TestCanvas::FillRandom(std::mt19937& rng) {
+    std::vector<uint16_t> image(size_t(Width()) * Height());
+    for (uint16_t& p : image)
+        p = uint16_t(rng());
+    Load(image);
+}
+
+Pixels TestCanvas::Painted() const {
+    Pixels out;
     for (int y = 0; y < Height(); ++y)
         for (int x = 0; x < Width(); ++x)
-            SetPixel(x, y, uint16_t(rng()));
+            if (Pixel(x, y) != 0) out.insert({x, y});
+    return out;
 }
 
 uint16_t BlendPerChannel(uint16_t d, uint16_t s, int a) {
@@ -92,8 +93,7 @@ uint16_t BlendPerChannel(uint16_t d, uint16_t s, int a) {
         const int mask = (1 << bits) - 1;
         const int dv = (d >> shift) & mask, sv = (s >> shift) & mask;
         const int diff = (sv - dv) * a;
-        // floor division by 32, also for negative differences
-        const int step = diff >= 0 ? diff / 32 : -((-diff + 31) / 32);
+        const int step = diff >= 0 ? diff / 32 : -((-diff + 31) / 32); // floor, also below 0
         return (dv + step) << shift;
     };
     return uint16_t(channel(11, 5) | channel(5, 6) | channel(0, 5));
@@ -107,30 +107,20 @@ uint16_t PackedBlend(uint16_t d, uint16_t s, uint32_t a) {
 }
 
 void RefLine(RefImage& img, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint16_t c) {
-    const int64_t sx = x1 > x2 ? -1 : 1, sy = y1 > y2 ? -1 : 1;
-    const int64_t dx = x2 > x1 ? x2 - x1 : x1 - x2, dy = y2 > y1 ? y2 - y1 : y1 - y2;
-    int64_t x = x1, y = y1;
-    if (dx >= dy) {
-        int64_t e = 2 * dy - dx;
-        for (int64_t i = 0; i <= dx; ++i, x += sx) {
-            img.Put(x, y, c);
-            if (e > 0) {
-                e += 2 * dy - 2 * dx;
-                y += sy;
-            } else {
-                e += 2 * dy;
-            }
-        }
-    } else {
-        int64_t e = 2 * dx - dy;
-        for (int64_t i = 0; i <= dy; ++i, y += sy) {
-            img.Put(x, y, c);
-            if (e > 0) {
-                e += 2 * dx - 2 * dy;
-                x += sx;
-            } else {
-                e += 2 * dx;
-            }
+    const bool xMajor = std::abs(x2 - x1) >= std::abs(y2 - y1);
+    // Walk along the major axis as if it were x.
+    int64_t a = xMajor ? x1 : y1, b = xMajor ? y1 : x1;
+    const int64_t a2 = xMajor ? x2 : y2, b2 = xMajor ? y2 : x2;
+    const int64_t sa = a > a2 ? -1 : 1, sb = b > b2 ? -1 : 1;
+    const int64_t da = std::abs(a2 - a), db = std::abs(b2 - b);
+    int64_t e = 2 * db - da;
+    for (int64_t i = 0; i <= da; ++i, a += sa) {
+        xMajor ? img.Put(a, b, c) : img.Put(b, a, c);
+        if (e > 0) {
+            e += 2 * db - 2 * da;
+            b += sb;
+        } else {
+            e += 2 * db;
         }
     }
 }
@@ -139,10 +129,7 @@ Difference Compare(const RefImage& expected, const std::vector<uint16_t>& actual
     Difference d;
     for (size_t i = 0; i < expected.pixels.size() && i < actual.size(); ++i) {
         if (expected.pixels[i] == actual[i]) continue;
-        if (d.count++ == 0) {
-            d.x = int(i % expected.width);
-            d.y = int(i / expected.width);
-        }
+        if (d.count++ == 0) d.x = int(i % expected.width), d.y = int(i / expected.width);
     }
     return d;
 }

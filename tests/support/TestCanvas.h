@@ -1,5 +1,5 @@
 // A canvas on a virtual display of a chosen layout, with plain pixel access
-// for checking what the library drew.
+// for checking what the library drew, and slow pixel-at-a-time references.
 #ifndef ZORVA_TESTS_TESTCANVAS_H
 #define ZORVA_TESTS_TESTCANVAS_H
 
@@ -8,25 +8,28 @@
 
 #include <cstdint>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zt {
 
-// Display layouts as a device reports them.
 zorva::VirtualDisplayConfig Dense(int width, int height);
-// Rows padded with extra bytes.
 zorva::VirtualDisplayConfig Padded(int width, int height, int paddingBytes);
 // A portrait panel scanned along its columns: x pitch -2 * height, y pitch
 // 2. The canvas sees it in memory order, height x width.
 zorva::VirtualDisplayConfig NegativeXPitch(int width, int height);
+// Every layout above and a negative y pitch, picked by n.
+zorva::VirtualDisplayConfig Layout(int n, int width, int height);
 
-// A file name in the temporary folder that no other test process uses at
-// the same time (ctest runs tests in parallel processes).
+// A temporary file name no other test process uses at the same time.
 std::string ScratchPath(const std::string& name);
 
 // Restores the default virtual display and forgets injected failures.
 void ResetPlatform();
+
+using Pixels = std::set<std::pair<int, int>>;
 
 // A created canvas on its own window. Construction asserts success.
 class TestCanvas {
@@ -41,16 +44,18 @@ public:
 
     int Width() const { return int(canvas.m_DisplayProperties.cxWidth); }
     int Height() const { return int(canvas.m_DisplayProperties.cyHeight); }
-    uint16_t Pixel(int x, int y) const;
-    void SetPixel(int x, int y, uint16_t value);
+    uint16_t* Address(int x, int y) const;
+    uint16_t Pixel(int x, int y) const { return *Address(x, y); }
+    void SetPixel(int x, int y, uint16_t value) { *Address(x, y) = value; }
     // Canvas pixels row by row, Width() x Height().
     std::vector<uint16_t> Snapshot() const;
     void Load(const std::vector<uint16_t>& image);
     void FillRandom(std::mt19937& rng);
+    // Coordinates of every pixel that is not 0.
+    Pixels Painted() const;
 };
 
-// Independent, pixel-at-a-time model of a canvas: a dense image in canvas
-// coordinates with the pixel test.
+// A dense image in canvas coordinates, written one pixel at a time.
 struct RefImage {
     int width = 0, height = 0;
     std::vector<uint16_t> pixels;
@@ -63,17 +68,24 @@ struct RefImage {
     uint16_t& At(int x, int y) { return pixels[size_t(y) * width + x]; }
 };
 
-// Per-channel blend: d + floor((s - d) * a / 32) for each of the three
-// channels, written without the packed-word trick.
+// d + floor((s - d) * a / 32) for each channel, without the packed word.
 uint16_t BlendPerChannel(uint16_t d, uint16_t s, int a);
 
-// The packed-word blend written out from its definition, for weights
-// outside 0..32 where the per-channel formula no longer applies.
+// The packed-word blend from its definition, for weights above 32 where
+// the per-channel formula no longer applies.
 uint16_t PackedBlend(uint16_t d, uint16_t s, uint32_t a);
 
 // Bresenham as written out: both ends, the minor axis steps when the error
 // is strictly positive.
 void RefLine(RefImage& img, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint16_t c);
+
+// Several integers as one value, so that one check compares them all.
+// Arguments are evaluated in no set order: pass values, not calls that
+// change what the others read.
+template <class... T>
+std::vector<int64_t> Values(T... v) {
+    return {int64_t(v)...};
+}
 
 // Number of differing pixels, and the first one found.
 struct Difference {
