@@ -2,6 +2,7 @@
 // with worked values, and one seeded comparison of spans, lines and filled
 // rectangles against pixel-at-a-time references on canvases of random size
 // in every layout.
+#include "core/Raster.h"
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>
@@ -149,5 +150,21 @@ TEST(Lines, RandomSpansLinesAndFillsMatchThePixelRules) {
         }
         const zt::Difference d = zt::Compare(ref, t.Snapshot());
         ASSERT_EQ(d.count, 0u) << "round " << round << " first at " << d.x << "," << d.y;
+    }
+}
+
+// The stepping kernel that lines fall back to where no 128-bit type exists
+// must give the same pixels as the written-out rule.
+TEST(Lines, SteppingFallbackMatchesTheRule) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 40);
+        std::vector<uint16_t> pixels(size_t(w) * h);
+        zt::RefImage ref(w, h, pixels);
+        auto c = [&](int size) { return int32_t(rng() % uint32_t(size + 200)) - 100; };
+        const int32_t x1 = c(w), y1 = c(h), x2 = c(w), y2 = c(h);
+        zorva::DrawLineReference(zorva::DenseView(pixels.data(), w, h), x1, y1, x2, y2, 0xFFFF);
+        zt::RefLine(ref, x1, y1, x2, y2, 0xFFFF);
+        ASSERT_EQ(zt::Compare(ref, pixels).count, 0u) << x1 << "," << y1 << " " << x2 << "," << y2;
     }
 }
