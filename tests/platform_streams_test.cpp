@@ -1,5 +1,4 @@
-// Streams over memory blocks and files, the blocks themselves, and the
-// application's door to both.
+// Streams over memory blocks and files, and the application's door to both.
 #include "ZorvaPlatform.h"
 #include "platform/Platform.h"
 #include "platform/streams/Streams.h"
@@ -10,124 +9,82 @@
 
 #include <cstring>
 
-namespace pf = zorva::platform;
+using namespace zorva::platform;
 
 namespace {
 
-class Streams : public ::testing::Test {
-protected:
-    void SetUp() override { zt::ResetPlatform(); }
-    void TearDown() override { zt::ResetPlatform(); }
-};
+using Streams = zt::PlatformTest;
 
+// Reads to the end in steps of 7 bytes: the last read is short and succeeds.
 std::string ReadAll(IStream* s) {
     std::string out;
     char buffer[7];
-    ULONG n = 0;
-    do {
-        EXPECT_EQ(s->Read(buffer, sizeof buffer, &n), pf::S_OK);
+    for (ULONG n = sizeof buffer; n == sizeof buffer;) {
+        EXPECT_EQ(s->Read(buffer, sizeof buffer, &n), S_OK);
         out.append(buffer, n);
-    } while (n == sizeof buffer);
+    }
     return out;
 }
 
 } // namespace
 
-TEST_F(Streams, BlocksRememberTheirSize) {
-    HANDLE block = pf::LocalAlloc(pf::LMEM_MOVEABLE, 10);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(pf::LocalSize(block), 10u);
-    std::memcpy(block, "0123456789", 10);
-    HANDLE grown = pf::LocalReAlloc(block, 1000, pf::LMEM_MOVEABLE);
-    ASSERT_NE(grown, nullptr);
-    EXPECT_EQ(pf::LocalSize(grown), 1000u);
-    EXPECT_EQ(std::memcmp(grown, "0123456789", 10), 0);
-    zorva::FailAllocation(1);
-    EXPECT_EQ(pf::LocalReAlloc(grown, 2000, pf::LMEM_MOVEABLE), nullptr);
-    EXPECT_EQ(pf::GetLastError(), pf::ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(pf::LocalSize(grown), 1000u); // the old block stays
-    EXPECT_EQ(pf::LocalFree(grown), nullptr);
-    EXPECT_EQ(pf::LocalFree(nullptr), nullptr);
-    EXPECT_EQ(pf::LocalSize(nullptr), 0u);
-}
-
-TEST_F(Streams, MemoryStreamsReadSeekAndWrite) {
-    HANDLE block = pf::LocalAlloc(pf::LMEM_MOVEABLE, 20);
-    std::memcpy(block, "abcdefghijklmnopqrst", 20);
+TEST_F(Streams, MemoryStreamsOverTheCallersBlockOrTheirOwn) {
+    // The caller's block: read, seek, written inside it but never grown.
+    HANDLE block = LocalAlloc(LMEM_MOVEABLE, 20), under = nullptr;
+    std::memcpy(block, "0123456789abcdefghij", 20);
     IStream* s = nullptr;
-    ASSERT_EQ(pf::CreateStreamOnHGlobal(block, 0, &s), pf::S_OK);
-    EXPECT_EQ(ReadAll(s), "abcdefghijklmnopqrst"); // short reads at the end succeed
     uint64_t at = 0;
-    EXPECT_EQ(s->Seek(-5, pf::STREAM_SEEK_END, &at), pf::S_OK);
-    EXPECT_EQ(at, 15u);
-    EXPECT_EQ(s->Seek(2, pf::STREAM_SEEK_CUR, &at), pf::S_OK);
-    EXPECT_EQ(at, 17u);
-    EXPECT_EQ(ReadAll(s), "rst");
-    EXPECT_EQ(s->Seek(-1, pf::STREAM_SEEK_SET, &at), pf::STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(s->Seek(0, 7, &at), pf::STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(s->Seek(INT64_MAX, pf::STREAM_SEEK_END, &at), pf::STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(s->Seek(100, pf::STREAM_SEEK_SET, &at), pf::S_OK); // past the end: reads nothing
-    EXPECT_EQ(ReadAll(s), "");
-    // The caller's block does not grow.
     ULONG written = 1;
-    EXPECT_EQ(s->Write("xyz", 3, &written), pf::STG_E_MEDIUMFULL);
-    EXPECT_EQ(written, 0u);
-    s->Seek(1, pf::STREAM_SEEK_SET, nullptr);
-    EXPECT_EQ(s->Write("XY", 2, &written), pf::S_OK);
-    HANDLE under = nullptr;
-    ASSERT_EQ(pf::GetHGlobalFromStream(s, &under), pf::S_OK);
-    EXPECT_EQ(under, block);
-    EXPECT_EQ(std::memcmp(block, "aXYd", 4), 0);
+    ASSERT_EQ(CreateStreamOnHGlobal(block, 0, &s), S_OK);
+    EXPECT_EQ(ReadAll(s), "0123456789abcdefghij");
+    EXPECT_TRUE(s->Seek(-5, STREAM_SEEK_END, &at) == S_OK && at == 15);
+    EXPECT_TRUE(s->Seek(2, STREAM_SEEK_CUR, &at) == S_OK && ReadAll(s) == "hij");
+    EXPECT_EQ(s->Seek(-1, STREAM_SEEK_SET, &at), STG_E_INVALIDFUNCTION);
+    EXPECT_EQ(s->Seek(0, 7, &at), STG_E_INVALIDFUNCTION);
+    EXPECT_EQ(s->Seek(INT64_MAX, STREAM_SEEK_END, &at), STG_E_INVALIDFUNCTION);
+    EXPECT_TRUE(s->Seek(100, STREAM_SEEK_SET, &at) == S_OK && ReadAll(s).empty()); // past the end
+    EXPECT_TRUE(s->Write("xyz", 3, &written) == STG_E_MEDIUMFULL && written == 0);
+    s->Seek(1, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(s->Write("XY", 2, &written), S_OK);
+    EXPECT_TRUE(GetHGlobalFromStream(s, &under) == S_OK && under == block);
+    EXPECT_EQ(std::memcmp(block, "0XY3", 4), 0);
     EXPECT_EQ(s->Release(), 0u);
-    pf::LocalFree(block); // still the caller's
-
-    // A stream of its own grows, zero-filling a gap.
-    ASSERT_EQ(pf::CreateStreamOnHGlobal(nullptr, 1, &s), pf::S_OK);
-    EXPECT_EQ(s->Write("hello", 5, &written), pf::S_OK);
-    s->Seek(8, pf::STREAM_SEEK_SET, nullptr);
-    EXPECT_EQ(s->Write("!", 1, &written), pf::S_OK);
-    ASSERT_EQ(pf::GetHGlobalFromStream(s, &under), pf::S_OK);
-    EXPECT_EQ(pf::LocalSize(under), 9u);
-    EXPECT_EQ(std::memcmp(under, "hello\0\0\0!", 9), 0);
+    EXPECT_TRUE(LocalSize(block) == 20 && LocalFree(block) == nullptr); // still the caller's
+    // A stream's own block grows, zero-filling a gap, and goes with it; a
+    // failed growth is a result.
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, 1, &s), S_OK);
+    EXPECT_EQ(s->Write("hello", 5, &written), S_OK);
+    s->Seek(8, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(s->Write("!", 1, &written), S_OK);
+    ASSERT_EQ(GetHGlobalFromStream(s, &under), S_OK);
+    EXPECT_TRUE(LocalSize(under) == 9 && std::memcmp(under, "hello\0\0\0!", 9) == 0);
     zorva::FailAllocation(1);
-    EXPECT_EQ(s->Write("more", 4, &written), pf::E_OUTOFMEMORY);
-    s->Release(); // frees its block
-
-    EXPECT_EQ(pf::CreateStreamOnHGlobal(nullptr, 1, nullptr), pf::E_FAIL);
-    EXPECT_EQ(pf::GetHGlobalFromStream(nullptr, &under), pf::E_FAIL);
-    EXPECT_EQ(under, nullptr);
+    EXPECT_EQ(s->Write("more", 4, &written), E_OUTOFMEMORY);
+    EXPECT_EQ(LocalSize(under), 9u);
+    s->Release();
+    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, 1, nullptr), E_FAIL);
+    EXPECT_TRUE(GetHGlobalFromStream(nullptr, &under) == E_FAIL && under == nullptr);
 }
 
-TEST_F(Streams, FileStreamsReadOnly) {
+TEST_F(Streams, FileAndCopiedMemoryStreamsForApplications) {
     const std::string path = zt::ScratchPath("stream.txt");
     ASSERT_TRUE(zt::WriteBytes(path, {'z', 'o', 'r', 'v', 'a'}));
     IStream* s = zorva::OpenFileStream(path.c_str());
+    ULONG written = 0;
+    HANDLE block = nullptr;
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(ReadAll(s), "zorva");
-    uint64_t at = 0;
-    EXPECT_EQ(s->Seek(-2, pf::STREAM_SEEK_END, &at), pf::S_OK);
-    EXPECT_EQ(ReadAll(s), "va");
-    ULONG written = 0;
-    EXPECT_EQ(s->Write("x", 1, &written), pf::STG_E_ACCESSDENIED);
-    // Not the memory kind: no block under it.
-    HANDLE block = nullptr;
-    EXPECT_EQ(pf::GetHGlobalFromStream(s, &block), pf::E_FAIL);
+    EXPECT_TRUE(s->Seek(-2, STREAM_SEEK_END, nullptr) == S_OK && ReadAll(s) == "va");
+    EXPECT_EQ(s->Write("x", 1, &written), STG_E_ACCESSDENIED);
+    EXPECT_EQ(GetHGlobalFromStream(s, &block), E_FAIL); // not the memory kind
     s->Release();
     EXPECT_EQ(zorva::OpenFileStream("/no/such/file"), nullptr);
     EXPECT_EQ(zorva::OpenFileStream(::testing::TempDir().c_str()), nullptr); // a folder
-    EXPECT_EQ(zorva::OpenFileStream(nullptr), nullptr);
-}
-
-TEST_F(Streams, MemoryStreamsCopyTheCallersBytes) {
+    // A memory stream holds a copy of the caller's bytes.
     char bytes[] = "picture";
-    IStream* s = zorva::OpenMemoryStream(bytes, 7);
-    ASSERT_NE(s, nullptr);
+    s = zorva::OpenMemoryStream(bytes, 7);
     bytes[0] = 'P';
     EXPECT_EQ(ReadAll(s), "picture");
-    s->Release();
-    s = zorva::OpenMemoryStream(nullptr, 0); // empty
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(ReadAll(s), "");
     s->Release();
     EXPECT_EQ(zorva::OpenMemoryStream(nullptr, 3), nullptr);
     zorva::FailAllocation(1);
