@@ -120,23 +120,16 @@ std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha) {
     const uint32_t offset = alpha ? 14 + 108 : 14 + 40;
     const uint32_t row = alpha ? image.width * 4 : (image.width * 3 + 3) & ~3u;
     std::vector<uint8_t> f(offset + size_t(row) * image.height, 0);
-    // Size, offset, header size, width, height, planes and bits; with alpha
-    // BI_BITFIELDS, the masks of R, G, B and A, and 'Win ' (sRGB).
-    const uint32_t fields[][2] = {{2, uint32_t(f.size())},
-                                  {10, offset},
-                                  {14, offset - 14},
-                                  {18, uint32_t(image.width)},
-                                  {22, uint32_t(image.height)},
-                                  {26, alpha ? 0x200001u : 0x180001u},
-                                  {30, 3},
-                                  {54, 0xFF0000},
-                                  {58, 0xFF00},
-                                  {62, 0xFF},
-                                  {66, 0xFF000000},
-                                  {70, 0x57696E20}};
-    for (auto [at, v] : fields)
-        for (uint32_t i = 0; i < 4 && (at < 30 || alpha); ++i)
-            f[at + i] = uint8_t(v >> (8 * i));
+    auto put = [&](size_t at, std::initializer_list<uint32_t> fields) {
+        for (uint32_t v : fields)
+            for (int i = 0; i < 4; ++i)
+                f[at++] = uint8_t(v >> (8 * i));
+    };
+    // Size, 0, offset, header size, width, height, planes and bits; with
+    // alpha BI_BITFIELDS, five zeros, the masks of R, G, B, A and 'Win '.
+    put(2, {uint32_t(f.size()), 0, offset, offset - 14, uint32_t(image.width),
+            uint32_t(image.height), alpha ? 0x200001u : 0x180001u});
+    if (alpha) put(30, {3, 0, 0, 0, 0, 0, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x57696E20});
     f[0] = 'B', f[1] = 'M';
     for (int y = 0; y < image.height; ++y) {
         uint8_t* out = &f[offset + size_t(image.height - 1 - y) * row];
