@@ -1,5 +1,4 @@
-// Streams over memory blocks and files, the blocks themselves, and the
-// application's door to both.
+// Streams over memory blocks and files, and the application's door to both.
 #include "ZorvaPlatform.h"
 #include "platform/Platform.h"
 #include "platform/streams/Streams.h"
@@ -10,124 +9,68 @@
 
 #include <cstring>
 
-namespace pf = zorva::platform;
+using namespace zorva::platform;
 
 namespace {
 
-class Streams : public ::testing::Test {
-protected:
-    void SetUp() override { zt::ResetPlatform(); }
-    void TearDown() override { zt::ResetPlatform(); }
-};
+using Streams = zt::PlatformTest;
 
+// Reads to the end in steps of 7 bytes: the last read is short and succeeds.
 std::string ReadAll(IStream* s) {
     std::string out;
     char buffer[7];
-    ULONG n = 0;
-    do {
-        EXPECT_EQ(s->Read(buffer, sizeof buffer, &n), pf::S_OK);
+    for (ULONG n = sizeof buffer; n == sizeof buffer;) {
+        EXPECT_EQ(s->Read(buffer, sizeof buffer, &n), S_OK);
         out.append(buffer, n);
-    } while (n == sizeof buffer);
+    }
     return out;
 }
 
 } // namespace
 
-TEST_F(Streams, BlocksRememberTheirSize) {
-    HANDLE block = pf::LocalAlloc(pf::LMEM_MOVEABLE, 10);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(pf::LocalSize(block), 10u);
-    std::memcpy(block, "0123456789", 10);
-    HANDLE grown = pf::LocalReAlloc(block, 1000, pf::LMEM_MOVEABLE);
-    ASSERT_NE(grown, nullptr);
-    EXPECT_EQ(pf::LocalSize(grown), 1000u);
-    EXPECT_EQ(std::memcmp(grown, "0123456789", 10), 0);
-    zorva::FailAllocation(1);
-    EXPECT_EQ(pf::LocalReAlloc(grown, 2000, pf::LMEM_MOVEABLE), nullptr);
-    EXPECT_EQ(pf::GetLastError(), pf::ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(pf::LocalSize(grown), 1000u); // the old block stays
-    EXPECT_EQ(pf::LocalFree(grown), nullptr);
-    EXPECT_EQ(pf::LocalFree(nullptr), nullptr);
-    EXPECT_EQ(pf::LocalSize(nullptr), 0u);
-}
-
-TEST_F(Streams, MemoryStreamsReadSeekAndWrite) {
-    HANDLE block = pf::LocalAlloc(pf::LMEM_MOVEABLE, 20);
-    std::memcpy(block, "abcdefghijklmnopqrst", 20);
+TEST_F(Streams, MemoryFileAndCopiedStreams) {
+    // Over the caller's block: short reads at the end, no seek before the
+    // start, writes inside it but never a growth.
+    HANDLE block = LocalAlloc(LMEM_MOVEABLE, 20), under = nullptr;
+    std::memcpy(block, "0123456789abcdefghij", 20);
     IStream* s = nullptr;
-    ASSERT_EQ(pf::CreateStreamOnHGlobal(block, 0, &s), pf::S_OK);
-    EXPECT_EQ(ReadAll(s), "abcdefghijklmnopqrst"); // short reads at the end succeed
     uint64_t at = 0;
-    EXPECT_EQ(s->Seek(-5, pf::STREAM_SEEK_END, &at), pf::S_OK);
-    EXPECT_EQ(at, 15u);
-    EXPECT_EQ(s->Seek(2, pf::STREAM_SEEK_CUR, &at), pf::S_OK);
-    EXPECT_EQ(at, 17u);
-    EXPECT_EQ(ReadAll(s), "rst");
-    EXPECT_EQ(s->Seek(-1, pf::STREAM_SEEK_SET, &at), pf::STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(s->Seek(0, 7, &at), pf::STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(s->Seek(INT64_MAX, pf::STREAM_SEEK_END, &at), pf::STG_E_INVALIDFUNCTION);
-    EXPECT_EQ(s->Seek(100, pf::STREAM_SEEK_SET, &at), pf::S_OK); // past the end: reads nothing
-    EXPECT_EQ(ReadAll(s), "");
-    // The caller's block does not grow.
     ULONG written = 1;
-    EXPECT_EQ(s->Write("xyz", 3, &written), pf::STG_E_MEDIUMFULL);
-    EXPECT_EQ(written, 0u);
-    s->Seek(1, pf::STREAM_SEEK_SET, nullptr);
-    EXPECT_EQ(s->Write("XY", 2, &written), pf::S_OK);
-    HANDLE under = nullptr;
-    ASSERT_EQ(pf::GetHGlobalFromStream(s, &under), pf::S_OK);
-    EXPECT_EQ(under, block);
-    EXPECT_EQ(std::memcmp(block, "aXYd", 4), 0);
-    EXPECT_EQ(s->Release(), 0u);
-    pf::LocalFree(block); // still the caller's
-
-    // A stream of its own grows, zero-filling a gap.
-    ASSERT_EQ(pf::CreateStreamOnHGlobal(nullptr, 1, &s), pf::S_OK);
-    EXPECT_EQ(s->Write("hello", 5, &written), pf::S_OK);
-    s->Seek(8, pf::STREAM_SEEK_SET, nullptr);
-    EXPECT_EQ(s->Write("!", 1, &written), pf::S_OK);
-    ASSERT_EQ(pf::GetHGlobalFromStream(s, &under), pf::S_OK);
-    EXPECT_EQ(pf::LocalSize(under), 9u);
-    EXPECT_EQ(std::memcmp(under, "hello\0\0\0!", 9), 0);
+    ASSERT_EQ(CreateStreamOnHGlobal(block, 0, &s), S_OK);
+    EXPECT_EQ(ReadAll(s), "0123456789abcdefghij");
+    EXPECT_TRUE(s->Seek(-3, STREAM_SEEK_END, &at) == S_OK && at == 17 && ReadAll(s) == "hij");
+    EXPECT_EQ(s->Seek(-1, STREAM_SEEK_SET, &at), STG_E_INVALIDFUNCTION);
+    EXPECT_EQ(s->Seek(INT64_MAX, STREAM_SEEK_END, &at), STG_E_INVALIDFUNCTION);
+    EXPECT_TRUE(s->Write("xyz", 3, &written) == STG_E_MEDIUMFULL && written == 0);
+    s->Seek(1, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(s->Write("XY", 2, &written), S_OK);
+    EXPECT_TRUE(GetHGlobalFromStream(s, &under) == S_OK && under == block);
+    EXPECT_TRUE(s->Release() == 0 && std::memcmp(block, "0XY3", 4) == 0);
+    EXPECT_EQ(LocalFree(block), nullptr); // still the caller's
+    // A stream's own block grows, zero-filling a gap; a failed growth is a
+    // result.
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, 1, &s), S_OK);
+    EXPECT_EQ(s->Write("hello", 5, &written), S_OK);
+    s->Seek(8, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(s->Write("!", 1, &written), S_OK);
+    ASSERT_EQ(GetHGlobalFromStream(s, &under), S_OK);
+    EXPECT_TRUE(LocalSize(under) == 9 && std::memcmp(under, "hello\0\0\0!", 9) == 0);
     zorva::FailAllocation(1);
-    EXPECT_EQ(s->Write("more", 4, &written), pf::E_OUTOFMEMORY);
-    s->Release(); // frees its block
-
-    EXPECT_EQ(pf::CreateStreamOnHGlobal(nullptr, 1, nullptr), pf::E_FAIL);
-    EXPECT_EQ(pf::GetHGlobalFromStream(nullptr, &under), pf::E_FAIL);
-    EXPECT_EQ(under, nullptr);
-}
-
-TEST_F(Streams, FileStreamsReadOnly) {
+    EXPECT_EQ(s->Write("more", 4, &written), E_OUTOFMEMORY);
+    s->Release();
+    // A file stream is read-only; a memory stream holds a copy of the bytes.
     const std::string path = zt::ScratchPath("stream.txt");
     ASSERT_TRUE(zt::WriteBytes(path, {'z', 'o', 'r', 'v', 'a'}));
-    IStream* s = zorva::OpenFileStream(path.c_str());
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(ReadAll(s), "zorva");
-    uint64_t at = 0;
-    EXPECT_EQ(s->Seek(-2, pf::STREAM_SEEK_END, &at), pf::S_OK);
-    EXPECT_EQ(ReadAll(s), "va");
-    ULONG written = 0;
-    EXPECT_EQ(s->Write("x", 1, &written), pf::STG_E_ACCESSDENIED);
-    // Not the memory kind: no block under it.
-    HANDLE block = nullptr;
-    EXPECT_EQ(pf::GetHGlobalFromStream(s, &block), pf::E_FAIL);
+    s = zorva::OpenFileStream(path.c_str());
+    EXPECT_TRUE(s->Seek(-2, STREAM_SEEK_END, nullptr) == S_OK && ReadAll(s) == "va");
+    EXPECT_EQ(s->Write("x", 1, &written), STG_E_ACCESSDENIED);
+    EXPECT_EQ(GetHGlobalFromStream(s, &under), E_FAIL); // not the memory kind
     s->Release();
-    EXPECT_EQ(zorva::OpenFileStream("/no/such/file"), nullptr);
     EXPECT_EQ(zorva::OpenFileStream(::testing::TempDir().c_str()), nullptr); // a folder
-    EXPECT_EQ(zorva::OpenFileStream(nullptr), nullptr);
-}
-
-TEST_F(Streams, MemoryStreamsCopyTheCallersBytes) {
     char bytes[] = "picture";
-    IStream* s = zorva::OpenMemoryStream(bytes, 7);
-    ASSERT_NE(s, nullptr);
+    s = zorva::OpenMemoryStream(bytes, 7);
     bytes[0] = 'P';
     EXPECT_EQ(ReadAll(s), "picture");
-    s->Release();
-    s = zorva::OpenMemoryStream(nullptr, 0); // empty
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(ReadAll(s), "");
     s->Release();
     EXPECT_EQ(zorva::OpenMemoryStream(nullptr, 3), nullptr);
     zorva::FailAllocation(1);

@@ -1,7 +1,11 @@
-// The generated image corpus (tests/corpus/make_corpus.sh) and the
-// independent readers' output it holds, plus small helpers for image tests.
+// The generated image corpus (tests/corpus/make_corpus.sh), the independent
+// readers' pixels it holds, and small helpers for image tests.
 #ifndef ZORVA_TESTS_IMAGECORPUS_H
 #define ZORVA_TESTS_IMAGECORPUS_H
+
+#include "CCEBitmap.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -11,14 +15,14 @@ namespace zt {
 
 // OUTDIR/NAME of the corpus built for this test binary.
 std::string CorpusPath(const std::string& name);
-// The Debian gdk-pixbuf-tests images (unpacked by
-// tests/corpus/fetch_gdk_pixbuf_tests.sh), or "" when they are absent.
-std::string GdkPixbufImages();
-
-// Every file of a directory whose name ends with `suffix`, sorted.
-std::vector<std::string> ListFiles(const std::string& directory, const std::string& suffix);
-
 std::wstring Wide(const std::string& path);
+// The Debian gdk-pixbuf-tests images (tests/corpus/fetch_gdk_pixbuf_tests.sh
+// unpacks them), or "" when they are absent.
+std::string GdkPixbufImages();
+// The paths of the files of a directory whose names end with `suffix`.
+std::vector<std::string> ListFiles(const std::string& directory, const std::string& suffix = "");
+// The words of a list separated by spaces.
+std::vector<std::string> Words(const std::string& list);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
@@ -27,28 +31,34 @@ struct Rgba {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> pixels;
-
     const uint8_t* At(int x, int y) const { return &pixels[(size_t(y) * width + x) * 4]; }
-    bool Empty() const { return pixels.empty(); }
 };
 
-// Reads a netpbm file (P4, P5, P6 or P7 with the usual tuple types, maxval
-// up to 65535; 16-bit samples rounded to 8 bits). Empty on failure.
-Rgba ReadPnm(const std::string& path);
+// The independent reader's pixels of corpus file NAME.EXT: NAME.pam, a
+// netpbm file (P4, P5, P6, P7; 16-bit samples rounded to 8 bits). Empty
+// when it cannot be read.
+Rgba Reference(const std::string& corpusFile);
 
-// The RGB565 value of 8-bit components, low bits dropped.
-inline uint16_t To565(const uint8_t* rgb) {
-    return uint16_t((rgb[0] >> 3) << 11 | (rgb[1] >> 2) << 5 | (rgb[2] >> 3));
-}
+// Pixels of an RGB565 picture (rows `stride` pixels apart) that differ from
+// `ref` with the low bits dropped: with `overBlack` every pixel against the
+// reference shown over black; otherwise colour where the reference is not
+// fully transparent, and alpha >> 3 everywhere when a plane is given.
+int Differ565(const Rgba& ref, const uint16_t* pixels, int stride, const uint8_t* alpha = nullptr,
+              bool overBlack = false);
 
-// Straight colour shown over black, rounded: c * a / 255.
-inline uint8_t OverBlack(uint8_t c, uint8_t a) {
-    return uint8_t((c * a + 127) / 255);
-}
-
-// An uncompressed BMP file of 24 bits (bottom-up) or 32 bits with an alpha
-// mask (a version 4 header), from R, G, B, A pixels.
+// An uncompressed BMP file: 24 bits bottom-up, or 32 bits with an alpha mask
+// (a version 4 header).
 std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha);
+
+// What any load may leave behind, even a failed one: no size beyond the
+// pixel buffer, no alpha flag without a plane of the bitmap's size.
+void ExpectConsistent(const CCEBitmap& bitmap);
+
+// Tests that use the platform's fault injection or virtual display.
+struct PlatformTest : ::testing::Test {
+    void SetUp() override;
+    void TearDown() override;
+};
 
 } // namespace zt
 
