@@ -125,3 +125,24 @@ TEST_F(Bitmap, CopiesHoldTheirOwnInterfaceReferences) {
     }
     EXPECT_EQ(zt::Values(contacts.references, contacts.logoffs), zt::Values(0, 1));
 }
+
+// A failed load can leave the size fields ahead of the buffers (the Parts
+// set the size before growing). Nothing may then read or write beyond them.
+TEST_F(Bitmap, SizeAheadOfItsBuffersIsTreatedAsEmpty) {
+    zt::TestCanvas t(zt::Dense(64, 64));
+    t.canvas.Clear(0ul);
+    CCEBitmap b, other;
+    ASSERT_EQ(b.Surface(&t.canvas, 2, 2, 0x11, 1), 1);
+    ASSERT_EQ(other.Surface(&t.canvas, 64, 64, 0x22, 0), 1);
+    b.m_nWidth = 60;
+    b.m_nHeight = 60;
+    EXPECT_EQ(b.BitBlt(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+    EXPECT_EQ(b.BitRot2x(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32, 1), 0);
+    EXPECT_EQ(other.Merge(&t.canvas, &b, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+    EXPECT_EQ(b.Merge(&t.canvas, &other, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+    b.DrawPixelBmp(50, 50, 0xFFFF);
+    b.FillRectBmp(0, 0, 59, 59, 32, 0xFFFF);
+    EXPECT_EQ(b.m_pPixels[3], 0x1111); // nothing was written
+    for (uint16_t p : t.Snapshot())
+        ASSERT_NE(p, 0x1111);
+}

@@ -4,6 +4,7 @@
 // of the dense buffer.
 #include "CCEBitmap.h"
 
+#include "bitmap/BitmapState.h"
 #include "core/Raster.h"
 
 #include <algorithm>
@@ -12,14 +13,10 @@ using zorva::ToCoord;
 
 namespace {
 
-// The bitmap's pixels as a view. A bitmap whose buffer is absent (a failed
-// growth keeps the old width and height), or whose recorded size does not
-// cover its width and height, has no pixel that may be written: the view is
-// then empty and every pixel test fails.
+// A bitmap without pixels, or whose buffer does not hold its picture, gives
+// an empty view: every pixel test fails and nothing is written.
 zorva::PixelView BitmapView(const CCEBitmap& b) {
-    if (!b.m_pPixels || b.m_nWidth <= 0 || b.m_nHeight <= 0) return zorva::PixelView();
-    if (uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight) * 2 > b.m_cbPixels) return zorva::PixelView();
-    return zorva::DenseView(b.m_pPixels, b.m_nWidth, b.m_nHeight);
+    return zorva::PictureView(b);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
+#include "bitmap/BitmapState.h"
 #include "bitmap/BlitKernels.h"
 #include "core/CanvasView.h"
 
@@ -120,9 +121,10 @@ PixelView RotatedCanvasView(const CCEGraphics& canvas, unsigned char bRotation) 
 namespace {
 
 // What every blit of a bitmap checks before looking at the canvas. A bitmap
-// flagged for its alpha plane without one cannot be drawn as flagged.
+// flagged for its alpha plane without one cannot be drawn as flagged, and
+// one whose buffers do not hold its picture has nothing safe to read.
 bool Drawable(const CCEBitmap& b) {
-    return b.m_pPixels && !(b.m_bARGB && !b.m_pAlpha);
+    return HoldsItsPicture(b);
 }
 
 BlitSource SourceOf(const CCEBitmap& b) {

@@ -1,15 +1,18 @@
 // Merge: a blit of another bitmap (or of this one) into this bitmap's pixels.
 #include "CCEBitmap.h"
 
+#include "bitmap/BitmapState.h"
 #include "bitmap/Blit.h"
 #include "core/Raster.h"
 
 int CCEBitmap::Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, int nHeight,
                      int xSrc, int ySrc, unsigned long dwRop, unsigned char bOpacity) {
-    if (!pDraw || !m_pPixels) return 0;
-    // A missing source, or one flagged for an alpha plane it lacks, has
-    // nothing that could be drawn as asked.
-    if (!pSrc || !pSrc->m_pPixels || (pSrc->m_bARGB && !pSrc->m_pAlpha)) return 0;
+    // A destination or source without pixels, flagged for a plane it lacks,
+    // or whose buffers do not hold its picture has nothing that could be
+    // drawn as asked. This bitmap's own plane is not read.
+    if (!pDraw || !m_pPixels || !pSrc || !zorva::HoldsItsPicture(*pSrc)) return 0;
+    if (m_nWidth < 0 || m_nHeight < 0 || uint64_t(m_nWidth) * uint64_t(m_nHeight) * 2 > m_cbPixels)
+        return 0;
 
     zorva::BlitSource source;
     source.pixels = pSrc->m_pPixels;
@@ -17,11 +20,10 @@ int CCEBitmap::Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, 
     source.width = pSrc->m_nWidth;
     source.height = pSrc->m_nHeight;
 
-    // A bitmap with no pixel (or a size that no buffer can hold) takes
-    // nothing; an empty view clips everything away.
+    // A bitmap with no pixel takes nothing; an empty view clips everything
+    // away.
     zorva::PixelView target;
-    if (m_nWidth > 0 && m_nHeight > 0 && m_nWidth <= INT32_MAX / 2)
-        target = zorva::DenseView(m_pPixels, m_nWidth, m_nHeight);
+    if (m_nWidth > 0 && m_nHeight > 0) target = zorva::DenseView(m_pPixels, m_nWidth, m_nHeight);
     return zorva::BlitToView(target, source, zorva::BlitRect{x, y, nWidth, nHeight, xSrc, ySrc},
                              dwRop, bOpacity, 1);
 }
