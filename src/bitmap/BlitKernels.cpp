@@ -83,11 +83,30 @@ void CopyDenseDisjointRows(const BlitDesc& d) {
         std::memcpy(row, src, bytes);
 }
 
+// Keyed copies of adjacent, disjoint rows. Every destination pixel is read
+// and written back, keyed ones unchanged: with no source pixel in the
+// destination's memory this is the same result as skipping them, and the
+// select without a branch lets the compiler work on several pixels at once.
+void KeyDenseDisjointRows(const BlitDesc& d) {
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint16_t key = d.key;
+    for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride) {
+        uint16_t* __restrict q = reinterpret_cast<uint16_t*>(row);
+        const uint16_t* __restrict s = src;
+        for (int32_t i = 0; i < d.width; ++i)
+            q[i] = s[i] == key ? q[i] : s[i];
+    }
+}
+
 template <BlitCase C>
 void Single(const BlitDesc& d) {
     const bool dense = d.dstStep == 2;
     if constexpr (C == BlitCase::Copy) {
         if (dense && d.disjoint) return CopyDenseDisjointRows(d);
+    }
+    if constexpr (C == BlitCase::KeyOpaque) {
+        if (dense && d.disjoint) return KeyDenseDisjointRows(d);
     }
     if constexpr (C == BlitCase::AlphaPlane) {
         if (d.opacity == 32)
