@@ -17,6 +17,26 @@ protected:
 
 namespace zorva::platform {
 
+// The reference count of the platform's COM-style objects: a class derives
+// from RefCounted<its interfaces...>, starts with one reference, and is
+// deleted (through its own destructor) when the last one is given back.
+template <class... Interfaces>
+class RefCounted : public Interfaces... {
+public:
+    ULONG AddRef() override { return ++m_references; }
+    ULONG Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    virtual ~RefCounted() = default;
+
+private:
+    ULONG m_references = 1;
+};
+
 constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_PENDING = static_cast<HRESULT>(0x8000000A);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);

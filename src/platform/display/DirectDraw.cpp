@@ -20,28 +20,17 @@ void Count(int VirtualDisplayStats::*counter, int delta) {
     System().stats.*counter += delta;
 }
 
+// DirectDraw objects answer no other interface.
 template <class Interface>
-class RefCounted : public Interface {
+class DirectDrawObject : public RefCounted<Interface> {
 public:
     HRESULT QueryInterface(const GUID&, void** ppv) override {
         if (ppv) *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual ~RefCounted() = default;
-
-private:
-    ULONG m_references = 1;
 };
 
-class PrimarySurface final : public RefCounted<IDirectDrawSurface> {
+class PrimarySurface final : public DirectDrawObject<IDirectDrawSurface> {
 public:
     explicit PrimarySurface(std::shared_ptr<DisplayDevice> device) : m_device(std::move(device)) {
         Count(&VirtualDisplayStats::surfaces, 1);
@@ -74,7 +63,7 @@ private:
     std::shared_ptr<DisplayDevice> m_device;
 };
 
-class DirectDraw final : public RefCounted<IDirectDraw> {
+class DirectDraw final : public DirectDrawObject<IDirectDraw> {
 public:
     DirectDraw() { Count(&VirtualDisplayStats::directDrawObjects, 1); }
 

@@ -39,7 +39,7 @@ HRESULT ThumbnailOf(IRenderable* picture, bool alpha, uint32_t width, uint32_t h
     return hr;
 }
 
-class EncodedImage final : public IImage, public IRenderable {
+class EncodedImage final : public RefCounted<IImage, IRenderable> {
 public:
     HRESULT Open(EncodedPtr bytes) {
         m_bytes = std::move(bytes);
@@ -82,12 +82,6 @@ public:
         }
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT GetImageInfo(ImageInfo* info) override {
@@ -149,19 +143,15 @@ public:
     }
 
 private:
-    ~EncodedImage() { delete m_gif; }
+    ~EncodedImage() override { delete m_gif; }
 
-    ULONG m_references = 1;
     EncodedPtr m_bytes;
     ImageHeader m_header;
     GifAnimation* m_gif = nullptr;
     Pixmap m_picture;
 };
 
-class BitmapObject final : public IBitmapImage,
-                           public IImage,
-                           public IImageSink,
-                           public IRenderable {
+class BitmapObject final : public RefCounted<IBitmapImage, IImage, IImageSink, IRenderable> {
 public:
     HRESULT Init(uint32_t width, uint32_t height, DWORD format) {
         if (!IsKnownFormat(format) || !ImageSizeAllowed(width, height)) return E_FAIL;
@@ -202,12 +192,6 @@ public:
         }
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
     }
 
     // ---- IBitmapImage
@@ -317,9 +301,8 @@ public:
     }
 
 private:
-    ~BitmapObject() { platform::free(m_bits); }
+    ~BitmapObject() override { platform::free(m_bits); }
 
-    ULONG m_references = 1;
     uint32_t m_width = 0, m_height = 0;
     DWORD m_format = 0;
     size_t m_stride = 0;

@@ -129,7 +129,7 @@ HRESULT ReadWholeFile(const wchar_t* path, EncodedPtr* out) {
     return Adopt(data, size_t(size), out);
 }
 
-class Decoder final : public IImageDecoder {
+class Decoder final : public RefCounted<IImageDecoder> {
 public:
     HRESULT Open(EncodedPtr bytes) {
         m_bytes = std::move(bytes);
@@ -163,12 +163,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT GetImageInfo(ImageInfo* info) override {
@@ -289,14 +283,13 @@ public:
 private:
     static constexpr uint32_t kBandRows = 64;
 
-    ~Decoder() {
+    ~Decoder() override {
         if (m_sink) m_sink->Release();
         if (m_still) m_still->Release();
         delete m_gif;
         platform::free(m_band);
     }
 
-    ULONG m_references = 1;
     EncodedPtr m_bytes;
     ImageHeader m_header;
     GifAnimation* m_gif = nullptr;
@@ -312,7 +305,7 @@ private:
     uint8_t* m_band = nullptr;
 };
 
-class Factory final : public IImagingFactory {
+class Factory final : public RefCounted<IImagingFactory> {
 public:
     HRESULT QueryInterface(const GUID& iid, void** object) override {
         if (!object) return E_FAIL;
@@ -323,12 +316,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT CreateImageFromStream(IStream* stream, IImage** image) override {
@@ -395,8 +382,7 @@ public:
     }
 
 private:
-    ~Factory() = default;
-    ULONG m_references = 1;
+    ~Factory() override = default;
 };
 
 } // namespace

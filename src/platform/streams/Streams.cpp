@@ -42,7 +42,7 @@ bool SeekTarget(uint64_t position, uint64_t length, int64_t offset, DWORD origin
     return true;
 }
 
-class MemoryStream final : public IStream {
+class MemoryStream final : public RefCounted<IStream> {
 public:
     MemoryStream(HGLOBAL block, bool owns) : m_block(block), m_owns(owns) {}
 
@@ -56,15 +56,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) {
-            if (m_owns) LocalFree(m_block);
-            delete this;
-        }
-        return left;
     }
 
     HRESULT Read(void* data, ULONG bytes, ULONG* read) override {
@@ -112,15 +103,16 @@ public:
     HGLOBAL Block() const { return m_block; }
 
 private:
-    ~MemoryStream() = default;
+    ~MemoryStream() override {
+        if (m_owns) LocalFree(m_block);
+    }
 
-    ULONG m_references = 1;
     HGLOBAL m_block;
     bool m_owns;
     uint64_t m_position = 0;
 };
 
-class FileStream final : public IStream {
+class FileStream final : public RefCounted<IStream> {
 public:
     explicit FileStream(int fd) : m_fd(fd) {}
 
@@ -133,15 +125,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_references; }
-    ULONG Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) {
-            ::close(m_fd);
-            delete this;
-        }
-        return left;
     }
 
     HRESULT Read(void* data, ULONG bytes, ULONG* read) override {
@@ -178,9 +161,8 @@ public:
     }
 
 private:
-    ~FileStream() = default;
+    ~FileStream() override { ::close(m_fd); }
 
-    ULONG m_references = 1;
     int m_fd;
     uint64_t m_position = 0;
 };
