@@ -4,6 +4,8 @@
 #include <CCEDraw.h>
 #include <ZorvaPlatform.h>
 
+#include "BenchCanvas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -11,25 +13,6 @@
 #include <vector>
 
 namespace {
-
-// A created canvas on its own virtual display for the benchmark's size.
-struct BenchCanvas {
-    BenchCanvas(int w, int h) {
-        zorva::VirtualDisplayConfig config;
-        config.width = w;
-        config.height = h;
-        zorva::SetVirtualDisplay(config);
-        window = zorva::OpenWindow("bench");
-        canvas.Create(window, 1);
-        canvas.Clear(0x5Aul);
-    }
-    ~BenchCanvas() {
-        canvas.Release();
-        zorva::CloseWindow(window);
-    }
-    HWND window;
-    CCEDraw canvas;
-};
 
 void SetBytes(benchmark::State& state, size_t bytes) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));

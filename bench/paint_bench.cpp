@@ -6,6 +6,8 @@
 #include <CCEDraw.h>
 #include <ZorvaPlatform.h>
 
+#include "BenchCanvas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,24 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct PaintCanvas {
-    PaintCanvas(int w, int h) {
-        zorva::VirtualDisplayConfig config;
-        config.width = w;
-        config.height = h;
-        zorva::SetVirtualDisplay(config);
-        window = zorva::OpenWindow("paint bench");
-        canvas.Create(window, 1);
-        canvas.Clear(0x5Aul);
-    }
-    ~PaintCanvas() {
-        canvas.Release();
-        zorva::CloseWindow(window);
-    }
-    HWND window;
-    CCEDraw canvas;
-};
 
 size_t FrameBytes(const benchmark::State& state) {
     return size_t(state.range(0)) * size_t(state.range(1)) * 2;
@@ -64,7 +48,7 @@ void BM_FillRectBmpBlend(benchmark::State& state) {
 
 void BM_FillPolygonStar100(benchmark::State& state) {
     const int w = int(state.range(0)), h = int(state.range(1));
-    PaintCanvas b(w, h);
+    BenchCanvas b(w, h);
     CCEBrush brush(0, 0x07E0, 0);
     b.canvas.SetGDIObject(&brush);
     // 50 points alternating between an outer and an inner radius.
@@ -83,7 +67,7 @@ void BM_FillPolygonStar100(benchmark::State& state) {
 }
 
 void BM_FadeOutFrame(benchmark::State& state) {
-    PaintCanvas b(int(state.range(0)), int(state.range(1)));
+    BenchCanvas b(int(state.range(0)), int(state.range(1)));
     for (auto _ : state) {
         b.canvas.FadeOut(22);
         benchmark::ClobberMemory();

@@ -5,6 +5,8 @@
 #include <CCEDraw.h>
 #include <ZorvaPlatform.h>
 
+#include "BenchCanvas.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,28 +16,10 @@
 
 namespace {
 
-struct TextBenchCanvas {
-    TextBenchCanvas(int w, int h) {
-        zorva::VirtualDisplayConfig config;
-        config.width = w;
-        config.height = h;
-        zorva::SetVirtualDisplay(config);
-        window = zorva::OpenWindow("bench");
-        canvas.Create(window, 1);
-        canvas.Clear(0x20ul);
-    }
-    ~TextBenchCanvas() {
-        canvas.Release();
-        zorva::CloseWindow(window);
-    }
-    HWND window;
-    CCEDraw canvas;
-};
-
 const wchar_t kLine[] = L"The quick brown fox jumps over a lazy do"; // 40 characters
 
 void BM_LoadText40(benchmark::State& state) {
-    TextBenchCanvas b(240, 320);
+    BenchCanvas b(240, 320, 0x20);
     CCEBitmap bitmap;
     const int fullWidth = int(state.range(0));
     for (auto _ : state) {
@@ -47,7 +31,7 @@ void BM_LoadText40(benchmark::State& state) {
 }
 
 void BM_DrawTextWord(benchmark::State& state) {
-    TextBenchCanvas b(240, 320);
+    BenchCanvas b(240, 320, 0x20);
     tagPOINT at{10, 20};
     for (auto _ : state) {
         b.canvas.DrawTextW(&at, L"Score", 5, 0);
@@ -56,7 +40,7 @@ void BM_DrawTextWord(benchmark::State& state) {
 }
 
 void BM_SaveFile(benchmark::State& state) {
-    TextBenchCanvas b(240, 320);
+    BenchCanvas b(240, 320, 0x20);
     CCEBitmap bitmap;
     const int w = int(state.range(0)), h = int(state.range(1));
     bitmap.Surface(&b.canvas, w, h, 0, 0);
@@ -73,7 +57,7 @@ void BM_SaveFile(benchmark::State& state) {
 }
 
 void BM_CaptureScreen(benchmark::State& state) {
-    TextBenchCanvas b(240, 320);
+    BenchCanvas b(240, 320, 0x20);
     b.canvas.Flip();
     CCEBitmap bitmap;
     for (auto _ : state) {
