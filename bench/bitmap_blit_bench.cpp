@@ -13,6 +13,8 @@
 #include <CCEDraw.h>
 #include <ZorvaPlatform.h>
 
+#include "BenchCanvas.h"
+
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -27,14 +29,7 @@ namespace {
 constexpr uint16_t kKey = 0xF81F;
 
 struct BlitScene {
-    BlitScene(int cw, int ch, int sw, int sh) : width(sw), height(sh) {
-        zorva::VirtualDisplayConfig config;
-        config.width = cw;
-        config.height = ch;
-        zorva::SetVirtualDisplay(config);
-        window = zorva::OpenWindow("bench");
-        canvas.Create(window, 1);
-        canvas.Clear(0x5Aul);
+    BlitScene(int cw, int ch, int sw, int sh) : screen(cw, ch), width(sw), height(sh) {
         sprite.Surface(&canvas, sw, sh, 0, 1);
         premultiplied.resize(size_t(sw) * sh);
         straight.resize(size_t(sw) * sh);
@@ -58,17 +53,13 @@ struct BlitScene {
             }
         }
     }
-    ~BlitScene() {
-        canvas.Release();
-        zorva::CloseWindow(window);
-    }
     int CanvasWidth() const { return int(canvas.m_DisplayProperties.cxWidth); }
     int CanvasHeight() const { return int(canvas.m_DisplayProperties.cyHeight); }
     int X() const { return (CanvasWidth() - width) / 2; }
     int Y() const { return (CanvasHeight() - height) / 2; }
 
-    HWND window = nullptr;
-    CCEDraw canvas;
+    BenchCanvas screen;
+    CCEDraw& canvas = screen.canvas;
     CCEBitmap sprite;
     std::vector<uint32_t> premultiplied, straight;
     int width, height;

@@ -63,12 +63,9 @@ void CCEBitmap::Adopt(const CCEBitmap& other) {
 
 // Gives back this object's references, in the destructor's order.
 void CCEBitmap::GiveBack() {
-    zorva::BlockRelease(m_pPixels);
-    m_pPixels = nullptr;
-    zorva::BlockRelease(m_pAlpha);
-    m_pAlpha = nullptr;
-    zorva::BlockRelease(m_pFrames);
-    m_pFrames = nullptr;
+    zorva::BlockDrop(m_pPixels);
+    zorva::BlockDrop(m_pAlpha);
+    zorva::BlockDrop(m_pFrames);
     if (m_pPOOM) {
         // Only the last holder logs the shared connection off.
         const ULONG holders = m_pPOOM->AddRef() - 1;
@@ -96,13 +93,10 @@ int CCEBitmap::Unload(int bFree) {
     m_cbAlpha = 0;
     m_bARGB = 0;
     if (bFree) {
-        zorva::BlockRelease(m_pPixels);
-        m_pPixels = nullptr;
-        zorva::BlockRelease(m_pAlpha);
-        m_pAlpha = nullptr;
+        zorva::BlockDrop(m_pPixels);
+        zorva::BlockDrop(m_pAlpha);
     }
-    zorva::BlockRelease(m_pFrames);
-    m_pFrames = nullptr;
+    zorva::BlockDrop(m_pFrames);
     return 1;
 }
 

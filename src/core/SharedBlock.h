@@ -35,6 +35,13 @@ void BlockRetain(void* block);
 // One holder less; the last frees the block. Null is ignored.
 void BlockRelease(void* block);
 
+// Gives back the holder's reference and leaves its pointer null.
+template <class T>
+void BlockDrop(T*& block) {
+    BlockRelease(block);
+    block = nullptr;
+}
+
 // Holders of a block (0 for null).
 int BlockHolders(const void* block);
 

@@ -84,8 +84,7 @@ struct GifLoad {
 
 int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
                        unsigned int& uFrameCount, unsigned int&) {
-    zorva::BlockRelease(m_pFrames);
-    m_pFrames = nullptr;
+    zorva::BlockDrop(m_pFrames);
     if (!pszFile) return 0;
     m_nWidth = 0;
     m_nHeight = 0;
