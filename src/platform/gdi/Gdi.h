@@ -46,7 +46,7 @@ ImageBits* SelectedImage(HDC dc);
 
 } // namespace zorva::platform
 
-struct HGDIOBJ__ {
+struct HGDIOBJ__ : zorva::platform::Allocated {
     enum class Kind { Image, Font, Brush } kind = Kind::Image;
     bool stock = false;
     int selections = 0; // contexts holding it selected
@@ -57,7 +57,7 @@ struct HGDIOBJ__ {
     zorva::platform::COLORREF color = 0; // Kind::Brush
 };
 
-struct HDC__ {
+struct HDC__ : zorva::platform::Allocated {
     enum class Kind { Window, Screen, Memory } kind = Kind::Memory;
     HWND window = nullptr;
     HGDIOBJ image = nullptr; // selected image (memory contexts)
