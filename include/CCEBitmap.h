@@ -165,9 +165,9 @@ public:
     // Loads an image file at a size bMode picks from the box (both 0: the
     // display of pDraw as turned), with an alpha plane when the image has
     // alpha; bKeep keeps the decoded image in m_pImage. A null pszFile copies
-    // the canvas. 0 when the file cannot be opened or decoded, the box is
-    // needed without a canvas, a side would not fit 32 signed bits, or a
-    // buffer cannot be grown. See docs/image-io.md.
+    // the canvas (0 without one). 0 when the file cannot be opened or decoded,
+    // the box needs a missing canvas, a side would not fit 32 signed bits, or
+    // a buffer cannot be grown. See docs/image-io.md.
     int LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                     unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep);
     // LoadBitmapW with bKeep, without first clearing the size: opens pszFile
