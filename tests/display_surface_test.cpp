@@ -231,7 +231,8 @@ TEST_F(Surface, CopiesAndSecondCreatesGiveEverythingBackOnce) {
     CCEDraw second;
     ASSERT_EQ(second.Create(Open(zt::Dense(8, 8)), 1), 1);
     second = assigned;
-    second = second;
+    CCEDraw& same = second; // self-assignment keeps the display
+    second = same;
     EXPECT_EQ(second.GetDisplayProperties().cxWidth, 32u);
     EXPECT_EQ(second.Flip(), 1);
     assigned.Release();

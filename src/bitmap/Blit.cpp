@@ -1,12 +1,12 @@
-// Blits of a bitmap onto the canvas: BitBlt, BitBlt2x, BitRot, BitRot2x,
-// and the clipping they share with Merge.
+// Blits of a bitmap onto the canvas: BitBlt, BitBlt2x, BitRot, BitRot2x, the
+// canvas-side CCEDraw::DrawBitmap, and the clipping they share with Merge.
 #include "bitmap/Blit.h"
 
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "bitmap/BitmapState.h"
 #include "bitmap/BlitKernels.h"
-#include "core/CanvasView.h"
+#include "draw/CanvasView.h"
 
 #include <algorithm>
 
@@ -167,4 +167,11 @@ int CCEBitmap::BitRot2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, i
     if (!pDraw || !zorva::Drawable(*this)) return 0;
     return zorva::BlitToView(zorva::RotatedCanvasView(*pDraw, bRotation), zorva::SourceOf(*this),
                              BlitRect{x, y, nWidth, nHeight, xSrc, ySrc}, dwRop, bOpacity, 2);
+}
+
+// The canvas-side name of a blit.
+int CCEDraw::DrawBitmap(CCEBitmap* pBitmap, int x, int y, int nWidth, int nHeight, int xSrc,
+                        int ySrc, unsigned long dwRop, unsigned char bOpacity) {
+    if (!pBitmap) return 0;
+    return pBitmap->BitBlt(this, x, y, nWidth, nHeight, xSrc, ySrc, dwRop, bOpacity);
 }

@@ -9,6 +9,7 @@
 #ifndef ZORVA_CORE_PIXEL565_H
 #define ZORVA_CORE_PIXEL565_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zorva {
@@ -97,6 +98,20 @@ constexpr uint16_t PackWideRGB565(uint64_t t) {
 // on wide-spread values.
 constexpr uint64_t LerpWide(uint64_t a, uint64_t b, uint32_t f) {
     return ((a * (256u - f) + b * f) >> 8) & kWideMask;
+}
+
+// ---- Memory layout of pixel grids whose pitches may be negative
+
+constexpr int64_t Abs64(int64_t v) {
+    return v < 0 ? -v : v;
+}
+
+// Bytes from pixel (0, 0) of a w x h grid to the lowest address it reaches:
+// min(0, (w - 1) * xPitch) + min(0, (h - 1) * yPitch). A block holding the
+// grid starts there.
+constexpr int64_t LowestOffset(int64_t w, int64_t h, int64_t xPitch, int64_t yPitch) {
+    const int64_t x = (w - 1) * xPitch, y = (h - 1) * yPitch;
+    return (x < 0 ? x : 0) + (y < 0 ? y : 0);
 }
 
 } // namespace zorva

@@ -5,6 +5,8 @@
 #ifndef ZORVA_CORE_RASTER_H
 #define ZORVA_CORE_RASTER_H
 
+#include "core/Pixel565.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +28,12 @@ struct PixelView {
         return x >= 0 && y >= 0 && x < width && y < height;
     }
 };
+
+// Bytes from pixel (0, 0) to the lowest address the view reaches: where a
+// block holding its pixels starts.
+inline ptrdiff_t LowestOffset(const PixelView& v) {
+    return ptrdiff_t(LowestOffset(v.width, v.height, v.xPitch, v.yPitch));
+}
 
 // A dense bitmap buffer as a view: rows of `width` pixels, top row first.
 inline PixelView DenseView(uint16_t* pixels, int32_t width, int32_t height) {

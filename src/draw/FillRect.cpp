@@ -1,7 +1,7 @@
 // Filled rectangles with the current brush, opaque or blended.
 #include "CCEDraw.h"
 
-#include "core/CanvasView.h"
+#include "draw/CanvasView.h"
 
 #include <algorithm>
 

@@ -2,11 +2,10 @@
 // delays.
 #include "CCEBitmap.h"
 #include "core/Pixel565.h"
+#include "core/Sections.h"
 #include "core/SharedBlock.h"
 #include "imageio/ImageIo.h"
-#include "imageio/Sections.h"
 #include "platform/Platform.h"
-#include "platform/streams/Streams.h"
 
 #include <cstring>
 

@@ -10,6 +10,7 @@
 #include "platform/files/FilesApi.h"
 #include "platform/gdi/GdiApi.h"
 #include "platform/imaging/Imaging.h"
+#include "platform/streams/Streams.h"
 
 // DirectDraw, the windowed back-end. The interfaces live in the global
 // namespace because the surface holds them in its fields.
