@@ -121,15 +121,15 @@ public:
     int FillRectBmp(long x1, long y1, long x2, long y2, unsigned char bOpacity,
                     unsigned short wColor);
 
-    // ---- Transforms (see docs/transforms.md). Sources are refused when
-    // null, without pixels, or when their fields contradict their blocks;
-    // pSrc may be this bitmap, and a block shared with the source is left to it.
+    // ---- Transforms (see docs/transforms.md). A source is refused when null
+    // or when it does not hold its picture; pSrc may be this bitmap, and a
+    // block shared with the source is left to it.
 
     // Turns the picture in place: 1 a quarter turn clockwise, 2 a half turn,
     // 4 a quarter turn counter-clockwise, with the weights when m_bARGB is set;
     // blocks and recorded sizes stay. Other codes: 1, nothing changed. 0 with
-    // nothing changed without a pixel buffer (any code), when the fields
-    // contradict the blocks, or a temporary copy cannot be allocated.
+    // nothing changed without a pixel buffer (any code), when the bitmap does
+    // not hold its picture, or a temporary copy cannot be allocated.
     int Rotate(unsigned char byOrientation);
     // Makes this bitmap an unshared copy of pSrc: the whole picture when the
     // four integers are 0, else the rectangle at (x, y), which must lie inside
