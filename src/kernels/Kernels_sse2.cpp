@@ -1,0 +1,167 @@
+// SSE2 kernels: eight 16-bit lanes. Built with -msse2 on x86 only.
+#include "kernels/KernelsScalar.h"
+#include "kernels/VectorKernels.h"
+
+#include <emmintrin.h>
+
+namespace zorva {
+namespace {
+
+struct Sse2 {
+    using T = __m128i;
+    static constexpr int kLanes = 8;
+    static T Load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static void Store(uint16_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static T LoadWeights(const uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const T*>(p)),
+                                 _mm_setzero_si128());
+    }
+    static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
+    static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
+    template <int n>
+    static T Sra(T a) {
+        return _mm_srai_epi16(a, n);
+    }
+    template <int n>
+    static T Srl(T a) {
+        return _mm_srli_epi16(a, n);
+    }
+    template <int n>
+    static T Sll(T a) {
+        return _mm_slli_epi16(a, n);
+    }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
+    static T GtSigned(T a, T b) { return _mm_cmpgt_epi16(a, b); }
+    // mask ? a : b
+    static T Select(T mask, T a, T b) {
+        return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+    }
+    static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+    static bool AnyTrue(T mask) { return _mm_movemask_epi8(mask) != 0; }
+    // Lanes 0, 2, 4, ... of the sixteen in lo, hi: the low halves of the
+    // 32-bit lanes, sign-extended so that the saturating pack keeps them.
+    static T EvenLanes(T lo, T hi) {
+        return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(lo, 16), 16),
+                               _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16));
+    }
+    static T ZipLo(T v) { return _mm_unpacklo_epi16(v, v); }
+    static T ZipHi(T v) { return _mm_unpackhi_epi16(v, v); }
+};
+
+template <BlitCase C>
+void Single(const BlitDesc& d) {
+    vec::Single<Sse2, C>(d, ScalarKernels().blit[size_t(C)]);
+}
+
+template <BlitCase C>
+void Twice(const BlitDesc& d) {
+    vec::Twice<Sse2, C>(d, ScalarKernels().blit2x[size_t(C)]);
+}
+
+void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
+    if (weight > 32) return ScalarKernels().blendFillRow(row, count, colour, weight);
+    vec::BlendFillRow<Sse2>(row, count, colour, weight);
+}
+
+void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
+    if (level > 32) return ScalarKernels().scaleRow(to, from, count, level);
+    vec::ScaleRow<Sse2>(to, from, count, level);
+}
+
+// ---- Quarter turns: 8 x 8 tiles transposed in registers.
+
+// Rows r[0..7] of a tile become its columns.
+inline void Transpose8x8(__m128i (&r)[8]) {
+    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+inline __m128i Reverse8(__m128i v) {
+    v = _mm_shufflelo_epi16(v, 0x1B);
+    v = _mm_shufflehi_epi16(v, 0x1B);
+    return _mm_shuffle_epi32(v, 0x4E);
+}
+
+// Whole tiles here; the right and bottom edges (fewer than 8 columns or
+// rows) by the scalar kernel.
+void Turn16(const TurnDesc& t) {
+    const bool up = t.dstRowStep == 2;
+    if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
+    const auto* src = static_cast<const uint16_t*>(t.src);
+    const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
+    for (int32_t y = 0; y < h8; y += 8) {
+        for (int32_t x = 0; x < w8; x += 8) {
+            __m128i r[8];
+            for (int k = 0; k < 8; ++k)
+                r[k] = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(src + (y + k) * t.srcStride + x));
+            Transpose8x8(r);
+            uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
+            for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
+                if (up)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), r[k]);
+                else
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at - 14), Reverse8(r[k]));
+            }
+        }
+    }
+    TurnDesc edge = t;
+    if (w8 < t.width) { // right columns, all rows
+        edge.dst = t.dst + ptrdiff_t(w8) * t.dstColumnStep;
+        edge.src = src + w8;
+        edge.width = t.width - w8;
+        ScalarKernels().turn16(edge);
+    }
+    if (h8 < t.height && w8 > 0) { // bottom rows, whole-tile columns
+        edge.dst = t.dst + ptrdiff_t(h8) * t.dstRowStep;
+        edge.src = src + ptrdiff_t(h8) * t.srcStride;
+        edge.width = w8;
+        edge.height = t.height - h8;
+        ScalarKernels().turn16(edge);
+    }
+}
+
+void SingleCopy(const BlitDesc& d) {
+    TurnDesc t;
+    if (d.dstStep != 2 && TurnOfCopy(d, t)) return Turn16(t);
+    ScalarKernels().blit[size_t(BlitCase::Copy)](d);
+}
+
+} // namespace
+
+void SetSse2Kernels(KernelTable& k) {
+    k.blit[size_t(BlitCase::AlphaPlane)] = Single<BlitCase::AlphaPlane>;
+    k.blit[size_t(BlitCase::ConstantAlpha)] = Single<BlitCase::ConstantAlpha>;
+    k.blit[size_t(BlitCase::KeyOpaque)] = Single<BlitCase::KeyOpaque>;
+    k.blit[size_t(BlitCase::KeyBlend)] = Single<BlitCase::KeyBlend>;
+    k.blit[size_t(BlitCase::Copy)] = SingleCopy;
+    k.blit2x[size_t(BlitCase::AlphaPlane)] = Twice<BlitCase::AlphaPlane>;
+    k.blit2x[size_t(BlitCase::ConstantAlpha)] = Twice<BlitCase::ConstantAlpha>;
+    k.blit2x[size_t(BlitCase::KeyOpaque)] = Twice<BlitCase::KeyOpaque>;
+    k.blit2x[size_t(BlitCase::KeyBlend)] = Twice<BlitCase::KeyBlend>;
+    k.blit2x[size_t(BlitCase::Copy)] = Twice<BlitCase::Copy>;
+    k.blendFillRow = BlendFillRow;
+    k.scaleRow = ScaleRow;
+    k.lerpRows = vec::LerpRows<Sse2>;
+    k.turn16 = Turn16;
+}
+
+} // namespace zorva

@@ -1,0 +1,331 @@
+// The vector kernels, written once over a vector of 16-bit lanes. Each
+// instruction-set file defines its vector (a struct V of static operations
+// on V::T, V::kLanes lanes) and instantiates these templates with it; only
+// those files include this header, and only templates over V live here, so
+// no function compiled for one instruction set can stand in for another's.
+//
+// The blend works channel by channel in 16-bit lanes: for a weight a in
+// 0..32 and channels s, d (5 or 6 bits), (s - d) * a lies in
+// [-2016, 2016], and an arithmetic shift right by 5 is the floor of the
+// packed formula, so d + ((s - d) * a >> 5) is BlendRGB565's channel bit
+// for bit. Weights above 32 (which the packed formula lets spill across
+// channels) go to the scalar kernel.
+//
+// Tails: the last kLanes or fewer pixels of a row are copied into lane-sized
+// buffers, worked by the same vector code and copied back, so every pixel
+// goes through one formula and nothing outside the row is read or written.
+#ifndef ZORVA_KERNELS_VECTORKERNELS_H
+#define ZORVA_KERNELS_VECTORKERNELS_H
+
+#include "kernels/Kernels.h"
+
+#include <cstring>
+
+namespace zorva {
+namespace vec {
+
+// Channel by channel d + ((s - d) * a >> 5); a per lane, 0..32.
+template <class V>
+inline typename V::T Blend(typename V::T d, typename V::T s, typename V::T a) {
+    using T = typename V::T;
+    const T m5 = V::Splat(0x1F), m6 = V::Splat(0x3F);
+    const T db = V::And(d, m5), sb = V::And(s, m5);
+    const T dg = V::And(V::template Srl<5>(d), m6), sg = V::And(V::template Srl<5>(s), m6);
+    const T dr = V::template Srl<11>(d), sr = V::template Srl<11>(s);
+    const T b = V::Add(db, V::template Sra<5>(V::Mul(V::Sub(sb, db), a)));
+    const T g = V::Add(dg, V::template Sra<5>(V::Mul(V::Sub(sg, dg), a)));
+    const T r = V::Add(dr, V::template Sra<5>(V::Mul(V::Sub(sr, dr), a)));
+    return V::Or(V::Or(b, V::template Sll<5>(g)), V::template Sll<11>(r));
+}
+
+// Each channel v becomes v * level >> 5, level 0..32.
+template <class V>
+inline typename V::T Scale(typename V::T p, typename V::T level) {
+    using T = typename V::T;
+    const T b = V::Mul(V::And(p, V::Splat(0x1F)), level);
+    const T g = V::Mul(V::And(V::template Srl<5>(p), V::Splat(0x3F)), level);
+    const T r = V::Mul(V::template Srl<11>(p), level);
+    // (g >> 5) << 5 and (r >> 5) << 11 as masks: g < 2048, r << 6 < 65536.
+    return V::Or(V::Or(V::template Srl<5>(b), V::And(g, V::Splat(0x7E0))),
+                 V::And(V::template Sll<6>(r), V::Splat(0xF800)));
+}
+
+// Runs body(offset, n) over a row of `count` pixels: n == kLanes for the
+// whole vectors, then once with the remaining 1..kLanes-1 pixels.
+template <class V, class Body>
+inline void OverRow(int32_t count, Body body) {
+    int32_t i = 0;
+    for (; i + V::kLanes <= count; i += V::kLanes)
+        body(i, V::kLanes);
+    if (i < count) body(i, count - i);
+}
+
+// A kLanes-pixel window on a row: the row itself for a whole vector, a
+// zero-padded copy for a tail.
+template <class V>
+struct Window16 {
+    uint16_t buffer[V::kLanes * 2] = {};
+    uint16_t* at;
+    Window16(uint16_t* row, int32_t n, int32_t width = V::kLanes) {
+        if (n == width) {
+            at = row;
+        } else {
+            std::memcpy(buffer, row, size_t(n) * 2);
+            at = buffer;
+        }
+    }
+    void WriteBack(uint16_t* row, int32_t n) const {
+        if (at == buffer) std::memcpy(row, buffer, size_t(n) * 2);
+    }
+};
+
+template <class V>
+struct Window8 {
+    uint8_t buffer[V::kLanes] = {};
+    const uint8_t* at = nullptr;
+    void Set(const uint8_t* row, int32_t n) {
+        if (n == V::kLanes) {
+            at = row;
+        } else {
+            std::memcpy(buffer, row, size_t(n));
+            at = buffer;
+        }
+    }
+};
+
+// ---- Single-size blits, dense rows
+
+// The pixels of one vector, in an alpha-plane blit: skipped when every
+// weight is 0, copied when every weight is 32. False when a weight lies
+// above 32: the caller gives those pixels to the scalar kernel.
+template <class V, bool kFull>
+inline bool AlphaVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha,
+                        typename V::T opacity) {
+    using T = typename V::T;
+    T a = V::LoadWeights(alpha);
+    if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
+    const T full = V::Splat(32);
+    if (V::AllTrue(V::Eq(a, V::Splat(0)))) return true;
+    const T sv = V::Load(s);
+    if (V::AllTrue(V::Eq(a, full))) {
+        V::Store(q, sv);
+        return true;
+    }
+    if (V::AnyTrue(V::GtSigned(a, full))) return false;
+    V::Store(q, Blend<V>(V::Load(q), sv, a));
+    return true;
+}
+
+template <class V, BlitCase C, bool kFull>
+inline bool CaseVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha, typename V::T opacity,
+                       typename V::T key) {
+    if constexpr (C == BlitCase::AlphaPlane) {
+        return AlphaVector<V, kFull>(q, s, alpha, opacity);
+    } else if constexpr (C == BlitCase::ConstantAlpha) {
+        V::Store(q, Blend<V>(V::Load(q), V::Load(s), opacity));
+    } else if constexpr (C == BlitCase::KeyOpaque) {
+        const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
+        if (!V::AnyTrue(keyed))
+            V::Store(q, sv);
+        else if (!V::AllTrue(keyed))
+            V::Store(q, V::Select(keyed, V::Load(q), sv));
+    } else {
+        static_assert(C == BlitCase::KeyBlend, "copies are block copies");
+        const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
+        if (V::AllTrue(keyed)) return true;
+        const typename V::T dv = V::Load(q);
+        V::Store(q, V::Select(keyed, dv, Blend<V>(dv, sv, opacity)));
+    }
+    return true;
+}
+
+// One row at single size.
+template <class V, BlitCase C, bool kFull>
+void SingleRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t width,
+               typename V::T opacity, typename V::T key, const BlitDesc& d, BlitKernel scalar) {
+    OverRow<V>(width, [&](int32_t i, int32_t n) {
+        Window16<V> qw(q + i, n);
+        Window16<V> sw(const_cast<uint16_t*>(s + i), n);
+        Window8<V> aw;
+        if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
+        if (!CaseVector<V, C, kFull>(qw.at, sw.at, aw.at, opacity, key)) {
+            // A weight above 32: these pixels by the scalar rule.
+            BlitDesc one = d;
+            one.dst = reinterpret_cast<uint8_t*>(q + i);
+            one.src = s + i;
+            one.alpha = alpha ? alpha + i : nullptr;
+            one.width = n;
+            one.height = 1;
+            scalar(one);
+            return;
+        }
+        qw.WriteBack(q + i, n);
+    });
+}
+
+// Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
+// (ReadsAhead) and weights of at most 32 are worked here; everything else
+// goes to `scalar`, the same case's scalar kernel.
+template <class V, BlitCase C>
+void Single(const BlitDesc& d, BlitKernel scalar) {
+    const bool weighted = C != BlitCase::KeyOpaque;
+    if (d.dstStep != 2 || !ReadsAhead(d) || (weighted && d.opacity > 32)) return scalar(d);
+    const bool full = C == BlitCase::AlphaPlane && d.opacity == 32;
+    const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride) {
+        auto* q = reinterpret_cast<uint16_t*>(row);
+        if (full)
+            SingleRow<V, C, true>(q, src, alpha, d.width, opacity, key, d, scalar);
+        else
+            SingleRow<V, C, false>(q, src, alpha, d.width, opacity, key, d, scalar);
+        if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    }
+}
+
+// ---- Double-size blits, dense rows
+
+// One vector of source pixels: their blocks' values from the top-left
+// pixels (the even pixels of the top row), then both rows written, the
+// blocks left alone keeping their four pixels. False: a weight above 32.
+template <class V, BlitCase C, bool kFull>
+inline bool TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
+                        typename V::T opacity, typename V::T key) {
+    using T = typename V::T;
+    const T sv = V::Load(s);
+    if constexpr (C == BlitCase::Copy) {
+        const T lo = V::ZipLo(sv), hi = V::ZipHi(sv);
+        V::Store(top, lo);
+        V::Store(top + V::kLanes, hi);
+        V::Store(bottom, lo);
+        V::Store(bottom + V::kLanes, hi);
+        return true;
+    } else {
+        const T d = V::EvenLanes(V::Load(top), V::Load(top + V::kLanes));
+        T value, keep;
+        if constexpr (C == BlitCase::AlphaPlane) {
+            T a = V::LoadWeights(alpha);
+            if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
+            if (V::AnyTrue(V::GtSigned(a, V::Splat(32)))) return false;
+            keep = V::Eq(a, V::Splat(0));
+            value = Blend<V>(d, sv, a);
+        } else if constexpr (C == BlitCase::ConstantAlpha) {
+            keep = V::Splat(0);
+            value = Blend<V>(d, sv, opacity);
+        } else {
+            keep = V::Eq(sv, key);
+            value = C == BlitCase::KeyOpaque ? sv : Blend<V>(d, sv, opacity);
+        }
+        if (V::AllTrue(keep)) return true;
+        const T keepLo = V::ZipLo(keep), keepHi = V::ZipHi(keep);
+        const T lo = V::ZipLo(value), hi = V::ZipHi(value);
+        V::Store(top, V::Select(keepLo, V::Load(top), lo));
+        V::Store(top + V::kLanes, V::Select(keepHi, V::Load(top + V::kLanes), hi));
+        V::Store(bottom, V::Select(keepLo, V::Load(bottom), lo));
+        V::Store(bottom + V::kLanes, V::Select(keepHi, V::Load(bottom + V::kLanes), hi));
+        return true;
+    }
+}
+
+template <class V, BlitCase C, bool kFull>
+void TwiceRow(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
+              int32_t width, typename V::T opacity, typename V::T key, const BlitDesc& d,
+              BlitKernel scalar) {
+    OverRow<V>(width, [&](int32_t i, int32_t n) {
+        Window16<V> tw(top + 2 * i, 2 * n, 2 * V::kLanes);
+        Window16<V> bw(bottom + 2 * i, 2 * n, 2 * V::kLanes);
+        Window16<V> sw(const_cast<uint16_t*>(s + i), n);
+        Window8<V> aw;
+        if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
+        if (!TwiceVector<V, C, kFull>(tw.at, bw.at, sw.at, aw.at, opacity, key)) {
+            BlitDesc one = d;
+            one.dst = reinterpret_cast<uint8_t*>(top + 2 * i);
+            one.src = s + i;
+            one.alpha = alpha ? alpha + i : nullptr;
+            one.width = n;
+            one.height = 1;
+            scalar(one);
+            return;
+        }
+        tw.WriteBack(top + 2 * i, 2 * n);
+        bw.WriteBack(bottom + 2 * i, 2 * n);
+    });
+}
+
+template <class V, BlitCase C>
+void Twice(const BlitDesc& d, BlitKernel scalar) {
+    const bool weighted = C != BlitCase::KeyOpaque && C != BlitCase::Copy;
+    if (d.dstStep != 2 || !d.disjoint || (weighted && d.opacity > 32)) return scalar(d);
+    const bool full = C == BlitCase::AlphaPlane && d.opacity == 32;
+    const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j, row += 2 * d.dstRowStep, src += d.srcStride) {
+        auto* top = reinterpret_cast<uint16_t*>(row);
+        auto* bottom = reinterpret_cast<uint16_t*>(row + d.dstRowStep);
+        if (full)
+            TwiceRow<V, C, true>(top, bottom, src, alpha, d.width, opacity, key, d, scalar);
+        else
+            TwiceRow<V, C, false>(top, bottom, src, alpha, d.width, opacity, key, d, scalar);
+        if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    }
+}
+
+// ---- Rows
+
+template <class V>
+void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
+    const typename V::T c = V::Splat(colour), a = V::Splat(uint16_t(weight));
+    OverRow<V>(count, [&](int32_t i, int32_t n) {
+        Window16<V> w(row + i, n);
+        V::Store(w.at, Blend<V>(V::Load(w.at), c, a));
+        w.WriteBack(row + i, n);
+    });
+}
+
+template <class V>
+void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
+    const typename V::T l = V::Splat(uint16_t(level));
+    OverRow<V>(count, [&](int32_t i, int32_t n) {
+        Window16<V> f(const_cast<uint16_t*>(from + i), n);
+        Window16<V> t(to + i, n);
+        V::Store(t.at, Scale<V>(V::Load(f.at), l));
+        t.WriteBack(to + i, n);
+    });
+}
+
+// channel = (top * (256 - fy) + bottom * fy) >> 8: at most 63 * 256, so the
+// sums fit 16-bit lanes.
+template <class V>
+void LerpRows(uint16_t* out, const uint16_t* topB, const uint16_t* topG, const uint16_t* topR,
+              const uint16_t* bottomB, const uint16_t* bottomG, const uint16_t* bottomR,
+              uint32_t fy, int32_t count) {
+    using T = typename V::T;
+    const T f = V::Splat(uint16_t(fy)), g = V::Splat(uint16_t(256 - fy));
+    auto lerp = [&](const uint16_t* t, const uint16_t* b) {
+        return V::template Srl<8>(V::Add(V::Mul(V::Load(t), g), V::Mul(V::Load(b), f)));
+    };
+    OverRow<V>(count, [&](int32_t i, int32_t n) {
+        if (n == V::kLanes) {
+            const T b = lerp(topB + i, bottomB + i), gr = lerp(topG + i, bottomG + i),
+                    r = lerp(topR + i, bottomR + i);
+            V::Store(out + i, V::Or(V::Or(b, V::template Sll<5>(gr)), V::template Sll<11>(r)));
+            return;
+        }
+        uint16_t in[6][V::kLanes] = {}, o[V::kLanes];
+        const uint16_t* from[6] = {topB, topG, topR, bottomB, bottomG, bottomR};
+        for (int c = 0; c < 6; ++c)
+            std::memcpy(in[c], from[c] + i, size_t(n) * 2);
+        const T b = lerp(in[0], in[3]), gr = lerp(in[1], in[4]), r = lerp(in[2], in[5]);
+        V::Store(o, V::Or(V::Or(b, V::template Sll<5>(gr)), V::template Sll<11>(r)));
+        std::memcpy(out + i, o, size_t(n) * 2);
+    });
+}
+
+} // namespace vec
+} // namespace zorva
+
+#endif // ZORVA_KERNELS_VECTORKERNELS_H
