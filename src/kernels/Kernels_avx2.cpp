@@ -20,6 +20,7 @@ struct Avx2 {
     static T Add(T a, T b) { return _mm256_add_epi16(a, b); }
     static T Sub(T a, T b) { return _mm256_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm256_mullo_epi16(a, b); }
+    static T MulHigh(T a, T b) { return _mm256_mulhi_epi16(a, b); }
     template <int n>
     static T Sra(T a) {
         return _mm256_srai_epi16(a, n);

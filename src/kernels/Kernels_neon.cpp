@@ -19,6 +19,12 @@ struct Neon {
     static T Add(T a, T b) { return vaddq_u16(a, b); }
     static T Sub(T a, T b) { return vsubq_u16(a, b); }
     static T Mul(T a, T b) { return vmulq_u16(a, b); }
+    // The high half of the signed 32-bit product: vqdmulh doubles it, so
+    // the (even) multiplier is halved first.
+    static T MulHigh(T a, T b) {
+        return vreinterpretq_u16_s16(
+            vqdmulhq_s16(vreinterpretq_s16_u16(a), vshrq_n_s16(vreinterpretq_s16_u16(b), 1)));
+    }
     template <int n>
     static T Sra(T a) {
         return vreinterpretq_u16_s16(vshrq_n_s16(vreinterpretq_s16_u16(a), n));

@@ -20,6 +20,7 @@ struct Sse2 {
     static T Add(T a, T b) { return _mm_add_epi16(a, b); }
     static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }
     template <int n>
     static T Sra(T a) {
         return _mm_srai_epi16(a, n);

@@ -24,18 +24,24 @@
 namespace zorva {
 namespace vec {
 
-// Channel by channel d + ((s - d) * a >> 5); a per lane, 0..32.
+// Channel by channel d + ((s - d) * a >> 5); a per lane, 0..32. Each
+// channel's change is worked where it is cheapest and added to d in place:
+// the new channel lies between d's and s's, so no sum borrows from or
+// carries into a neighbour.
+//   blue  (bits 0..4):  (sb - db) * a >> 5, arithmetic
+//   green (bits 5..10): x = (sg - dg) << 5 in [-2016, 2016] stays in place;
+//                       the high half of x * (a << 6) is (sg - dg) * a >> 5
+//   red   (bits 11..15): v = (sr - dr) * a from the shifted channels;
+//                       (v >> 5) << 11 is (v << 6) & 0xF800 in 16 bits
 template <class V>
 inline typename V::T Blend(typename V::T d, typename V::T s, typename V::T a) {
     using T = typename V::T;
-    const T m5 = V::Splat(0x1F), m6 = V::Splat(0x3F);
-    const T db = V::And(d, m5), sb = V::And(s, m5);
-    const T dg = V::And(V::template Srl<5>(d), m6), sg = V::And(V::template Srl<5>(s), m6);
-    const T dr = V::template Srl<11>(d), sr = V::template Srl<11>(s);
-    const T b = V::Add(db, V::template Sra<5>(V::Mul(V::Sub(sb, db), a)));
-    const T g = V::Add(dg, V::template Sra<5>(V::Mul(V::Sub(sg, dg), a)));
-    const T r = V::Add(dr, V::template Sra<5>(V::Mul(V::Sub(sr, dr), a)));
-    return V::Or(V::Or(b, V::template Sll<5>(g)), V::template Sll<11>(r));
+    const T m5 = V::Splat(0x1F), m6 = V::Splat(0x7E0);
+    const T b = V::template Sra<5>(V::Mul(V::Sub(V::And(s, m5), V::And(d, m5)), a));
+    const T g = V::MulHigh(V::Sub(V::And(s, m6), V::And(d, m6)), V::template Sll<6>(a));
+    const T r = V::Mul(V::Sub(V::template Srl<11>(s), V::template Srl<11>(d)), a);
+    return V::Add(V::Add(d, b),
+                  V::Add(V::template Sll<5>(g), V::And(V::template Sll<6>(r), V::Splat(0xF800))));
 }
 
 // Each channel v becomes v * level >> 5, level 0..32.
@@ -62,14 +68,16 @@ inline void OverRow(int32_t count, Body body) {
 
 // A kLanes-pixel window on a row: the row itself for a whole vector, a
 // zero-padded copy for a tail.
+// The buffer is filled only for a tail, so whole vectors cost nothing here.
 template <class V>
 struct Window16 {
-    uint16_t buffer[V::kLanes * 2] = {};
+    uint16_t buffer[V::kLanes * 2];
     uint16_t* at;
     Window16(uint16_t* row, int32_t n, int32_t width = V::kLanes) {
         if (n == width) {
             at = row;
         } else {
+            std::memset(buffer, 0, sizeof buffer);
             std::memcpy(buffer, row, size_t(n) * 2);
             at = buffer;
         }
@@ -81,12 +89,13 @@ struct Window16 {
 
 template <class V>
 struct Window8 {
-    uint8_t buffer[V::kLanes] = {};
+    uint8_t buffer[V::kLanes];
     const uint8_t* at = nullptr;
     void Set(const uint8_t* row, int32_t n) {
         if (n == V::kLanes) {
             at = row;
         } else {
+            std::memset(buffer, 0, sizeof buffer);
             std::memcpy(buffer, row, size_t(n));
             at = buffer;
         }
@@ -95,29 +104,35 @@ struct Window8 {
 
 // ---- Single-size blits, dense rows
 
-// The pixels of one vector, in an alpha-plane blit: skipped when every
-// weight is 0, copied when every weight is 32. False when a weight lies
-// above 32: the caller gives those pixels to the scalar kernel.
+// The pixels of one vector, in an alpha-plane blit whose weights are at
+// most 32: skipped when every weight is 0, copied when every weight is 32.
 template <class V, bool kFull>
-inline bool AlphaVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha,
+inline void AlphaVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha,
                         typename V::T opacity) {
     using T = typename V::T;
     T a = V::LoadWeights(alpha);
     if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
-    const T full = V::Splat(32);
-    if (V::AllTrue(V::Eq(a, V::Splat(0)))) return true;
+    if (V::AllTrue(V::Eq(a, V::Splat(0)))) return;
     const T sv = V::Load(s);
-    if (V::AllTrue(V::Eq(a, full))) {
+    if (V::AllTrue(V::Eq(a, V::Splat(32)))) {
         V::Store(q, sv);
-        return true;
+        return;
     }
-    if (V::AnyTrue(V::GtSigned(a, full))) return false;
     V::Store(q, Blend<V>(V::Load(q), sv, a));
-    return true;
+}
+
+// Whether every alpha byte of a row is at most 32, so that every weight
+// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop: the
+// compiler widens it for the instruction set of the file.
+inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
+    uint8_t most = 0;
+    for (int32_t i = 0; i < count; ++i)
+        most = alpha[i] > most ? alpha[i] : most;
+    return most <= 32;
 }
 
 template <class V, BlitCase C, bool kFull>
-inline bool CaseVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha, typename V::T opacity,
+inline void CaseVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha, typename V::T opacity,
                        typename V::T key) {
     if constexpr (C == BlitCase::AlphaPlane) {
         return AlphaVector<V, kFull>(q, s, alpha, opacity);
@@ -132,33 +147,22 @@ inline bool CaseVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha, typ
     } else {
         static_assert(C == BlitCase::KeyBlend, "copies are block copies");
         const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
-        if (V::AllTrue(keyed)) return true;
+        if (V::AllTrue(keyed)) return;
         const typename V::T dv = V::Load(q);
         V::Store(q, V::Select(keyed, dv, Blend<V>(dv, sv, opacity)));
     }
-    return true;
 }
 
 // One row at single size.
 template <class V, BlitCase C, bool kFull>
 void SingleRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t width,
-               typename V::T opacity, typename V::T key, const BlitDesc& d, BlitKernel scalar) {
+               typename V::T opacity, typename V::T key) {
     OverRow<V>(width, [&](int32_t i, int32_t n) {
         Window16<V> qw(q + i, n);
         Window16<V> sw(const_cast<uint16_t*>(s + i), n);
         Window8<V> aw;
         if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
-        if (!CaseVector<V, C, kFull>(qw.at, sw.at, aw.at, opacity, key)) {
-            // A weight above 32: these pixels by the scalar rule.
-            BlitDesc one = d;
-            one.dst = reinterpret_cast<uint8_t*>(q + i);
-            one.src = s + i;
-            one.alpha = alpha ? alpha + i : nullptr;
-            one.width = n;
-            one.height = 1;
-            scalar(one);
-            return;
-        }
+        CaseVector<V, C, kFull>(qw.at, sw.at, aw.at, opacity, key);
         qw.WriteBack(q + i, n);
     });
 }
@@ -177,10 +181,18 @@ void Single(const BlitDesc& d, BlitKernel scalar) {
     const uint8_t* alpha = d.alpha;
     for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride) {
         auto* q = reinterpret_cast<uint16_t*>(row);
-        if (full)
-            SingleRow<V, C, true>(q, src, alpha, d.width, opacity, key, d, scalar);
+        if (C == BlitCase::AlphaPlane && !WeightsInRange(alpha, d.width)) {
+            // A weight above 32 spills across channels: the scalar rule.
+            BlitDesc one = d;
+            one.dst = row;
+            one.src = src;
+            one.alpha = alpha;
+            one.height = 1;
+            scalar(one);
+        } else if (full)
+            SingleRow<V, C, true>(q, src, alpha, d.width, opacity, key);
         else
-            SingleRow<V, C, false>(q, src, alpha, d.width, opacity, key, d, scalar);
+            SingleRow<V, C, false>(q, src, alpha, d.width, opacity, key);
         if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
     }
 }
@@ -189,9 +201,9 @@ void Single(const BlitDesc& d, BlitKernel scalar) {
 
 // One vector of source pixels: their blocks' values from the top-left
 // pixels (the even pixels of the top row), then both rows written, the
-// blocks left alone keeping their four pixels. False: a weight above 32.
+// blocks left alone keeping their four pixels.
 template <class V, BlitCase C, bool kFull>
-inline bool TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
+inline void TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
                         typename V::T opacity, typename V::T key) {
     using T = typename V::T;
     const T sv = V::Load(s);
@@ -201,14 +213,13 @@ inline bool TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, cons
         V::Store(top + V::kLanes, hi);
         V::Store(bottom, lo);
         V::Store(bottom + V::kLanes, hi);
-        return true;
+        return;
     } else {
         const T d = V::EvenLanes(V::Load(top), V::Load(top + V::kLanes));
         T value, keep;
         if constexpr (C == BlitCase::AlphaPlane) {
             T a = V::LoadWeights(alpha);
             if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
-            if (V::AnyTrue(V::GtSigned(a, V::Splat(32)))) return false;
             keep = V::Eq(a, V::Splat(0));
             value = Blend<V>(d, sv, a);
         } else if constexpr (C == BlitCase::ConstantAlpha) {
@@ -218,37 +229,33 @@ inline bool TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, cons
             keep = V::Eq(sv, key);
             value = C == BlitCase::KeyOpaque ? sv : Blend<V>(d, sv, opacity);
         }
-        if (V::AllTrue(keep)) return true;
-        const T keepLo = V::ZipLo(keep), keepHi = V::ZipHi(keep);
+        if (V::AllTrue(keep)) return;
         const T lo = V::ZipLo(value), hi = V::ZipHi(value);
+        if (!V::AnyTrue(keep)) {
+            V::Store(top, lo);
+            V::Store(top + V::kLanes, hi);
+            V::Store(bottom, lo);
+            V::Store(bottom + V::kLanes, hi);
+            return;
+        }
+        const T keepLo = V::ZipLo(keep), keepHi = V::ZipHi(keep);
         V::Store(top, V::Select(keepLo, V::Load(top), lo));
         V::Store(top + V::kLanes, V::Select(keepHi, V::Load(top + V::kLanes), hi));
         V::Store(bottom, V::Select(keepLo, V::Load(bottom), lo));
         V::Store(bottom + V::kLanes, V::Select(keepHi, V::Load(bottom + V::kLanes), hi));
-        return true;
     }
 }
 
 template <class V, BlitCase C, bool kFull>
 void TwiceRow(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
-              int32_t width, typename V::T opacity, typename V::T key, const BlitDesc& d,
-              BlitKernel scalar) {
+              int32_t width, typename V::T opacity, typename V::T key) {
     OverRow<V>(width, [&](int32_t i, int32_t n) {
         Window16<V> tw(top + 2 * i, 2 * n, 2 * V::kLanes);
         Window16<V> bw(bottom + 2 * i, 2 * n, 2 * V::kLanes);
         Window16<V> sw(const_cast<uint16_t*>(s + i), n);
         Window8<V> aw;
         if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
-        if (!TwiceVector<V, C, kFull>(tw.at, bw.at, sw.at, aw.at, opacity, key)) {
-            BlitDesc one = d;
-            one.dst = reinterpret_cast<uint8_t*>(top + 2 * i);
-            one.src = s + i;
-            one.alpha = alpha ? alpha + i : nullptr;
-            one.width = n;
-            one.height = 1;
-            scalar(one);
-            return;
-        }
+        TwiceVector<V, C, kFull>(tw.at, bw.at, sw.at, aw.at, opacity, key);
         tw.WriteBack(top + 2 * i, 2 * n);
         bw.WriteBack(bottom + 2 * i, 2 * n);
     });
@@ -266,10 +273,17 @@ void Twice(const BlitDesc& d, BlitKernel scalar) {
     for (int32_t j = 0; j < d.height; ++j, row += 2 * d.dstRowStep, src += d.srcStride) {
         auto* top = reinterpret_cast<uint16_t*>(row);
         auto* bottom = reinterpret_cast<uint16_t*>(row + d.dstRowStep);
-        if (full)
-            TwiceRow<V, C, true>(top, bottom, src, alpha, d.width, opacity, key, d, scalar);
+        if (C == BlitCase::AlphaPlane && !WeightsInRange(alpha, d.width)) {
+            BlitDesc one = d;
+            one.dst = row;
+            one.src = src;
+            one.alpha = alpha;
+            one.height = 1;
+            scalar(one);
+        } else if (full)
+            TwiceRow<V, C, true>(top, bottom, src, alpha, d.width, opacity, key);
         else
-            TwiceRow<V, C, false>(top, bottom, src, alpha, d.width, opacity, key, d, scalar);
+            TwiceRow<V, C, false>(top, bottom, src, alpha, d.width, opacity, key);
         if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
     }
 }
