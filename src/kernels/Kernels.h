@@ -137,6 +137,14 @@ struct KernelTable {
     void (*sampleRow8)(uint8_t* dst, int32_t count, const uint8_t* srcRow, int64_t pos,
                        int64_t step);
 
+    // Nearest sampling along a line through a picture (free rotation):
+    // dst[k] = src[(v >> 8) * stride + (u >> 8)] with u, v advancing by du,
+    // dv per pixel; every position lies inside the picture.
+    void (*sampleLine16)(uint16_t* dst, int32_t count, const uint16_t* src, ptrdiff_t stride,
+                         int64_t u, int64_t v, int64_t du, int64_t dv);
+    void (*sampleLine8)(uint8_t* dst, int32_t count, const uint8_t* src, ptrdiff_t stride,
+                        int64_t u, int64_t v, int64_t du, int64_t dv);
+
     // Filtered sampling across a source row, channel by channel (blue,
     // green, red planes of 16-bit values): with x0 = column[k], x1 =
     // column[k] + next[k] and f = frac[k] (0..255),

@@ -30,6 +30,13 @@ void SampleRow(T* dst, int32_t count, const T* srcRow, int64_t pos, int64_t step
         dst[k] = srcRow[pos >> 8];
 }
 
+template <class T>
+void SampleLine(T* dst, int32_t count, const T* src, ptrdiff_t stride, int64_t u, int64_t v,
+                int64_t du, int64_t dv) {
+    for (int32_t k = 0; k < count; ++k, u += du, v += dv)
+        dst[k] = src[ptrdiff_t(v >> 8) * stride + ptrdiff_t(u >> 8)];
+}
+
 // One channel at a time, so that each sum is the exact one of the rule.
 void FilterAcross(uint16_t* outB, uint16_t* outG, uint16_t* outR, const uint16_t* row,
                   const int32_t* column, const uint8_t* next, const uint16_t* frac, int32_t count) {
@@ -79,6 +86,8 @@ void SetScalarRowKernels(KernelTable& k) {
     k.scaleRow = ScaleRow;
     k.sampleRow16 = SampleRow<uint16_t>;
     k.sampleRow8 = SampleRow<uint8_t>;
+    k.sampleLine16 = SampleLine<uint16_t>;
+    k.sampleLine8 = SampleLine<uint8_t>;
     k.filterAcross = FilterAcross;
     k.lerpRows = LerpRows;
     k.bgr24Row = Bgr24Row;

@@ -77,6 +77,46 @@ void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level)
     vec::ScaleRow<Avx2>(to, from, count, level);
 }
 
+// Nearest sampling at steps of at most 256 (enlarging, or the same size).
+// Eight outputs from position p draw on source pixels p >> 8 up to seven
+// further on, since (p & 255) + 7 * step >> 8 <= 7: each 128-bit half is one
+// load of eight pixels and one byte shuffle whose control comes from the
+// offsets ((p & 255) + k * step) >> 8. A load never passes the last pixel
+// the row is read at; the rest of the row is sampled one by one.
+void SampleRow16(uint16_t* dst, int32_t count, const uint16_t* srcRow, int64_t pos, int64_t step) {
+    int32_t k = 0;
+    if (step >= 0 && step <= 256 && count >= 16) {
+        const int64_t last = (pos + int64_t(count - 1) * step) >> 8;
+        const auto s = short(step);
+        const __m256i kStep =
+            _mm256_setr_epi16(0, s, short(2 * s), short(3 * s), short(4 * s), short(5 * s),
+                              short(6 * s), short(7 * s), 0, s, short(2 * s), short(3 * s),
+                              short(4 * s), short(5 * s), short(6 * s), short(7 * s));
+        const __m256i byteOne = _mm256_set1_epi16(0x0100);
+        for (; k + 16 <= count; k += 16) {
+            const int64_t p0 = pos + int64_t(k) * step, p8 = p0 + 8 * step;
+            const int64_t b0 = p0 >> 8, b8 = p8 >> 8;
+            if (b8 + 7 > last) break;
+            const __m256i pixels = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(srcRow + b0))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(srcRow + b8)), 1);
+            const __m256i frac =
+                _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi16(short(p0 & 255))),
+                                        _mm_set1_epi16(short(p8 & 255)), 1);
+            const __m256i offset = _mm256_srli_epi16(_mm256_add_epi16(frac, kStep), 8);
+            // Bytes 2 * offset and 2 * offset + 1 of each half.
+            const __m256i twice = _mm256_add_epi16(offset, offset);
+            const __m256i control =
+                _mm256_add_epi16(_mm256_or_si256(twice, _mm256_slli_epi16(twice, 8)), byteOne);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k),
+                                _mm256_shuffle_epi8(pixels, control));
+        }
+    }
+    for (int64_t p = pos + int64_t(k) * step; k < count; ++k, p += step)
+        dst[k] = srcRow[p >> 8];
+}
+
 } // namespace
 
 void SetAvx2Kernels(KernelTable& k) {
@@ -92,6 +132,7 @@ void SetAvx2Kernels(KernelTable& k) {
     k.blendFillRow = BlendFillRow;
     k.scaleRow = ScaleRow;
     k.lerpRows = vec::LerpRows<Avx2>;
+    k.sampleRow16 = SampleRow16;
 }
 
 } // namespace zorva
