@@ -337,6 +337,15 @@ public:
     // beyond its size limits, or the stream's own failure).
     long GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                              unsigned int* puBoxHeight);
+    // Fills the bitmap with the picture of the contact whose phone number
+    // matches pszNumber (matching rules and the database: ZorvaPlatform.h,
+    // docs/contacts.md), fitted by GetBitmapFromStream into a box: 60 x 60
+    // (120 x 120 with bLarge) for uMode 2; for any other mode the display,
+    // cxWidth x cyHeight when it is turned, cyHeight x cxWidth when upright.
+    // 1, or 0 for a null pDraw, no store, no matching contact, no or an empty
+    // picture (the bitmap is then unchanged) or one that does not decode.
+    unsigned long DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber,
+                          int bLarge);
     // Loads an animated GIF as a strip of frames side by side (uFrame 0:
     // width W x frame count), or the single frame at position uFrame counted
     // from 0 (uFrame at or beyond the count: the first frame). Each frame is
@@ -450,6 +459,16 @@ protected:
     // calling thread, balanced by the destructor). 0, or the creation's
     // failure code, in which case the initialisation is balanced at once.
     long EnsureImgFactory();
+    // Creates and logs on m_pPOOM on first need (one COM initialisation of
+    // the calling thread, balanced by the destructor, which logs off). 0, or
+    // the failing step's code: the object is then released, m_pPOOM stays
+    // null and the initialisation is balanced at once, so a later call
+    // tries again.
+    long EnsurePOOM();
+    // The stream's length (its low 32 bits) into *pdwSize, then the stream
+    // rewound: the rewind's result. 0x80004005 for a null argument; a failed
+    // seek to the end is returned as it is, *pdwSize untouched.
+    static long GetStreamSize(IStream* pStream, unsigned long* pdwSize);
 
 private:
     void Adopt(const CCEBitmap& other);
