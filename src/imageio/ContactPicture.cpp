@@ -4,7 +4,6 @@
 #include "CCEDraw.h"
 #include "imageio/DisplayOrientation.h"
 #include "platform/Platform.h"
-#include "platform/streams/Streams.h"
 
 namespace pf = zorva::platform;
 

@@ -3,7 +3,6 @@
 #include "platform/contacts/ContactStore.h"
 
 #include "platform/Platform.h"
-#include "platform/streams/Streams.h"
 
 #include <atomic>
 #include <cstring>
@@ -27,16 +26,6 @@ const GUID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0
 std::atomic<long> g_logons{0};
 std::atomic<long> g_logoffs{0};
 
-// The objects of the lookup path live in platform memory, so that
-// FailAllocation reaches them too.
-struct PlatformAllocated {
-    static void* operator new(size_t bytes, const std::nothrow_t&) noexcept {
-        return platform::malloc(bytes);
-    }
-    static void operator delete(void* p) noexcept { platform::free(p); }
-    static void operator delete(void* p, const std::nothrow_t&) noexcept { platform::free(p); }
-};
-
 template <class Object>
 HRESULT Answer(Object* self, const GUID& iid, void** object, const GUID& own) {
     if (!object) return E_FAIL;
@@ -49,7 +38,7 @@ HRESULT Answer(Object* self, const GUID& iid, void** object, const GUID& own) {
     return E_NOINTERFACE;
 }
 
-class Application final : public RefCounted<IPOutlookApp>, public PlatformAllocated {
+class Application final : public RefCounted<IPOutlookApp> {
 public:
     HRESULT QueryInterface(const GUID& iid, void** object) override {
         if (object && IsEqualGUID(iid, IID_StoreApplication)) {
@@ -78,7 +67,7 @@ private:
 };
 
 // A picture's bytes (platform memory, owned) read as a stream.
-class PictureStream final : public RefCounted<IStream>, public PlatformAllocated {
+class PictureStream final : public RefCounted<IStream> {
 public:
     PictureStream(void* data, size_t bytes) : m_data(static_cast<uint8_t*>(data)), m_bytes(bytes) {}
 
@@ -122,7 +111,7 @@ private:
 
 // A contact found by a lookup. It keeps the read-only connection it was
 // found through, so its picture is read from the same database.
-class Item final : public RefCounted<IItem>, public PlatformAllocated {
+class Item final : public RefCounted<IItem> {
 public:
     ContactStore store;
     int64_t contact = 0;
