@@ -189,8 +189,7 @@ public:
     // else the display: cxWidth x cyHeight when turned, cyHeight x cxWidth
     // upright. 1, or 0 for a null pDraw, no store, no match, no or an empty
     // picture (bitmap unchanged) or one that does not decode.
-    unsigned long DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber,
-                          int bLarge);
+    unsigned long DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber, int bLarge);
     // Loads a GIF's frames side by side (uFrame 0) or the frame at uFrame
     // counted from 0 (at or beyond the count: the first), as a viewer shows
     // them, and their delays; other formats as one frame. uFrameCount gets

@@ -133,9 +133,12 @@ int Add(pf::ContactStore& store, const std::string& path, int argc, char** argv)
     const char* pictureFile = nullptr;
     for (int i = 1; i < argc; i += 2) {
         if (i + 1 >= argc) return Usage("%s needs a value", argv[i]);
-        if (std::strcmp(argv[i], "--phone") == 0) numbers.push_back(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--picture") == 0 && !pictureFile) pictureFile = argv[i + 1];
-        else return Usage("add does not take %s here", argv[i]);
+        if (std::strcmp(argv[i], "--phone") == 0)
+            numbers.push_back(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--picture") == 0 && !pictureFile)
+            pictureFile = argv[i + 1];
+        else
+            return Usage("add does not take %s here", argv[i]);
     }
     if (numbers.empty()) return Usage("add needs at least one --phone NUMBER");
     std::vector<uint8_t> picture;
@@ -161,8 +164,10 @@ int Add(pf::ContactStore& store, const std::string& path, int argc, char** argv)
 }
 
 void PrintEntry(void*, const pf::ContactEntry& e) {
-    if (e.pictureBytes < 0) std::printf("%s\t%s\tno picture\n", e.name, e.numbers);
-    else std::printf("%s\t%s\tpicture %lld bytes\n", e.name, e.numbers, (long long)e.pictureBytes);
+    if (e.pictureBytes < 0)
+        std::printf("%s\t%s\tno picture\n", e.name, e.numbers);
+    else
+        std::printf("%s\t%s\tpicture %lld bytes\n", e.name, e.numbers, (long long)e.pictureBytes);
 }
 
 struct Shown {
@@ -175,8 +180,10 @@ void PrintIfNamed(void* context, const pf::ContactEntry& e) {
     if (std::strcmp(e.name, shown->name) != 0) return;
     shown->found = true;
     std::printf("name: %s\nphones: %s\n", e.name, e.numbers);
-    if (e.pictureBytes < 0) std::printf("picture: none\n");
-    else std::printf("picture: %lld bytes\n", (long long)e.pictureBytes);
+    if (e.pictureBytes < 0)
+        std::printf("picture: none\n");
+    else
+        std::printf("picture: %lld bytes\n", (long long)e.pictureBytes);
 }
 
 int Show(pf::ContactStore& store, const std::string& path, int argc, char** argv) {

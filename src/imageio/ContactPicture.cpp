@@ -15,8 +15,10 @@ long CCEBitmap::EnsurePOOM() {
     hr = pf::CoCreateInstance(pf::CLSID_Application, nullptr, pf::CLSCTX_INPROC_SERVER,
                               pf::IID_IPOutlookApp, &app);
     m_pPOOM = static_cast<IPOutlookApp*>(app);
-    if (hr >= 0 && m_pPOOM) hr = m_pPOOM->Logon(nullptr);
-    else if (hr >= 0) hr = pf::E_FAIL;
+    if (hr >= 0 && m_pPOOM)
+        hr = m_pPOOM->Logon(nullptr);
+    else if (hr >= 0)
+        hr = pf::E_FAIL;
     if (hr < 0) {
         // Only a bitmap holding the object balances the initialisation later.
         if (m_pPOOM) m_pPOOM->Release();

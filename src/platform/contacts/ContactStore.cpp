@@ -80,7 +80,7 @@ void SqlShutdown(void*) {}
 void UseLibraryAllocator() {
     static std::once_flag once;
     std::call_once(once, [] {
-        static const sqlite3_mem_methods methods = {SqlMalloc, SqlFree,   SqlRealloc,  SqlSize,
+        static const sqlite3_mem_methods methods = {SqlMalloc,  SqlFree, SqlRealloc,  SqlSize,
                                                     SqlRoundup, SqlInit, SqlShutdown, nullptr};
         sqlite3_config(SQLITE_CONFIG_MALLOC, &methods);
     });
@@ -223,12 +223,12 @@ HRESULT ContactStore::Open(const char* path, bool forWriting) {
     }
     // SQLite reads names starting with "file:" as URIs; "./" keeps them files.
     char name[kMaxContactsPath];
-    std::snprintf(name, sizeof name, "%s%s", std::strncmp(path, "file:", 5) == 0 ? "./" : "",
-                  path);
+    std::snprintf(name, sizeof name, "%s%s", std::strncmp(path, "file:", 5) == 0 ? "./" : "", path);
 
     UseLibraryAllocator();
-    const int flags = (forWriting ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
-                      SQLITE_OPEN_NOMUTEX;
+    const int flags =
+        (forWriting ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
+        SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(name, &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         Close();
@@ -307,7 +307,7 @@ HRESULT ContactStore::FindByNumber(const PhoneDigits& number, int64_t* contact) 
     while (s.Step()) {
         const int64_t id = s.ColumnInt(0);
         const char* digits = s.ColumnText(1);
-        if (!digits) continue;
+        if (!digits) return E_OUTOFMEMORY; // the column is NOT NULL
         const size_t length = std::strlen(digits);
         const int tail = CommonTail(number.digits, size_t(number.count), digits, length);
         if (tail < kMinPhoneDigits) continue;
@@ -363,8 +363,7 @@ HRESULT ContactStore::ReadPicture(int64_t contact, void** data, size_t* bytes) {
     return S_OK;
 }
 
-HRESULT ContactStore::List(void (*visit)(void* context, const ContactEntry& entry),
-                           void* context) {
+HRESULT ContactStore::List(void (*visit)(void* context, const ContactEntry& entry), void* context) {
     if (!m_db || !visit) return E_FAIL;
     if (m_empty) return S_OK;
     Statement s(m_db, "SELECT c.id, c.name, length(c.picture),"

@@ -26,7 +26,7 @@ extern const GUID CLSID_Application; // the contact store's application object
 extern const GUID IID_IPOutlookApp;
 
 constexpr CEPROPID PIMPR_PICTURE = 0x00FF0064; // an encoded image file
-constexpr DWORD FMCF_FINDPHONE = 1; // FindMatchingContact: match phone numbers
+constexpr DWORD FMCF_FINDPHONE = 1;            // FindMatchingContact: match phone numbers
 
 // Results of the store besides S_OK, E_FAIL (a null or foreign argument),
 // E_OUTOFMEMORY and E_ACCESSDENIED (a database that cannot be opened).
