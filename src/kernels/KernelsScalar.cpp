@@ -37,28 +37,44 @@ void SampleLine(T* dst, int32_t count, const T* src, ptrdiff_t stride, int64_t u
         dst[k] = src[ptrdiff_t(v >> 8) * stride + ptrdiff_t(u >> 8)];
 }
 
-// One channel at a time, so that each sum is the exact one of the rule.
+// The two source pixels of each output are gathered first, a chunk at a
+// time; the channel sums (each at most 63 * 256) then run in 16-bit
+// arithmetic, which the compiler can widen.
 void FilterAcross(uint16_t* outB, uint16_t* outG, uint16_t* outR, const uint16_t* row,
                   const int32_t* column, const uint8_t* next, const uint16_t* frac, int32_t count) {
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t a = row[column[k]], b = row[column[k] + next[k]];
-        const uint32_t f = frac[k], g = 256 - f;
-        outB[k] = uint16_t(((a & 0x1F) * g + (b & 0x1F) * f) >> 8);
-        outG[k] = uint16_t((((a >> 5) & 0x3F) * g + ((b >> 5) & 0x3F) * f) >> 8);
-        outR[k] = uint16_t(((a >> 11) * g + (b >> 11) * f) >> 8);
+    constexpr int32_t kChunk = 256;
+    uint16_t left[kChunk], right[kChunk];
+    for (int32_t c0 = 0; c0 < count; c0 += kChunk) {
+        const int32_t n = count - c0 < kChunk ? count - c0 : kChunk;
+        for (int32_t k = 0; k < n; ++k) {
+            left[k] = row[column[c0 + k]];
+            right[k] = row[column[c0 + k] + next[c0 + k]];
+        }
+        const uint16_t* f = frac + c0;
+        auto lerp = [](uint32_t a, uint32_t b, uint16_t fk) {
+            return uint16_t(uint16_t(uint16_t(a * uint16_t(256 - fk)) + uint16_t(b * fk)) >> 8);
+        };
+        for (int32_t k = 0; k < n; ++k) {
+            const uint16_t a = left[k], b = right[k];
+            outB[c0 + k] = lerp(a & 0x1Fu, b & 0x1Fu, f[k]);
+            outG[c0 + k] = lerp((a >> 5) & 0x3Fu, (b >> 5) & 0x3Fu, f[k]);
+            outR[c0 + k] = lerp(a >> 11, b >> 11, f[k]);
+        }
     }
 }
 
+// Each product is at most 63 * 256 and so is their sum: 16-bit arithmetic
+// holds the exact values, and the compiler can widen the loop.
 void LerpRows(uint16_t* out, const uint16_t* topB, const uint16_t* topG, const uint16_t* topR,
               const uint16_t* bottomB, const uint16_t* bottomG, const uint16_t* bottomR,
               uint32_t fy, int32_t count) {
-    const uint32_t gy = 256 - fy;
-    for (int32_t k = 0; k < count; ++k) {
-        const uint32_t b = (topB[k] * gy + bottomB[k] * fy) >> 8;
-        const uint32_t g = (topG[k] * gy + bottomG[k] * fy) >> 8;
-        const uint32_t r = (topR[k] * gy + bottomR[k] * fy) >> 8;
-        out[k] = uint16_t(b | g << 5 | r << 11);
-    }
+    const uint16_t f = uint16_t(fy), g = uint16_t(256 - fy);
+    auto lerp = [f, g](uint16_t t, uint16_t b) {
+        return uint16_t(uint16_t(uint16_t(t * g) + uint16_t(b * f)) >> 8);
+    };
+    for (int32_t k = 0; k < count; ++k)
+        out[k] = uint16_t(lerp(topB[k], bottomB[k]) | lerp(topG[k], bottomG[k]) << 5 |
+                          lerp(topR[k], bottomR[k]) << 11);
 }
 
 void Bgr24Row(uint16_t* dst, const uint8_t* src, int32_t count) {

@@ -117,6 +117,59 @@ void SampleRow16(uint16_t* dst, int32_t count, const uint16_t* srcRow, int64_t p
         dst[k] = srcRow[p >> 8];
 }
 
+// Filtering across a row when enlarging: eight outputs whose source pixels
+// (column and column + next) lie within eight of the first one's column take
+// both pixels from one load by byte shuffles, then each channel is
+// (a * (256 - f) + b * f) >> 8 in 16-bit lanes (at most 63 * 256). Other
+// outputs, and loads that would pass the last pixel read, are done one by
+// one by the same rule.
+inline __m128i PairControl(__m128i offset) {
+    const __m128i twice = _mm_add_epi16(offset, offset);
+    return _mm_add_epi16(_mm_or_si128(twice, _mm_slli_epi16(twice, 8)), _mm_set1_epi16(0x0100));
+}
+
+void FilterAcross(uint16_t* outB, uint16_t* outG, uint16_t* outR, const uint16_t* row,
+                  const int32_t* column, const uint8_t* next, const uint16_t* frac, int32_t count) {
+    const int32_t lastRead = column[count - 1] + next[count - 1];
+    int32_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const int32_t base = column[k];
+        if (base + 7 > lastRead) break;
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + base));
+        const __m256i columns =
+            _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + k)),
+                             _mm256_set1_epi32(base));
+        // Eight 32-bit offsets (0..7) to eight 16-bit lanes.
+        const __m128i offset =
+            _mm_packs_epi32(_mm256_castsi256_si128(columns), _mm256_extracti128_si256(columns, 1));
+        const __m128i step =
+            _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(next + k)));
+        // Every pixel within the load (the columns need not rise).
+        const __m128i outside =
+            _mm_or_si128(_mm_cmpgt_epi16(_mm_setzero_si128(), offset),
+                         _mm_cmpgt_epi16(_mm_add_epi16(offset, step), _mm_set1_epi16(7)));
+        if (_mm_movemask_epi8(outside) != 0) break;
+        const __m128i a = _mm_shuffle_epi8(pixels, PairControl(offset));
+        const __m128i b = _mm_shuffle_epi8(pixels, PairControl(_mm_add_epi16(offset, step)));
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frac + k));
+        const __m128i g = _mm_sub_epi16(_mm_set1_epi16(256), f);
+        auto lerp = [&](__m128i x, __m128i y) {
+            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(x, g), _mm_mullo_epi16(y, f)), 8);
+        };
+        const __m128i m5 = _mm_set1_epi16(0x1F), m6 = _mm_set1_epi16(0x3F);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outB + k),
+                         lerp(_mm_and_si128(a, m5), _mm_and_si128(b, m5)));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(outG + k),
+            lerp(_mm_and_si128(_mm_srli_epi16(a, 5), m6), _mm_and_si128(_mm_srli_epi16(b, 5), m6)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outR + k),
+                         lerp(_mm_srli_epi16(a, 11), _mm_srli_epi16(b, 11)));
+    }
+    if (k < count)
+        ScalarKernels().filterAcross(outB + k, outG + k, outR + k, row, column + k, next + k,
+                                     frac + k, count - k);
+}
+
 } // namespace
 
 void SetAvx2Kernels(KernelTable& k) {
@@ -133,6 +186,7 @@ void SetAvx2Kernels(KernelTable& k) {
     k.scaleRow = ScaleRow;
     k.lerpRows = vec::LerpRows<Avx2>;
     k.sampleRow16 = SampleRow16;
+    k.filterAcross = FilterAcross;
 }
 
 } // namespace zorva
