@@ -114,18 +114,23 @@ void Turn16(const TurnDesc& t) {
     if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
     const auto* src = static_cast<const uint16_t*>(t.src);
     const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
-    for (int32_t y = 0; y < h8; y += 8) {
+    // Blocks of four tiles down (32 source rows), walked across: the tiles
+    // of one column fill whole 64-byte lines of the destination together.
+    for (int32_t y0 = 0; y0 < h8; y0 += 32) {
+        const int32_t y1 = y0 + 32 < h8 ? y0 + 32 : h8;
         for (int32_t x = 0; x < w8; x += 8) {
-            uint16x8_t r[8];
-            for (int k = 0; k < 8; ++k)
-                r[k] = vld1q_u16(src + (y + k) * t.srcStride + x);
-            Transpose8x8(r);
-            uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
-            for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
-                if (up)
-                    vst1q_u16(reinterpret_cast<uint16_t*>(at), r[k]);
-                else
-                    vst1q_u16(reinterpret_cast<uint16_t*>(at - 14), Reverse8(r[k]));
+            for (int32_t y = y0; y < y1; y += 8) {
+                uint16x8_t r[8];
+                for (int k = 0; k < 8; ++k)
+                    r[k] = vld1q_u16(src + (y + k) * t.srcStride + x);
+                Transpose8x8(r);
+                uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
+                for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
+                    if (up)
+                        vst1q_u16(reinterpret_cast<uint16_t*>(at), r[k]);
+                    else
+                        vst1q_u16(reinterpret_cast<uint16_t*>(at - 14), Reverse8(r[k]));
+                }
             }
         }
     }
