@@ -163,6 +163,12 @@ struct KernelTable {
     void (*bgr24Row)(uint16_t* dst, const uint8_t* src, int32_t count);
     void (*bgra32Row)(uint16_t* dst, uint8_t* alpha, const uint8_t* src, int32_t count);
 
+    // Text on the canvas: each pixel `step` bytes apart becomes 0xFFFF where
+    // its B, G, R source (3 bytes a pixel) converted to RGB565 differs from
+    // `key`, and is left alone elsewhere.
+    void (*whiteWhereNotKey)(uint8_t* dst, ptrdiff_t step, const uint8_t* bgr, int32_t count,
+                             uint16_t key);
+
     // BMP writer: RGB565 to B, G, R bytes with zero low bits.
     void (*expandRow)(uint8_t* out, const uint16_t* src, int32_t count);
 

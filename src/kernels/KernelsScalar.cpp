@@ -5,6 +5,7 @@
 #include "core/Pixel565.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace zorva {
 namespace {
@@ -89,6 +90,16 @@ void Bgra32Row(uint16_t* dst, uint8_t* alpha, const uint8_t* src, int32_t count)
     }
 }
 
+void WhiteWhereNotKey(uint8_t* dst, ptrdiff_t step, const uint8_t* bgr, int32_t count,
+                      uint16_t key) {
+    for (int32_t i = 0; i < count; ++i, bgr += 3, dst += step) {
+        if (Bgr24ToRGB565(bgr) != key) {
+            const uint16_t white = 0xFFFF;
+            std::memcpy(dst, &white, 2);
+        }
+    }
+}
+
 void ExpandRow(uint8_t* out, const uint16_t* src, int32_t count) {
     for (int32_t i = 0; i < count; ++i, out += 3)
         RGB565ToBgr24(src[i], out);
@@ -108,6 +119,7 @@ void SetScalarRowKernels(KernelTable& k) {
     k.lerpRows = LerpRows;
     k.bgr24Row = Bgr24Row;
     k.bgra32Row = Bgra32Row;
+    k.whiteWhereNotKey = WhiteWhereNotKey;
     k.expandRow = ExpandRow;
 }
 
