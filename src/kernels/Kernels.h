@@ -67,17 +67,6 @@ enum class BlitCase : uint8_t { AlphaPlane, ConstantAlpha, KeyOpaque, KeyBlend, 
 
 using BlitKernel = void (*)(const BlitDesc&);
 
-// True when the rows may be worked several pixels at a time, reading a run
-// of source pixels before writing the run: the source and destination do
-// not meet, or (a self-merge) every pixel's source lies at or after its own
-// address with the same row pitch, so the plain loop never reads a pixel it
-// has already written.
-inline bool ReadsAhead(const BlitDesc& d) {
-    if (d.disjoint) return true;
-    return d.dstStep == 2 && d.dstRowStep == d.srcStride * 2 &&
-           d.dst <= reinterpret_cast<const uint8_t*>(d.src);
-}
-
 // ---- Quarter turns
 
 // A plane turned by copying: source element (i, j) of a w x h grid (row j at
@@ -95,6 +84,22 @@ struct TurnDesc {
     int32_t height = 0;
 };
 
+// The two helpers below are compiled into every instruction set's file;
+// internal linkage keeps each file's copy its own (an out-of-line copy built
+// for AVX2 must never serve the scalar path).
+namespace {
+
+// True when the rows may be worked several pixels at a time, reading a run
+// of source pixels before writing the run: the source and destination do
+// not meet, or (a self-merge) every pixel's source lies at or after its own
+// address with the same row pitch, so the plain loop never reads a pixel it
+// has already written.
+inline bool ReadsAhead(const BlitDesc& d) {
+    if (d.disjoint) return true;
+    return d.dstStep == 2 && d.dstRowStep == d.srcStride * 2 &&
+           d.dst <= reinterpret_cast<const uint8_t*>(d.src);
+}
+
 // A single-size copy onto a quarter-turned view (the source rows land side
 // by side) as a turn; false for any other blit.
 inline bool TurnOfCopy(const BlitDesc& d, TurnDesc& t) {
@@ -108,6 +113,8 @@ inline bool TurnOfCopy(const BlitDesc& d, TurnDesc& t) {
     t.height = d.height;
     return true;
 }
+
+} // namespace
 
 // ---- The table
 

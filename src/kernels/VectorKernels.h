@@ -67,8 +67,8 @@ inline void OverRow(int32_t count, Body body) {
 }
 
 // A kLanes-pixel window on a row: the row itself for a whole vector, a
-// zero-padded copy for a tail.
-// The buffer is filled only for a tail, so whole vectors cost nothing here.
+// zero-padded copy for a tail (filled only then, so that whole vectors cost
+// nothing here).
 template <class V>
 struct Window16 {
     uint16_t buffer[V::kLanes * 2];
@@ -123,7 +123,9 @@ inline void AlphaVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha,
 
 // Whether every alpha byte of a row is at most 32, so that every weight
 // (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop: the
-// compiler widens it for the instruction set of the file.
+// compiler widens it for the instruction set of the file (a template over V,
+// like everything here, so each file has its own copy).
+template <class V>
 inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
     uint8_t most = 0;
     for (int32_t i = 0; i < count; ++i)
@@ -181,7 +183,7 @@ void Single(const BlitDesc& d, BlitKernel scalar) {
     const uint8_t* alpha = d.alpha;
     for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride) {
         auto* q = reinterpret_cast<uint16_t*>(row);
-        if (C == BlitCase::AlphaPlane && !WeightsInRange(alpha, d.width)) {
+        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
             // A weight above 32 spills across channels: the scalar rule.
             BlitDesc one = d;
             one.dst = row;
@@ -273,7 +275,7 @@ void Twice(const BlitDesc& d, BlitKernel scalar) {
     for (int32_t j = 0; j < d.height; ++j, row += 2 * d.dstRowStep, src += d.srcStride) {
         auto* top = reinterpret_cast<uint16_t*>(row);
         auto* bottom = reinterpret_cast<uint16_t*>(row + d.dstRowStep);
-        if (C == BlitCase::AlphaPlane && !WeightsInRange(alpha, d.width)) {
+        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
             BlitDesc one = d;
             one.dst = row;
             one.src = src;
