@@ -13,6 +13,11 @@ namespace zorva {
 namespace {
 
 bool Supported(SimdLevel level) {
+#if defined(ZORVA_HAVE_SSE2) || defined(ZORVA_HAVE_AVX2)
+    // The tables may first be asked for from a static constructor, before
+    // the run-time library has read the processor's features.
+    __builtin_cpu_init();
+#endif
     switch (level) {
     case SimdLevel::Scalar:
         return true;
