@@ -80,8 +80,7 @@ private:
 
 // Writes width x height RGB565 pixels as an 8-bit RGB PNG (each channel's
 // top bits repeated below it, so white stays white).
-bool WritePng(const std::string& path, const std::vector<uint16_t>& pixels, int width,
-              int height);
+bool WritePng(const std::string& path, const std::vector<uint16_t>& pixels, int width, int height);
 
 } // namespace demo
 

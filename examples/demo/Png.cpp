@@ -7,8 +7,7 @@
 
 namespace demo {
 
-bool WritePng(const std::string& path, const std::vector<uint16_t>& pixels, int width,
-              int height) {
+bool WritePng(const std::string& path, const std::vector<uint16_t>& pixels, int width, int height) {
     if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return false;
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;

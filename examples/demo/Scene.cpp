@@ -18,8 +18,8 @@ struct Act {
 };
 
 const Act kActs[] = {
-    {"photo", 30},      {"sprites", 45}, {"composition", 30}, {"text", 40}, {"vectors", 45},
-    {"animation", 45},  {"transforms", 60}, {"contact", 30},  {"fade", 30}, {"capture", 15},
+    {"photo", 30},     {"sprites", 45},    {"composition", 30}, {"text", 40}, {"vectors", 45},
+    {"animation", 45}, {"transforms", 60}, {"contact", 30},     {"fade", 30}, {"capture", 15},
 };
 constexpr int kActCount = int(sizeof kActs / sizeof kActs[0]);
 
@@ -46,7 +46,8 @@ bool Assets::Load(CCEDraw& canvas, const std::string& folder, std::string* error
     const unsigned h = canvas.GetDisplayProperties().cyHeight;
     // Mode 4 fits the 1280 x 960 photo into the screen; a JPEG that much
     // larger than the box is decoded at a reduced scale by the codec.
-    if (!photo.LoadBitmapW(&canvas, path("photo.jpg").c_str(), 4, w, h, 0)) return fail("photo.jpg");
+    if (!photo.LoadBitmapW(&canvas, path("photo.jpg").c_str(), 4, w, h, 0))
+        return fail("photo.jpg");
     if (!ball.LoadBitmapW(&canvas, path("ball.png").c_str(), 0, 0, 0, 0)) return fail("ball.png");
     if (!ship.LoadBitmapW(&canvas, path("ship.png").c_str(), 0, 0, 0, 0)) return fail("ship.png");
     unsigned reserved = 0;
@@ -98,16 +99,26 @@ void Scene::Draw(int frame) {
     const int act = ActOf(frame);
     const int f = frame - ActStart(act);
     switch (act) {
-    case 0: return Photo(f);
-    case 1: return Sprites(f);
-    case 2: return Composition(f);
-    case 3: return Text(f);
-    case 4: return Vectors(f);
-    case 5: return Animation(f);
-    case 6: return Transforms(f);
-    case 7: return Contact(f);
-    case 8: return Fade(f);
-    default: return Capture(f);
+    case 0:
+        return Photo(f);
+    case 1:
+        return Sprites(f);
+    case 2:
+        return Composition(f);
+    case 3:
+        return Text(f);
+    case 4:
+        return Vectors(f);
+    case 5:
+        return Animation(f);
+    case 6:
+        return Transforms(f);
+    case 7:
+        return Contact(f);
+    case 8:
+        return Fade(f);
+    default:
+        return Capture(f);
     }
 }
 
@@ -195,8 +206,7 @@ void Scene::Text(int f) {
     if (f == 0) {
         m_label.LoadText(&m_canvas, -14, 400, 0x0040D0FF, L"Regular 14 px, amber", 0, 0, 0,
                          0x00302010);
-        m_labelBold.LoadText(&m_canvas, -28, 700, 0x00FFC060, L"Bold 28 px", 0, 0, 0,
-                             0x00302010);
+        m_labelBold.LoadText(&m_canvas, -28, 700, 0x00FFC060, L"Bold 28 px", 0, 0, 0, 0x00302010);
     }
     Fill(0, 0, m_width, m_height, 0x102030, 32);
     // A white card with the bitmaps drawn keyed on their background.
@@ -301,8 +311,8 @@ void Scene::Transforms(int f) {
     // keyed on the black background the turn leaves around it.
     m_work.Clone(&m_assets.photo, 64, 48, m_assets.photo.GetSize().cx / 2, 60);
     m_work2.FreeRotate(&m_work, 15 + f * 6, 0);
-    m_work2.BitBlt(&m_canvas, 200 - m_work2.GetSize().cx / 2, 50 - m_work2.GetSize().cy / 2, 0,
-                   0, 0, 0, BLT_TRANSPARENT, 32);
+    m_work2.BitBlt(&m_canvas, 200 - m_work2.GetSize().cx / 2, 50 - m_work2.GetSize().cy / 2, 0, 0,
+                   0, 0, BLT_TRANSPARENT, 32);
     // StretchEx: a slice of the photo as a cover whose right side recedes,
     // with its fading reflection below.
     const int x0 = 20, x1 = m_width / 2 - 10, top = 100, bottom = 170;
@@ -311,8 +321,7 @@ void Scene::Transforms(int f) {
     m_work2.StretchEx(&m_work, x0, top, x1, top + lean, x0, bottom, x1, bottom - lean, 0, 1, 0);
     m_work2.BitBlt(&m_canvas, 0, 0, 0, 0, 0, 0, BLT_TRANSPARENT, 32);
     // Shadow: the last rows of a text bitmap upside down, fading.
-    if (f == 0)
-        m_label.LoadText(&m_canvas, -20, 700, 0x00FFFFFF, L"Shadow", 0, 0, 0, 0x00181818);
+    if (f == 0) m_label.LoadText(&m_canvas, -20, 700, 0x00FFFFFF, L"Shadow", 0, 0, 0, 0x00181818);
     const int lx = m_width / 2 + 30, ly = 120;
     m_label.BitBlt(&m_canvas, lx, ly, 0, 0, 0, 0, BLT_TRANSPARENT, 32);
     m_work.Shadow(&m_label, 0);
@@ -322,7 +331,7 @@ void Scene::Transforms(int f) {
 
 // A contact's picture from the contact store, looked up by phone number.
 void Scene::Contact(int f) {
-    if (f == 0) m_contactLoaded = false; // TEMP-DRAWPIC
+    if (f == 0) m_contactLoaded = m_contact.DrawPic(&m_canvas, 2, m_number.c_str(), 1) == 1;
     Fill(0, 0, m_width, m_height, 0x203048, 32);
     Fill(16, 16, m_width - 16, 150, 0xF0F0F0, 32);
     if (m_contactLoaded) {

@@ -82,8 +82,8 @@ int Parse(int argc, char** argv, Options* o) {
         } else if (arg == "--assets" && value) {
             o->assets = value;
         } else {
-            std::fprintf(stderr, "zorva_demo: unknown option or missing value: %s\n%s",
-                         arg.c_str(), kUsage);
+            std::fprintf(stderr, "zorva_demo: unknown option or missing value: %s\n%s", arg.c_str(),
+                         kUsage);
             return 2;
         }
         if (!ok) {
@@ -156,8 +156,9 @@ int main(int argc, char** argv) {
     demo::Assets assets;
     std::string error;
     if (!assets.Load(canvas, o.assets, &error)) {
-        std::fprintf(stderr, "zorva_demo: %s (run examples/demo/make_assets.sh DIR and pass "
-                             "--assets DIR)\n",
+        std::fprintf(stderr,
+                     "zorva_demo: %s (run examples/demo/make_assets.sh DIR and pass "
+                     "--assets DIR)\n",
                      error.c_str());
         canvas.Release();
         zorva::CloseWindow(window);
@@ -179,7 +180,11 @@ int main(int argc, char** argv) {
         shots.push_back(std::move(shot));
     };
 
-    demo::Scene scene(canvas, assets, L"+44 20 7946 0018");
+    // The demo's own contact store; the number is written as a caller would
+    // dial it from abroad, and matches by its trailing digits.
+    const std::string store = o.assets + "/contacts.db";
+    zorva::SetContactsDatabase(store.c_str());
+    demo::Scene scene(canvas, assets, L"0044 20 7946 0018");
     scene.onShot = screenshot;
     scene.capturePath = [&]() -> std::wstring {
         if (o.out.empty()) return L"";
@@ -199,17 +204,25 @@ int main(int argc, char** argv) {
         zorva::Event event;
         while (zorva::PollEvent(window, &event)) {
             switch (event.type) {
-            case zorva::EventType::Quit: quit = true; break;
-            case zorva::EventType::FocusLost: canvas.Suspend(); break;
-            case zorva::EventType::FocusGained: canvas.Resume(); break;
-            default: break;
+            case zorva::EventType::Quit:
+                quit = true;
+                break;
+            case zorva::EventType::FocusLost:
+                canvas.Suspend();
+                break;
+            case zorva::EventType::FocusGained:
+                canvas.Resume();
+                break;
+            default:
+                break;
             }
         }
         const int frame = i % scene.Length();
         scene.Draw(frame);
         canvas.Flip();
         ++played;
-        if (i < scene.Length() && scene.LastOfAct(frame)) screenshot(scene.ActName(scene.ActOf(frame)));
+        if (i < scene.Length() && scene.LastOfAct(frame))
+            screenshot(scene.ActName(scene.ActOf(frame)));
         if (interactive) std::this_thread::sleep_for(std::chrono::milliseconds(33));
         if ((i + 1) % 30 == 0 || i + 1 == total) {
             const double s = elapsed();

@@ -7,8 +7,10 @@
 #   ship.png     32 x 24 on a magenta key colour (its top-left pixel)
 #   spinner.gif  8 frames of 40 x 40, each with its own delay
 #   contact.png  96 x 128 portrait for the demo contact store
+#   contacts.db  the demo contact store (made with CONTACTS_TOOL, zorva_contacts)
 set -euo pipefail
-out=${1:?usage: make_assets.sh OUTDIR}
+out=${1:?usage: make_assets.sh OUTDIR CONTACTS_TOOL}
+contacts=${2:?usage: make_assets.sh OUTDIR CONTACTS_TOOL}
 convert=/usr/bin/convert # the real ImageMagick, whatever PATH holds
 for tool in "$convert" cjpeg gifsicle; do
     command -v "$tool" >/dev/null || { echo "make_assets: $tool is missing" >&2; exit 1; }
@@ -57,4 +59,7 @@ $convert -size 96x128 gradient:'#406080'-'#a0c0e0' \
     -fill '#305090' -draw 'ellipse 48,128 44,36 180,360' \
     -fill '#202020' -draw 'circle 38,52 38,55' -draw 'circle 58,52 58,55' \
     -depth 8 "$out/contact.png"
-echo "make_assets: pictures in $out"
+rm -f "$out/contacts.db"
+"$contacts" --db "$out/contacts.db" add "Ada Lovelace" --phone "+44 20 7946 0018" \
+    --picture "$out/contact.png" >/dev/null
+echo "make_assets: pictures and contact store in $out"
