@@ -98,10 +98,10 @@ public:
     long BeginDraw();
     long EndDraw();
 
-    // Copies m_cbBackBuffer bytes from the back buffer to the frame buffer
-    // (under the windowed back-end, between a lock and an unlock of the
-    // primary surface). 0 with error 105 while suspended, or when there is
-    // no display (nothing to present to); else 1.
+    // Copies the back buffer's pixels to the frame buffer in one copy (under
+    // the windowed back-end, between a lock and an unlock of the primary
+    // surface); with padded rows only the pixels, never the bytes between
+    // rows. 0 with error 105 while suspended, or without a display; else 1.
     long Flip();
 
     // Closes (Suspend) or reopens (Resume) game input and sets the state.
@@ -126,6 +126,7 @@ private:
     bool HoldsDisplay() const;
     bool AdoptLayout();
     BYTE* BackBufferBlock() const;
+    void CopyPixels(BYTE* target, const BYTE* source) const;
     void Adopt(const CCEGraphics& other);
 };
 
