@@ -1,6 +1,8 @@
 // The Zorva demo: draws a frame on a 320 x 240 canvas with lines, outlines,
 // blended rectangles and a polygon outline, presents it, and writes what the
-// display shows to a PNG file whose path it prints.
+// display shows to a PNG file whose path it prints. On a real screen (an
+// SDL2 window or the frame buffer, see ZORVA_DISPLAY) it shows the frame
+// until Escape or the window is closed, suspended while in the background.
 //
 //   zorva_demo [output.png]
 #include <CCEDraw.h>
@@ -8,8 +10,10 @@
 
 #include <png.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -116,7 +120,7 @@ int main(int argc, char** argv) {
 
     HWND window = zorva::OpenWindow("Zorva demo");
     if (!window) {
-        std::fprintf(stderr, "zorva_demo: no window\n");
+        std::fprintf(stderr, "zorva_demo: %s\n", zorva::GetOpenWindowError());
         return 1;
     }
     CCEDraw canvas;
@@ -127,6 +131,23 @@ int main(int argc, char** argv) {
     }
     DrawFrame(canvas);
     canvas.Flip();
+    if (zorva::GetWindowDisplay(window) != zorva::DisplayKind::Virtual) {
+        std::printf("zorva_demo: Escape or closing the window ends the demo\n");
+        for (bool running = true; running;) {
+            zorva::Event event;
+            while (zorva::PollEvent(window, &event)) {
+                if (event.type == zorva::EventType::Quit ||
+                    (event.type == zorva::EventType::KeyDown && event.key == zorva::kKeyEscape))
+                    running = false;
+                else if (event.type == zorva::EventType::FocusLost)
+                    canvas.Suspend();
+                else if (event.type == zorva::EventType::FocusGained)
+                    canvas.Resume();
+            }
+            canvas.Flip(); // refused (error 105) while suspended
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        }
+    }
 
     int width = 0, height = 0;
     zorva::GetScreenSize(window, &width, &height);

@@ -307,9 +307,11 @@ TEST_F(Fbdev, OemStringFromDeviceTreeThenDmiThenLinux) {
 
 TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
     zorva::CloseWindow(Open(Screen565(8, 8, 16))); // only its files are needed
+    unsetenv("DISPLAY");                           // no window system, whatever runs the tests
+    unsetenv("WAYLAND_DISPLAY");
     const struct {
         const char* variable;
-        const char* videoDriver; // SDL's; "none" names no driver at all
+        const char* videoDriver; // SDL's; "none" names no driver at all, null any
         std::string framebuffer;
         zorva::DisplayKind kind; // Automatic: no window, with a reason
         const char* reason;
@@ -319,7 +321,8 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
         {nullptr, "dummy", fb, zorva::DisplayKind::Fbdev, ""}, // SDL starts, but no real driver
         {nullptr, "none", dir + "/none", zorva::DisplayKind::Virtual, ""},
         {"fbdev", "none", dir + "/none", zorva::DisplayKind::Automatic, "/none"},
-        {"window", "none", fb, zorva::DisplayKind::Automatic, "window"},
+        {"window", nullptr, fb, zorva::DisplayKind::Automatic, "no window system"},
+        {"window", "none", fb, zorva::DisplayKind::Automatic, "Cannot start a window"},
         {"window:9", "dummy", fb, zorva::DisplayKind::Automatic, "ZORVA_DISPLAY"},
         {"screen", "dummy", fb, zorva::DisplayKind::Automatic, "ZORVA_DISPLAY"},
     };
@@ -329,7 +332,10 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
             setenv("ZORVA_DISPLAY", k.variable, 1);
         else
             unsetenv("ZORVA_DISPLAY");
-        setenv("SDL_VIDEODRIVER", k.videoDriver, 1);
+        if (k.videoDriver)
+            setenv("SDL_VIDEODRIVER", k.videoDriver, 1);
+        else
+            unsetenv("SDL_VIDEODRIVER");
         zorva::DisplayOptions options;
         options.framebuffer = k.framebuffer;
         HWND w = zorva::OpenWindow("choice", options);

@@ -6,9 +6,11 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <new>
+#include <unistd.h>
 
 namespace zorva::platform {
 namespace {
@@ -16,9 +18,25 @@ namespace {
 // SDL's video is one per process: started by the first user (a window or a
 // probe), stopped by the last. Events are read for every window at once and
 // kept per window until it polls.
+// What a window shows: its frame memory through its streaming texture.
+struct Frame {
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    const uint8_t* memory = nullptr;
+    int pitch = 0;
+};
+
+void Show(const Frame& f) {
+    SDL_UpdateTexture(f.texture, nullptr, f.memory, f.pitch);
+    SDL_RenderCopy(f.renderer, f.texture, nullptr, nullptr);
+    SDL_RenderPresent(f.renderer);
+}
+
 struct VideoState {
     std::mutex lock;
+    bool up = false;
     int users = 0;
+    std::map<Uint32, Frame> frames;              // by SDL window id
     std::map<Uint32, std::deque<Event>> pending; // by SDL window id
     std::map<Uint32, bool> quitGiven;
     int gameInputOpen = 0;
@@ -30,17 +48,34 @@ VideoState& Video() {
     return state;
 }
 
-// Caller holds the video lock.
-bool StartVideo(std::string* why) {
-    if (Video().users == 0) {
+bool RealDriver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0 ||
+                      std::strcmp(driver, "kmsdrm") == 0);
+}
+
+// Caller holds the video lock. Starts SDL's video with a real driver, or
+// with the one SDL_VIDEODRIVER names when `named` (a headless one is then
+// the user's choice). Once up it stays up for the process: on X11, SDL's
+// video does not start again after it was stopped.
+bool StartVideo(bool named, std::string* why) {
+    if (!Video().up) {
         // The application's signals stay its own.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             *why = std::string("Cannot start a window: ") + SDL_GetError() + ".";
             return false;
         }
+        const char* asked = std::getenv("SDL_VIDEODRIVER");
+        if (!RealDriver() && !(named && asked && *asked)) {
+            *why = std::string("Cannot start a window: no window system (SDL2 found only its \"") +
+                   SDL_GetCurrentVideoDriver() + "\" video driver).";
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return false;
+        }
         // Without controller support windows still work, keyboards only.
         SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
+        Video().up = true;
     }
     ++Video().users;
     return true;
@@ -53,8 +88,6 @@ void StopVideo() {
         SDL_GameControllerClose(c);
     Video().controllers.clear();
     Video().gameInputOpen = 0;
-    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 int KeyFromSdl(SDL_Keycode k) {
@@ -159,6 +192,11 @@ void ReadSdlEvents() {
                 Deliver(e.window.windowID, EventType::FocusLost);
             else if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
                 Deliver(e.window.windowID, EventType::FocusGained);
+            // The server lost what was shown (the window was mapped or
+            // uncovered): show the last frame again.
+            else if (e.window.event == SDL_WINDOWEVENT_EXPOSED &&
+                     Video().frames.count(e.window.windowID))
+                Show(Video().frames[e.window.windowID]);
             break;
         case SDL_CONTROLLERBUTTONDOWN:
         case SDL_CONTROLLERBUTTONUP:
@@ -185,6 +223,7 @@ public:
         if (m_window) SDL_DestroyWindow(m_window);
         Video().pending.erase(m_id);
         Video().quitGiven.erase(m_id);
+        Video().frames.erase(m_id);
         platform::free(m_memory);
         if (m_started) StopVideo();
     }
@@ -195,7 +234,7 @@ public:
             return false;
         }
         std::lock_guard<std::mutex> hold(Video().lock);
-        if (!StartVideo(why)) return false;
+        if (!StartVideo(true, why)) return false;
         m_started = true;
         m_window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                     width * scale, height * scale, SDL_WINDOW_SHOWN);
@@ -216,16 +255,20 @@ public:
         SetFrame(width, height, 2, 2 * width, m_memory);
         m_id = SDL_GetWindowID(m_window);
         Video().pending[m_id];
-        ShowFrame();
+        m_frame = {m_renderer, m_texture, m_memory, YPitch()};
+        Video().frames[m_id] = m_frame;
+        Show(m_frame);
         return true;
     }
 
     DisplayKind Kind() const override { return DisplayKind::Window; }
     bool Exports(ModuleId, int) const override { return true; }
 
+    // The frame memory is written only by Flip's copy, so it is also the
+    // last frame presented (the screen capture).
     void Present() override {
         std::lock_guard<std::mutex> hold(Video().lock);
-        ShowFrame();
+        Show(m_frame);
     }
 
     void OpenGameInput() override {
@@ -267,14 +310,7 @@ public:
     }
 
 private:
-    // Caller holds the video lock. The frame memory is written only by
-    // Flip's copy, so it is the last frame presented (the screen capture).
-    void ShowFrame() {
-        SDL_UpdateTexture(m_texture, nullptr, m_memory, YPitch());
-        SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
-        SDL_RenderPresent(m_renderer);
-    }
-
+    Frame m_frame;
     bool m_started = false;
     SDL_Window* m_window = nullptr;
     SDL_Renderer* m_renderer = nullptr;
@@ -286,13 +322,15 @@ private:
 } // namespace
 
 bool WindowSystemAvailable() {
+    // Nothing for a real driver to reach: SDL is not even started (it would
+    // only try every driver in turn, and some complain on the way).
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!(x11 && *x11) && !(wayland && *wayland) && access("/dev/dri", F_OK) != 0) return false;
     std::lock_guard<std::mutex> hold(Video().lock);
     std::string why;
-    if (!StartVideo(&why)) return false;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const bool real =
-        driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0 ||
-                   std::strcmp(driver, "kmsdrm") == 0);
+    if (!StartVideo(false, &why)) return false;
+    const bool real = RealDriver();
     StopVideo();
     return real;
 }
