@@ -94,7 +94,8 @@ TEST_F(Bitmap, CopiesShareUntilOneGrows) {
     // The original goes first; b still owns valid buffers.
     delete a;
     EXPECT_EQ(zt::Values(b.m_pPixels[5], b.m_pAlpha[15]), zt::Values(0xCAFE, 32));
-    b = b;
+    CCEBitmap& same = b; // self-assignment keeps what it holds
+    b = same;
     EXPECT_EQ(b.Unload(1), 1);
     EXPECT_EQ(b.Unload(1), 1);
 }

@@ -1,6 +1,6 @@
 // Exhaustive checks of the RGB565 pixel maths against per-channel formulas.
 #include "core/Pixel565.h"
-#include "support/TestCanvas.h"
+#include "support/PixelReference.h"
 
 #include <gtest/gtest.h>
 

@@ -52,10 +52,10 @@ TEST_F(Capture, Failures) {
     zt::TestCanvas t(zt::Dense(24, 16));
     t.canvas.Flip();
     ASSERT_EQ(b.Surface(&t.canvas, 2, 2, 0, 1), 1);
-    zorva::FailAllocation(1);
+    zorva::FailAllocation(2); // after the drawing context
     EXPECT_EQ(b.CaptureScreen(&t.canvas), 0);
     EXPECT_TRUE(!b.m_pPixels && b.m_nWidth == 24 && b.m_nHeight == 16 && b.m_bARGB == 0);
-    zorva::FailAllocation(2);
+    zorva::FailAllocation(3);
     EXPECT_EQ(b.CaptureScreen(&t.canvas), 0);
     zorva::FailAllocation(0);
     EXPECT_TRUE(b.m_pPixels && b.m_cbPixels >= 24u * 16u * 2u);

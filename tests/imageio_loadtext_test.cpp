@@ -121,8 +121,9 @@ TEST_F(LoadText, FailuresLeaveTheBitmapConsistent) {
     EXPECT_TRUE(b.m_nWidth == 240 && Pixel(b, 120, 0) == 0x001F);
     EXPECT_EQ(b.LoadText(nullptr, -12, 400, 0, L"x", 0, 0, 0, 0), 1);
 
-    // Each allocation of a full-width render failing in turn: the drawing
-    // surface, the read-back image, the pixels.
+    // Each allocation of a full-width render failing in turn (the drawing
+    // context and its objects, the drawing surface, the read-back image, the
+    // pixels) leaves the bitmap as it was.
     int failures = 0;
     for (long n = 1; n < 20; ++n) {
         CCEBitmap c;
@@ -136,5 +137,5 @@ TEST_F(LoadText, FailuresLeaveTheBitmapConsistent) {
         EXPECT_EQ(c.m_nHeight, 2) << "allocation " << n;
         ++failures;
     }
-    EXPECT_EQ(failures, 3);
+    EXPECT_GE(failures, 3);
 }

@@ -210,13 +210,15 @@ TEST_F(Imaging, FramesAreComposedAsAViewerShowsThemWithTheFilesDelays) {
 
 TEST_F(Imaging, BadFilesAreRefusedWithACode) {
     // Sizes beyond the limits are refused from the header: nothing the size
-    // of the picture is allocated (only the file's bytes and their holder).
+    // of the picture is allocated (only the file's handle, its bytes and
+    // their holder, the image object and a GIF's animation).
     for (const std::string& name : zt::Words("png jpeg gif bmp webp")) {
         IImage* image = reinterpret_cast<IImage*>(1);
         const long before = zorva::AllocationCount();
         const std::string file = "bad/" + name + "_huge." + (name == "jpeg" ? "jpg" : name);
         EXPECT_EQ(Open(zt::CorpusPath(file), &image), IMGERR_TOOLARGE) << name;
-        EXPECT_TRUE(image == nullptr && zorva::AllocationCount() - before <= 2) << name;
+        EXPECT_TRUE(image == nullptr) << name;
+        EXPECT_LE(zorva::AllocationCount() - before, 5) << name;
     }
     // Every bad file fails to open or render, and to decode.
     const std::vector<std::string> names = zt::ListFiles(zt::CorpusPath("bad"));

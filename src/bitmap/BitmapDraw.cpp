@@ -11,18 +11,10 @@
 
 using zorva::ToCoord;
 
-namespace {
-
-// A bitmap without pixels, or whose buffer does not hold its picture, gives
-// an empty view: every pixel test fails and nothing is written.
-zorva::PixelView BitmapView(const CCEBitmap& b) {
-    return zorva::PictureView(b);
-}
-
-} // namespace
+using zorva::PictureView;
 
 void CCEBitmap::DrawPixelBmp(unsigned long x, unsigned long y, unsigned short wColor) {
-    const zorva::PixelView v = BitmapView(*this);
+    const zorva::PixelView v = PictureView(*this);
     const int32_t sx = static_cast<int32_t>(static_cast<uint32_t>(x));
     const int32_t sy = static_cast<int32_t>(static_cast<uint32_t>(y));
     if (v.Contains(sx, sy)) *v.At(sx, sy) = wColor;
@@ -30,19 +22,19 @@ void CCEBitmap::DrawPixelBmp(unsigned long x, unsigned long y, unsigned short wC
 
 int CCEBitmap::DrawHLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
     if (ToCoord(y1) != ToCoord(y2)) return 1;
-    zorva::DrawRowSpan(BitmapView(*this), ToCoord(x1), ToCoord(x2), ToCoord(y1), wColor);
+    zorva::DrawRowSpan(PictureView(*this), ToCoord(x1), ToCoord(x2), ToCoord(y1), wColor);
     return 1;
 }
 
 int CCEBitmap::DrawVLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
     if (ToCoord(x1) != ToCoord(x2)) return 1;
-    zorva::DrawColumnSpan(BitmapView(*this), ToCoord(x1), ToCoord(y1), ToCoord(y2), wColor);
+    zorva::DrawColumnSpan(PictureView(*this), ToCoord(x1), ToCoord(y1), ToCoord(y2), wColor);
     return 1;
 }
 
 int CCEBitmap::DrawLineBmp(long x1, long y1, long x2, long y2, unsigned short wColor) {
     if (IsPointOutsideBmp(x1, y1) && IsPointOutsideBmp(x2, y2)) return 1;
-    zorva::DrawLineClipped(BitmapView(*this), ToCoord(x1), ToCoord(y1), ToCoord(x2), ToCoord(y2),
+    zorva::DrawLineClipped(PictureView(*this), ToCoord(x1), ToCoord(y1), ToCoord(x2), ToCoord(y2),
                            wColor);
     return 1;
 }
@@ -61,20 +53,8 @@ int CCEBitmap::DrawRectBmp(long x1, long y1, long x2, long y2, unsigned short wC
 int CCEBitmap::FillRectBmp(long x1, long y1, long x2, long y2, unsigned char bOpacity,
                            unsigned short wColor) {
     if (IsPointOutsideBmp(x1, y1) && IsPointOutsideBmp(x2, y2)) return 1;
-    const zorva::PixelView v = BitmapView(*this);
-    int64_t l = ToCoord(x1), t = ToCoord(y1), r = ToCoord(x2), b = ToCoord(y2);
-    if (l > r) std::swap(l, r);
-    if (t > b) std::swap(t, b);
     // Both bounds are included on each axis.
-    t = std::max<int64_t>(t, 0);
-    b = std::min<int64_t>(b, v.height - 1);
-    l = std::max<int64_t>(l, 0);
-    r = std::min<int64_t>(r, v.width - 1);
-    if (t > b || l > r) return 1;
-    const int32_t x = int32_t(l), y = int32_t(t), w = int32_t(r - l + 1), h = int32_t(b - t + 1);
-    if (bOpacity == 32)
-        zorva::FillRectOpaque(v, x, y, w, h, wColor);
-    else
-        zorva::FillRectBlend(v, x, y, w, h, wColor, bOpacity);
+    zorva::FillBetweenCorners(PictureView(*this), ToCoord(x1), ToCoord(y1), ToCoord(x2),
+                              ToCoord(y2), true, wColor, bOpacity);
     return 1;
 }

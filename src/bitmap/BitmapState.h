@@ -7,17 +7,24 @@
 
 namespace zorva {
 
-// True when the pixel buffer is present and recorded at width x height x 2
-// bytes or more (both sizes at least 0), and, when the alpha flag is set, the
-// plane is present and recorded at width x height bytes or more. A failed
-// load or growth may leave the size fields ahead of the buffers; every member
-// that reads or writes a bitmap's pixels treats such a bitmap as one without
-// pixels, so nothing outside a buffer is touched.
-inline bool HoldsItsPicture(const CCEBitmap& b) {
+// The one rule for whether a bitmap's buffers hold the picture its fields
+// describe. A failed load or growth may leave the size fields ahead of the
+// buffers; every member that reads or writes a bitmap's pixels treats such a
+// bitmap as one without pixels, so nothing outside a buffer is touched.
+//
+// Pixels: the buffer is present and recorded at width x height x 2 bytes or
+// more, both sizes at least 0. For members that never read the alpha plane.
+inline bool HoldsItsPixels(const CCEBitmap& b) {
     if (!b.m_pPixels || b.m_nWidth < 0 || b.m_nHeight < 0) return false;
-    const uint64_t count = uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight);
-    if (count * 2 > b.m_cbPixels) return false;
-    return !b.m_bARGB || (b.m_pAlpha && count <= b.m_cbAlpha);
+    return uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight) * 2 <= b.m_cbPixels;
+}
+
+// The whole picture: the pixels, and when the alpha flag is set, a plane
+// recorded at width x height bytes or more.
+inline bool HoldsItsPicture(const CCEBitmap& b) {
+    if (!HoldsItsPixels(b)) return false;
+    return !b.m_bARGB ||
+           (b.m_pAlpha && uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight) <= b.m_cbAlpha);
 }
 
 // The bitmap's pixels as a dense view; empty when it has no pixel or does not

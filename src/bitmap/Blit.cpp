@@ -1,12 +1,12 @@
-// Blits of a bitmap onto the canvas: BitBlt, BitBlt2x, BitRot, BitRot2x,
-// and the clipping they share with Merge.
+// Blits of a bitmap onto the canvas: BitBlt, BitBlt2x, BitRot, BitRot2x, the
+// canvas-side CCEDraw::DrawBitmap, and the clipping they share with Merge.
 #include "bitmap/Blit.h"
 
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "bitmap/BitmapState.h"
 #include "bitmap/BlitKernels.h"
-#include "core/CanvasView.h"
+#include "draw/CanvasView.h"
 
 #include <algorithm>
 
@@ -64,15 +64,15 @@ int BlitToView(const PixelView& target, const BlitSource& source, const BlitRect
     const int64_t columns = x + w - x0;
     if (h <= 0 || columns <= 0) return 1;
 
-    BlitCase kase;
+    BlitCase mode;
     if (source.alpha) {
-        kase = BlitCase::AlphaPlane;
+        mode = BlitCase::AlphaPlane;
     } else if (dwRop == SRCCOPY) {
-        kase = BlitCase::Copy;
+        mode = BlitCase::Copy;
     } else if (dwRop == BLT_ALPHA) {
-        kase = BlitCase::ConstantAlpha;
+        mode = BlitCase::ConstantAlpha;
     } else if (dwRop == BLT_TRANSPARENT) {
-        kase = opacity == 32 ? BlitCase::KeyOpaque : BlitCase::KeyBlend;
+        mode = opacity == 32 ? BlitCase::KeyOpaque : BlitCase::KeyBlend;
     } else {
         return 1;
     }
@@ -97,7 +97,7 @@ int BlitToView(const PixelView& target, const BlitSource& source, const BlitRect
     d.disjoint = Disjoint(target, source);
 
     const BlitKernelTable& kernels = ActiveBlitKernels();
-    (scale == 2 ? kernels.twice : kernels.single)[size_t(kase)](d);
+    (scale == 2 ? kernels.twice : kernels.single)[size_t(mode)](d);
     return 1;
 }
 
@@ -120,13 +120,6 @@ PixelView RotatedCanvasView(const CCEGraphics& canvas, unsigned char bRotation) 
 
 namespace {
 
-// What every blit of a bitmap checks before looking at the canvas. A bitmap
-// flagged for its alpha plane without one cannot be drawn as flagged, and
-// one whose buffers do not hold its picture has nothing safe to read.
-bool Drawable(const CCEBitmap& b) {
-    return HoldsItsPicture(b);
-}
-
 BlitSource SourceOf(const CCEBitmap& b) {
     BlitSource s;
     s.pixels = b.m_pPixels;
@@ -143,28 +136,35 @@ using zorva::BlitRect;
 
 int CCEBitmap::BitBlt(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                       unsigned long dwRop, unsigned char bOpacity) {
-    if (!pDraw || !zorva::Drawable(*this)) return 0;
+    if (!pDraw || !zorva::HoldsItsPicture(*this)) return 0;
     return zorva::BlitToView(zorva::CanvasView(*pDraw), zorva::SourceOf(*this),
                              BlitRect{x, y, nWidth, nHeight, xSrc, ySrc}, dwRop, bOpacity, 1);
 }
 
 int CCEBitmap::BitBlt2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                         unsigned long dwRop, unsigned char bOpacity) {
-    if (!pDraw || !zorva::Drawable(*this)) return 0;
+    if (!pDraw || !zorva::HoldsItsPicture(*this)) return 0;
     return zorva::BlitToView(zorva::CanvasView(*pDraw), zorva::SourceOf(*this),
                              BlitRect{x, y, nWidth, nHeight, xSrc, ySrc}, dwRop, bOpacity, 2);
 }
 
 int CCEBitmap::BitRot(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                       unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation) {
-    if (!pDraw || !zorva::Drawable(*this)) return 0;
+    if (!pDraw || !zorva::HoldsItsPicture(*this)) return 0;
     return zorva::BlitToView(zorva::RotatedCanvasView(*pDraw, bRotation), zorva::SourceOf(*this),
                              BlitRect{x, y, nWidth, nHeight, xSrc, ySrc}, dwRop, bOpacity, 1);
 }
 
 int CCEBitmap::BitRot2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                         unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation) {
-    if (!pDraw || !zorva::Drawable(*this)) return 0;
+    if (!pDraw || !zorva::HoldsItsPicture(*this)) return 0;
     return zorva::BlitToView(zorva::RotatedCanvasView(*pDraw, bRotation), zorva::SourceOf(*this),
                              BlitRect{x, y, nWidth, nHeight, xSrc, ySrc}, dwRop, bOpacity, 2);
+}
+
+// The canvas-side name of a blit.
+int CCEDraw::DrawBitmap(CCEBitmap* pBitmap, int x, int y, int nWidth, int nHeight, int xSrc,
+                        int ySrc, unsigned long dwRop, unsigned char bOpacity) {
+    if (!pBitmap) return 0;
+    return pBitmap->BitBlt(this, x, y, nWidth, nHeight, xSrc, ySrc, dwRop, bOpacity);
 }

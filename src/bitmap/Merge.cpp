@@ -10,8 +10,7 @@ int CCEBitmap::Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, 
     // A destination or source without pixels, flagged for a plane it lacks,
     // or whose buffers do not hold its picture has nothing that could be
     // drawn as asked. This bitmap's own plane is not read.
-    if (!pDraw || !m_pPixels || !pSrc || !zorva::HoldsItsPicture(*pSrc)) return 0;
-    if (m_nWidth < 0 || m_nHeight < 0 || uint64_t(m_nWidth) * uint64_t(m_nHeight) * 2 > m_cbPixels)
+    if (!pDraw || !zorva::HoldsItsPixels(*this) || !pSrc || !zorva::HoldsItsPicture(*pSrc))
         return 0;
 
     zorva::BlitSource source;

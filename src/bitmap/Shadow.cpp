@@ -2,6 +2,7 @@
 // fades from 22/32 towards 4/32.
 #include "CCEBitmap.h"
 
+#include "bitmap/BitmapState.h"
 #include "core/SharedBlock.h"
 
 #include <algorithm>
@@ -39,16 +40,13 @@ void MirrorRows(uint16_t* to, const uint16_t* from, int32_t width, int32_t sourc
 } // namespace
 
 int CCEBitmap::Shadow(CCEBitmap* pSrc, int nRows) {
-    if (!pSrc || !pSrc->m_pPixels) return 0;
+    if (!pSrc || !zorva::HoldsItsPixels(*pSrc)) return 0;
     const int32_t ws = pSrc->m_nWidth, hs = pSrc->m_nHeight;
     if (ws <= 0 || hs <= 0 || nRows < 0 || nRows > hs) return 0;
     const int32_t rows = nRows ? nRows : hs / 3;
     if (rows == 0) return 0;
     const uint64_t alphaBytes = uint64_t(ws) * uint64_t(rows);
     if (alphaBytes * 2 > UINT32_MAX) return 0;
-    // The source must hold the rows read; a buffer recorded smaller than its
-    // image says is not read from.
-    if (uint64_t(ws) * uint64_t(hs) * 2 > pSrc->m_cbPixels) return 0;
 
     m_nWidth = 0;
     m_nHeight = 0;

@@ -9,6 +9,7 @@
 #ifndef ZORVA_CORE_PIXEL565_H
 #define ZORVA_CORE_PIXEL565_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zorva {
@@ -64,6 +65,11 @@ constexpr uint16_t Bgr24ToRGB565(const uint8_t* p) {
     return static_cast<uint16_t>(((p[2] & 0xF8u) << 8) | ((p[1] & 0xFCu) << 3) | (p[0] >> 3));
 }
 
+// Three bytes blue, green, red to 0RRRRRGGGGGBBBBB (5-5-5, top bit 0).
+constexpr uint16_t Bgr24ToRGB555(const uint8_t* p) {
+    return static_cast<uint16_t>(((p[2] & 0xF8u) << 7) | ((p[1] & 0xF8u) << 2) | (p[0] >> 3));
+}
+
 // RGB565 to three bytes blue, green, red; low bits zero, never replicated
 // (white becomes 248, 252, 248).
 inline void RGB565ToBgr24(uint32_t p, uint8_t* out) {
@@ -97,6 +103,20 @@ constexpr uint16_t PackWideRGB565(uint64_t t) {
 // on wide-spread values.
 constexpr uint64_t LerpWide(uint64_t a, uint64_t b, uint32_t f) {
     return ((a * (256u - f) + b * f) >> 8) & kWideMask;
+}
+
+// ---- Memory layout of pixel grids whose pitches may be negative
+
+constexpr int64_t Abs64(int64_t v) {
+    return v < 0 ? -v : v;
+}
+
+// Bytes from pixel (0, 0) of a w x h grid to the lowest address it reaches:
+// min(0, (w - 1) * xPitch) + min(0, (h - 1) * yPitch). A block holding the
+// grid starts there.
+constexpr int64_t LowestOffset(int64_t w, int64_t h, int64_t xPitch, int64_t yPitch) {
+    const int64_t x = (w - 1) * xPitch, y = (h - 1) * yPitch;
+    return (x < 0 ? x : 0) + (y < 0 ? y : 0);
 }
 
 } // namespace zorva

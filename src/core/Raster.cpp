@@ -76,6 +76,24 @@ void FillRectBlend(const PixelView& view, int32_t x, int32_t y, int32_t w, int32
         BlendSpan(reinterpret_cast<uint8_t*>(view.At(x, y + j)), view.xPitch, w, S, weight);
 }
 
+void FillBetweenCorners(const PixelView& view, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
+                        bool farEdgeIncluded, uint16_t colour, uint32_t weight) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    if (farEdgeIncluded) {
+        ++x2;
+        ++y2;
+    }
+    const int64_t l = std::max<int64_t>(x1, 0), r = std::min<int64_t>(x2, view.width);
+    const int64_t t = std::max<int64_t>(y1, 0), b = std::min<int64_t>(y2, view.height);
+    if (l >= r || t >= b) return;
+    const int32_t x = int32_t(l), y = int32_t(t), w = int32_t(r - l), h = int32_t(b - t);
+    if (weight == 32)
+        FillRectOpaque(view, x, y, w, h, colour);
+    else
+        FillRectBlend(view, x, y, w, h, colour, weight);
+}
+
 // ---- Lines
 //
 // Along the major axis step k (0 <= k <= dmaj) sits at major0 + smaj * k. The

@@ -5,6 +5,8 @@
 #ifndef ZORVA_CORE_RASTER_H
 #define ZORVA_CORE_RASTER_H
 
+#include "core/Pixel565.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +28,12 @@ struct PixelView {
         return x >= 0 && y >= 0 && x < width && y < height;
     }
 };
+
+// Bytes from pixel (0, 0) to the lowest address the view reaches: where a
+// block holding its pixels starts.
+inline ptrdiff_t LowestOffset(const PixelView& v) {
+    return ptrdiff_t(LowestOffset(v.width, v.height, v.xPitch, v.yPitch));
+}
 
 // A dense bitmap buffer as a view: rows of `width` pixels, top row first.
 inline PixelView DenseView(uint16_t* pixels, int32_t width, int32_t height) {
@@ -54,6 +62,15 @@ void FillRectOpaque(const PixelView& view, int32_t x, int32_t y, int32_t w, int3
 // BlendRGB565(p, colour, weight); the colour is spread once.
 void FillRectBlend(const PixelView& view, int32_t x, int32_t y, int32_t w, int32_t h,
                    uint16_t colour, uint32_t weight);
+
+// ---- Filled rectangles with their clipping
+
+// The rectangle between corners (x1, y1) and (x2, y2), given in either order,
+// clipped to the view; the far column and row (the larger x and y) are
+// filled only when farEdgeIncluded. Opaque at weight 32, else blended with
+// the weight (above 32 the packed arithmetic runs as it is).
+void FillBetweenCorners(const PixelView& view, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
+                        bool farEdgeIncluded, uint16_t colour, uint32_t weight);
 
 // ---- Spans with their clipping
 

@@ -1,5 +1,6 @@
 #include "CCEGraphics.h"
 
+#include "core/Pixel565.h"
 #include "core/SharedBlock.h"
 #include "platform/Platform.h"
 
@@ -21,15 +22,6 @@ bool IsRawFirstDevice() {
     for (const wchar_t* id : kRawFirstDevices)
         if (zorva::platform::_wcsicmp(oem, id) == 0) return true;
     return false;
-}
-
-int64_t Abs64(int64_t v) {
-    return v < 0 ? -v : v;
-}
-
-// Byte offset from pixel (0, 0) to the lowest address the layout reaches.
-int64_t LowestOffset(int64_t w, int64_t h, int64_t xPitch, int64_t yPitch) {
-    return std::min<int64_t>(0, (w - 1) * xPitch) + std::min<int64_t>(0, (h - 1) * yPitch);
 }
 
 constexpr int64_t kMaxSide = 32767;
@@ -101,8 +93,8 @@ bool CCEGraphics::HoldsDisplay() const {
 // which is pixel (0, 0) unless a pitch is negative.
 BYTE* CCEGraphics::BackBufferBlock() const {
     if (!m_pBackBuffer) return nullptr;
-    return m_pBackBuffer + LowestOffset(m_DisplayProperties.cxWidth, m_DisplayProperties.cyHeight,
-                                        m_xPitch, m_yPitch);
+    return m_pBackBuffer + zorva::LowestOffset(m_DisplayProperties.cxWidth,
+                                               m_DisplayProperties.cyHeight, m_xPitch, m_yPitch);
 }
 
 long CCEGraphics::Create(HWND window, BYTE mode) {
@@ -163,7 +155,7 @@ long CCEGraphics::Create(HWND window, BYTE mode) {
     // (0, 0) sits at its offset from it.
     const int64_t cw = m_DisplayProperties.cxWidth;
     const int64_t ch = m_DisplayProperties.cyHeight;
-    m_pBackBuffer -= LowestOffset(cw, ch, m_xPitch, m_yPitch);
+    m_pBackBuffer -= zorva::LowestOffset(cw, ch, m_xPitch, m_yPitch);
     m_pFirstRowEnd = m_pBackBuffer + (cw - 1) * m_xPitch;
     m_pLastRowStart = m_pBackBuffer + (ch - 1) * m_yPitch;
     m_hWnd = window;
@@ -180,10 +172,10 @@ bool CCEGraphics::AdoptLayout() {
     if (px == 0 || py == 0 || (px & 1) || (py & 1)) return false;
     // No two pixels may share an address: one axis must step over the whole
     // extent of the other (rows with optional padding, or columns).
-    const bool rows = Abs64(py) >= w * Abs64(px);
-    const bool columns = Abs64(px) >= h * Abs64(py);
+    const bool rows = zorva::Abs64(py) >= w * zorva::Abs64(px);
+    const bool columns = zorva::Abs64(px) >= h * zorva::Abs64(py);
     if (!rows && !columns) return false;
-    const int64_t span = (w - 1) * Abs64(px) + (h - 1) * Abs64(py) + 2;
+    const int64_t span = (w - 1) * zorva::Abs64(px) + (h - 1) * zorva::Abs64(py) + 2;
     if (span > kMaxSpan) return false;
     m_cbBackBuffer = DWORD(span);
     return true;
@@ -263,7 +255,7 @@ void CCEGraphics::CopyPixels(BYTE* target, const BYTE* source) const {
     }
     // Lines run along the axis with the smaller step, from the block's
     // lowest address up, whatever the pitches' signs.
-    const int64_t ax = Abs64(m_xPitch), ay = Abs64(m_yPitch);
+    const int64_t ax = zorva::Abs64(m_xPitch), ay = zorva::Abs64(m_yPitch);
     const int64_t step = std::min(ax, ay), stride = std::max(ax, ay);
     const int64_t length = ax < ay ? w : h, lines = ax < ay ? h : w;
     for (int64_t line = 0; line < lines; ++line) {

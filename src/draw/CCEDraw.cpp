@@ -2,8 +2,8 @@
 // selection of pens and brushes.
 #include "CCEDraw.h"
 
-#include "core/CanvasView.h"
 #include "core/Pixel565.h"
+#include "draw/CanvasView.h"
 
 #include <cstring>
 

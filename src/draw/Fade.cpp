@@ -2,8 +2,8 @@
 // from dark (FadeIn), every step presented with Flip.
 #include "CCEDraw.h"
 
-#include "core/CanvasView.h"
 #include "core/Pixel565.h"
+#include "draw/CanvasView.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // canvas.
 #include "CCEDraw.h"
 
-#include "core/CanvasView.h"
+#include "draw/CanvasView.h"
 
 #include <utility>
 

@@ -3,7 +3,7 @@
 // span.
 #include "CCEDraw.h"
 
-#include "core/CanvasView.h"
+#include "draw/CanvasView.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // white on the canvas, one row lower.
 #include "CCEDraw.h"
 
-#include "core/CanvasView.h"
 #include "core/Pixel565.h"
-#include "imageio/Sections.h"
+#include "core/Sections.h"
+#include "draw/CanvasView.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

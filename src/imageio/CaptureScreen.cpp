@@ -3,8 +3,8 @@
 
 #include "CCEDraw.h"
 #include "core/Pixel565.h"
+#include "core/Sections.h"
 #include "core/SharedBlock.h"
-#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 namespace pf = zorva::platform;

@@ -2,11 +2,11 @@
 // and copying the canvas.
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
-#include "core/CanvasView.h"
 #include "core/Pixel565.h"
+#include "core/Sections.h"
 #include "core/SharedBlock.h"
+#include "draw/CanvasView.h"
 #include "imageio/ImageIo.h"
-#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 #include <cstring>

@@ -5,9 +5,9 @@
 
 #include "CCEDraw.h"
 #include "core/Pixel565.h"
+#include "core/Sections.h"
 #include "core/SharedBlock.h"
 #include "imageio/DisplayOrientation.h"
-#include "imageio/Sections.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 // The bitmap as an uncompressed 24-bit BMP file.
 #include "CCEBitmap.h"
 
+#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "platform/Platform.h"
 
@@ -53,9 +54,8 @@ bool WriteAll(HANDLE file, const void* data, size_t bytes) {
 } // namespace
 
 int CCEBitmap::SaveFile(const wchar_t* pszFile) {
-    if (!m_pPixels || !pszFile || m_nWidth < 0 || m_nHeight < 0) return 0;
+    if (!pszFile || !zorva::HoldsItsPixels(*this)) return 0;
     const uint64_t width = uint64_t(m_nWidth), height = uint64_t(m_nHeight);
-    if (width * height * 2 > m_cbPixels) return 0;
     const uint64_t rowBytes = (3 * width + 3) & ~uint64_t(3);
     if (rowBytes > UINT32_MAX) return 0;
 

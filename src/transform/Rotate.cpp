@@ -2,6 +2,7 @@
 // a temporary copy and copied back, so the bitmap keeps its blocks and their
 // recorded sizes; only the picture and the two size fields change.
 #include "CCEBitmap.h"
+#include "bitmap/BitmapState.h"
 #include "core/SharedBlock.h"
 #include "platform/Platform.h"
 
@@ -102,11 +103,9 @@ int CCEBitmap::Rotate(unsigned char byOrientation) {
     if (!WalkForTurn(byOrientation, m_nWidth, m_nHeight, walk)) return 1;
 
     // The picture must be what the fields say before it is read.
-    if (m_nWidth < 0 || m_nHeight < 0) return 0;
+    if (!zorva::HoldsItsPicture(*this)) return 0;
     const size_t count = size_t(uint32_t(m_nWidth)) * size_t(uint32_t(m_nHeight));
-    if (zorva::BlockBytes(m_pPixels) < count * 2) return 0;
     const bool withAlpha = m_bARGB != 0;
-    if (withAlpha && (!m_pAlpha || zorva::BlockBytes(m_pAlpha) < count)) return 0;
 
     if (count > 0) {
         Scratch pixels(count * 2);

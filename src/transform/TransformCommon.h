@@ -12,6 +12,7 @@
 #define ZORVA_TRANSFORM_TRANSFORMCOMMON_H
 
 #include "CCEBitmap.h"
+#include "bitmap/BitmapState.h"
 #include "core/SharedBlock.h"
 
 #include <cstdint>
@@ -33,17 +34,13 @@ public:
     SourcePicture(const SourcePicture&) = delete;
     SourcePicture& operator=(const SourcePicture&) = delete;
 
-    // False for a null source, a source without a pixel buffer, and a source
-    // whose fields contradict its blocks (negative sizes, or blocks smaller
-    // than width x height require); the transform then refuses. Otherwise
-    // the blocks are held until destruction.
+    // False for a null source and a source whose buffers do not hold its
+    // picture (HoldsItsPicture); the transform then refuses. Otherwise the
+    // blocks are held until destruction.
     bool Take(const CCEBitmap* src) {
         Drop();
-        if (!src || !src->m_pPixels || src->m_nWidth < 0 || src->m_nHeight < 0) return false;
-        const uint64_t count = uint64_t(src->m_nWidth) * uint64_t(src->m_nHeight);
-        if (BlockBytes(src->m_pPixels) < count * 2) return false;
+        if (!src || !HoldsItsPicture(*src)) return false;
         const bool hasAlpha = src->m_bARGB != 0;
-        if (hasAlpha && (!src->m_pAlpha || BlockBytes(src->m_pAlpha) < count)) return false;
         m_pixels = src->m_pPixels;
         m_alpha = hasAlpha ? src->m_pAlpha : nullptr;
         BlockRetain(m_pixels);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Unpacks Debian's gdk-pixbuf-tests package (real images, images that must be
-# refused, and a GIF suite with expected frames) into DIR, default
-# build/gdk-pixbuf-tests. Never fails: without the network the tests that use
+# refused, and a GIF suite with expected frames) into DIR, the folder the
+# tests find through ZORVA_GDK_PIXBUF_TESTS (or gdk-pixbuf-tests in their
+# build folder). Never fails: without the network the tests that use
 # these files skip. The files are never committed.
 set -uo pipefail
-dir=${1:-"$(dirname "$0")/../../build/gdk-pixbuf-tests"}
+dir=${1:?usage: fetch_gdk_pixbuf_tests.sh DIR}
 [ -d "$dir/usr/libexec/installed-tests/gdk-pixbuf/test-images" ] && exit 0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -6,6 +6,7 @@
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
 #include "platform/PlatformTesting.h"
+#include "support/PixelReference.h"
 
 #include <cstdint>
 #include <random>
@@ -70,13 +71,6 @@ struct RefImage {
     }
     uint16_t& At(int x, int y) { return pixels[size_t(y) * width + x]; }
 };
-
-// d + floor((s - d) * a / 32) for each channel, without the packed word.
-uint16_t BlendPerChannel(uint16_t d, uint16_t s, int a);
-
-// The packed-word blend from its definition, for weights above 32 where
-// the per-channel formula no longer applies.
-uint16_t PackedBlend(uint16_t d, uint16_t s, uint32_t a);
 
 // Bresenham as written out: both ends, the minor axis steps when the error
 // is strictly positive.

@@ -13,6 +13,7 @@
 #include "ZorvaPlatform.h"
 #include "platform/Platform.h"
 #include "platform/PlatformTesting.h"
+#include "platform/memory/Memory.h"
 
 #include <deque>
 #include <memory>
@@ -28,7 +29,7 @@ enum class WindowedStep { Create, CooperativeLevel, PrimaryCaps, CreateSurface, 
 // The platform modules the surface loads at run time.
 enum class ModuleId { DirectDraw, GameInput };
 
-class DisplayDevice {
+class DisplayDevice : public Allocated {
 public:
     virtual ~DisplayDevice() = default;
     virtual DisplayKind Kind() const = 0;
@@ -114,7 +115,7 @@ std::shared_ptr<DisplayDevice> ScreenDevice();
 
 } // namespace zorva::platform
 
-struct HWND__ {
+struct HWND__ : zorva::platform::Allocated {
     std::shared_ptr<zorva::platform::DisplayDevice> device;
     std::deque<zorva::Event> events;
     std::string title;

@@ -36,6 +36,8 @@ VirtualDisplayFaults Faults() {
 // answers (faults, OEM string, orientation) follow the settings at once.
 class VirtualDevice final : public DisplayDevice {
 public:
+    ~VirtualDevice() override { platform::free(m_memory); }
+
     bool Init(const VirtualDisplayConfig& config) {
         if (config.width < 1 || config.height < 1 || config.width > kMaxSide ||
             config.height > kMaxSide)
@@ -52,13 +54,12 @@ public:
         const int64_t span = std::max(xReach, -xReach) + std::max(yReach, -yReach) + 2;
         if (span > (int64_t(1) << 30)) return false;
         m_bytes = size_t(span) + 2 * kGuardBytes;
-        m_memory.reset(new (std::nothrow) uint8_t[m_bytes]);
+        m_memory = static_cast<uint8_t*>(platform::malloc(m_bytes));
         if (!m_memory) return false;
-        std::memset(m_memory.get(), kGuardByte, kGuardBytes);
-        std::memset(m_memory.get() + kGuardBytes, 0, size_t(span));
-        std::memset(m_memory.get() + kGuardBytes + span, kGuardByte, kGuardBytes);
-        SetFrame(config.width, config.height, xPitch, yPitch,
-                 m_memory.get() + kGuardBytes - lowest);
+        std::memset(m_memory, kGuardByte, kGuardBytes);
+        std::memset(m_memory + kGuardBytes, 0, size_t(span));
+        std::memset(m_memory + kGuardBytes + span, kGuardByte, kGuardBytes);
+        SetFrame(config.width, config.height, xPitch, yPitch, m_memory + kGuardBytes - lowest);
         return true;
     }
 
@@ -106,7 +107,7 @@ public:
     }
 
     bool Intact() const {
-        const uint8_t* head = m_memory.get();
+        const uint8_t* head = m_memory;
         const uint8_t* tail = head + m_bytes - kGuardBytes;
         for (size_t i = 0; i < kGuardBytes; ++i)
             if (head[i] != kGuardByte || tail[i] != kGuardByte) return false;
@@ -116,7 +117,7 @@ public:
 private:
     int m_rawFormat = 1;
     int m_bitsPerPixel = 16;
-    std::unique_ptr<uint8_t[]> m_memory;
+    uint8_t* m_memory = nullptr;
     size_t m_bytes = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "imageio/Sections.h"
+#include "core/Sections.h"
 
 #include "core/Pixel565.h"
 

@@ -1,8 +1,8 @@
 // Bottom-up device-independent sections, as the GDI paths of the loaders,
 // the screen capture and text use them, and their rows read back as
 // RGB565.
-#ifndef ZORVA_IMAGEIO_SECTIONS_H
-#define ZORVA_IMAGEIO_SECTIONS_H
+#ifndef ZORVA_CORE_SECTIONS_H
+#define ZORVA_CORE_SECTIONS_H
 
 #include "platform/Platform.h"
 
@@ -30,4 +30,4 @@ void SectionToRGB565(const void* bits, int bitCount, uint32_t sectionWidth, uint
 
 } // namespace zorva
 
-#endif // ZORVA_IMAGEIO_SECTIONS_H
+#endif // ZORVA_CORE_SECTIONS_H

@@ -1,6 +1,7 @@
-// The canvas's back buffer as a PixelView.
-#ifndef ZORVA_CORE_CANVASVIEW_H
-#define ZORVA_CORE_CANVASVIEW_H
+// The canvas's back buffer as a PixelView, for the canvas primitives and
+// for the blits and loaders that draw on the canvas.
+#ifndef ZORVA_DRAW_CANVASVIEW_H
+#define ZORVA_DRAW_CANVASVIEW_H
 
 #include "CCEGraphics.h"
 #include "core/Raster.h"
@@ -20,15 +21,6 @@ inline PixelView CanvasView(const CCEGraphics& g) {
     return v;
 }
 
-// Bytes from pixel (0, 0) to the lowest address the view reaches (0 unless
-// a pitch is negative): where a block holding the view's pixels starts.
-inline ptrdiff_t LowestOffset(const PixelView& v) {
-    ptrdiff_t lowest = 0;
-    if (v.xPitch < 0) lowest += ptrdiff_t(v.width - 1) * v.xPitch;
-    if (v.yPitch < 0) lowest += ptrdiff_t(v.height - 1) * v.yPitch;
-    return lowest;
-}
-
 } // namespace zorva
 
-#endif // ZORVA_CORE_CANVASVIEW_H
+#endif // ZORVA_DRAW_CANVASVIEW_H
