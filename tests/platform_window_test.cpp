@@ -146,14 +146,14 @@ TEST_F(Window, KeysFocusAndCloseFromOutside) {
     EXPECT_EQ(Collect(1), (Events{{E::FocusGained, 0}}));
     // The close request a window manager sends (WM_DELETE_WINDOW).
     Shell("/usr/bin/python3 -c 'import sys\n"
-        "from Xlib import X, display, protocol\n"
-        "d = display.Display()\n"
-        "w = d.create_resource_object(\"window\", int(sys.argv[1], 0))\n"
-        "a = d.intern_atom(\"WM_PROTOCOLS\"); b = d.intern_atom(\"WM_DELETE_WINDOW\")\n"
-        "w.send_event(protocol.event.ClientMessage(window=w, client_type=a, data=(32, [b, "
-        "X.CurrentTime, 0, 0, 0])))\n"
-        "d.flush()' " +
-        xid);
+          "from Xlib import X, display, protocol\n"
+          "d = display.Display()\n"
+          "w = d.create_resource_object(\"window\", int(sys.argv[1], 0))\n"
+          "a = d.intern_atom(\"WM_PROTOCOLS\"); b = d.intern_atom(\"WM_DELETE_WINDOW\")\n"
+          "w.send_event(protocol.event.ClientMessage(window=w, client_type=a, data=(32, [b, "
+          "X.CurrentTime, 0, 0, 0])))\n"
+          "d.flush()' " +
+          xid);
     EXPECT_EQ(Collect(1), (Events{{E::Quit, 0}}));
 }
 
