@@ -159,16 +159,7 @@ TEST_F(Window, KeysFocusAndCloseFromOutside) {
 
 TEST_F(Window, AutomaticChoiceTakesTheWindowSystem) {
     unsetenv("ZORVA_DISPLAY");
-    // A headless SDL driver is no window system: on to the frame buffer (none
-    // here), then memory.
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    zorva::DisplayOptions options;
-    options.framebuffer = "/nonexistent/fb0";
-    HWND w = zorva::OpenWindow("headless", options);
-    EXPECT_EQ(zorva::GetWindowDisplay(w), zorva::DisplayKind::Virtual);
-    zorva::CloseWindow(w);
-    unsetenv("SDL_VIDEODRIVER");
-    w = zorva::OpenWindow("automatic");
+    HWND w = zorva::OpenWindow("automatic");
     EXPECT_EQ(zorva::GetWindowDisplay(w), zorva::DisplayKind::Window);
     zorva::CloseWindow(w);
     setenv("ZORVA_DISPLAY", "window:3", 1);

@@ -147,7 +147,7 @@ void EvdevInput::Read(std::deque<Event>& queue) {
         for (;;) {
             // A partial record from the last read goes first.
             const size_t carried = d.partial.size();
-            std::memcpy(buffer, d.partial.data(), carried);
+            if (carried) std::memcpy(buffer, d.partial.data(), carried);
             const ssize_t n = read(d.fd, buffer + carried, sizeof buffer - carried);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
