@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -53,17 +54,10 @@ std::string Slurp(const std::string& path) {
 
 FbScreenInfo Screen565(unsigned xres, unsigned yres, unsigned line, unsigned xoff = 0,
                        unsigned yoff = 0, unsigned yVirtual = 0) {
-    FbScreenInfo s;
-    s.xres = xres;
-    s.yres = yres;
-    s.xoffset = xoff;
-    s.yoffset = yoff;
-    s.bitsPerPixel = 16;
-    s.redOffset = 11, s.redLength = 5, s.greenOffset = 5, s.greenLength = 6;
-    s.blueLength = 5;
-    s.lineLength = line;
-    s.memoryLength = line * (yVirtual ? yVirtual : yres);
-    return s;
+    return {xres, yres, 0,  0,    xoff,
+            yoff, 16,   11, 5,    5,
+            6,    0,    5,  line, line * (yVirtual ? yVirtual : yres),
+            0};
 }
 
 class Fbdev : public ::testing::Test {
@@ -71,7 +65,8 @@ protected:
     void SetUp() override {
         zt::ResetPlatform();
         dir = zt::ScratchPath("fbdev");
-        mkdir(dir.c_str(), 0700);
+        std::filesystem::create_directories(dir + "/proc/device-tree");
+        std::filesystem::create_directories(dir + "/sys/class/dmi/id");
         fb = dir + "/fb";
         console = dir + "/tty";
         for (const char* name : {"event0", "event1"})
@@ -89,9 +84,8 @@ protected:
     }
     void TearDown() override {
         zorva::SetFbdevSeam(zorva::FbdevSeam());
-        for (const char* name : {"fb", "tty", "event0", "event1", "mouse0"})
-            std::remove((dir + "/" + name).c_str());
-        rmdir(dir.c_str());
+        zorva::SetOemRoot("");
+        std::filesystem::remove_all(dir);
     }
     // A fresh frame buffer file of the screen's memory size, every byte
     // kUntouched, and a fresh console file.
@@ -110,11 +104,9 @@ protected:
 } // namespace
 
 TEST_F(Fbdev, RecordAndFlipForEachLayout) {
-    FbScreenInfo s555 = Screen565(24, 10, 48), bgr = s555, deep = Screen565(24, 10, 96);
-    s555.redOffset = 10, s555.greenLength = 5;
-    bgr.redOffset = 0, bgr.blueOffset = 11; // 16 bits, blue on top: not drawn in
-    deep.bitsPerPixel = 32, deep.redOffset = 16, deep.greenOffset = 8, deep.redLength = 8;
-    deep.greenLength = 8, deep.blueLength = 8;
+    const FbScreenInfo s555 = {24, 10, 0, 0, 0, 0, 16, 10, 5, 5, 5, 0, 5, 48, 480, 0};
+    const FbScreenInfo bgr = {24, 10, 0, 0, 0, 0, 16, 0, 5, 5, 6, 11, 5, 48, 480, 0}; // blue on top
+    const FbScreenInfo deep = {24, 10, 0, 0, 0, 0, 32, 16, 8, 8, 8, 0, 8, 96, 960, 0};
     const struct {
         FbScreenInfo info;
         int format; // raw frame buffer format; 0: Create fails
@@ -273,10 +265,6 @@ TEST_F(Fbdev, ConsoleBackToTextOnExitAndFatalSignal) {
 TEST_F(Fbdev, OemStringFromDeviceTreeThenDmiThenLinux) {
     HWND w = Open(Screen565(8, 8, 16));
     ASSERT_NE(w, nullptr);
-    mkdir((dir + "/proc").c_str(), 0700);
-    mkdir((dir + "/proc/device-tree").c_str(), 0700);
-    for (const char* d : {"/sys", "/sys/class", "/sys/class/dmi", "/sys/class/dmi/id"})
-        mkdir((dir + d).c_str(), 0700);
     const std::string model = dir + "/proc/device-tree/model";
     const std::string product = dir + "/sys/class/dmi/id/product_name";
     std::ofstream(model, std::ios::binary) << std::string("Brovik\0", 7);
@@ -293,16 +281,12 @@ TEST_F(Fbdev, OemStringFromDeviceTreeThenDmiThenLinux) {
     EXPECT_EQ(oem(), L"Desk 5");
     std::remove(product.c_str());
     EXPECT_EQ(oem(), L"Linux");
-    zorva::SetOemRoot("");
-    for (const char* d : {"/proc/device-tree", "/proc", "/sys/class/dmi/id", "/sys/class/dmi",
-                          "/sys/class", "/sys"})
-        rmdir((dir + d).c_str());
     zorva::CloseWindow(w);
 }
 
 TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
     zorva::CloseWindow(Open(Screen565(8, 8, 16))); // only its files are needed
-    unsetenv("DISPLAY");                           // no window system, whatever runs the tests
+    setenv("DISPLAY", ":999", 1);                  // an X display nobody serves: no window system
     unsetenv("WAYLAND_DISPLAY");
     const struct {
         const char* variable;
