@@ -122,6 +122,22 @@ ZORVA_API IStream* OpenMemoryStream(const void* data, size_t bytes);
 // file. The caller gives the stream's one reference back with Release.
 ZORVA_API IStream* OpenFileStream(const char* path);
 
+// ---- Contact store ------------------------------------------------------
+// CCEBitmap::DrawPic finds contact pictures in an SQLite database (schema,
+// phone-number matching and the zorva_contacts tool: docs/contacts.md). The
+// database in effect is the first of: the path given to SetContactsDatabase;
+// the environment variable ZORVA_CONTACTS_DB; $XDG_DATA_HOME/zorva/
+// contacts.db when XDG_DATA_HOME is an absolute path; ~/.local/share/zorva/
+// contacts.db. Every lookup opens it afresh, read-only: a database that does
+// not exist holds no contacts, and the library never creates one.
+//
+// Sets the database path (UTF-8); null or "" goes back to the environment
+// and the default. False, with nothing changed, for a path of 4096 bytes or
+// more.
+ZORVA_API bool SetContactsDatabase(const char* path);
+// The path in effect; "" when nothing is set and HOME is unset.
+ZORVA_API std::string GetContactsDatabase();
+
 } // namespace zorva
 
 #endif // ZORVA_PLATFORM_H
