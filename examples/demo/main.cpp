@@ -4,6 +4,7 @@
 #include <ZorvaPlatform.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,8 @@
 #ifndef ZORVA_DEMO_ASSETS
 #define ZORVA_DEMO_ASSETS "demo-assets"
 #endif
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -125,23 +128,31 @@ int main(int argc, char** argv) {
     Options o;
     if (const int code = Parse(argc, argv, &o)) return code < 0 ? 0 : code;
 
-    HWND window = nullptr;
-    if (o.display.empty() || o.display == "virtual") {
-        zorva::VirtualDisplayConfig config;
-        config.width = o.width;
-        config.height = o.height;
-        zorva::SetVirtualDisplay(config);
-        window = zorva::OpenWindow("Zorva demo");
-    } else {
-        std::fprintf(stderr, "zorva_demo: the %s display is not available\n", o.display.c_str());
-        return 1;
-    }
+    // The canvas size is the virtual display's, and the size a window asks
+    // for; --display names a device, else the platform picks the best one.
+    zorva::VirtualDisplayConfig config;
+    config.width = o.width;
+    config.height = o.height;
+    zorva::SetVirtualDisplay(config);
+    zorva::DisplayOptions display;
+    if (o.display == "virtual") display.kind = zorva::DisplayKind::Virtual;
+    if (o.display == "window") display.kind = zorva::DisplayKind::Window;
+    if (o.display == "fbdev") display.kind = zorva::DisplayKind::Fbdev;
+    display.width = o.width;
+    display.height = o.height;
+    display.scale = o.scale;
+    HWND window = zorva::OpenWindow("Zorva demo", display);
     if (!window) {
-        std::fprintf(stderr, "zorva_demo: no display could be opened\n");
+        std::fprintf(stderr, "zorva_demo: %s\n", zorva::GetOpenWindowError());
         return 1;
     }
-    const char* displayName = "the virtual display";
-    const bool interactive = false;
+    const zorva::DisplayKind kind = zorva::GetWindowDisplay(window);
+    const char* displayName = kind == zorva::DisplayKind::Window  ? "a window"
+                              : kind == zorva::DisplayKind::Fbdev ? "the frame buffer"
+                                                                  : "the virtual display";
+    // On a real screen the scene plays in real time and loops until Escape
+    // (or the window is closed) unless --frames says how long.
+    const bool interactive = kind != zorva::DisplayKind::Virtual;
 
     CCEDraw canvas;
     if (canvas.Create(window, 1) != 1) {
@@ -192,7 +203,9 @@ int main(int argc, char** argv) {
         return std::wstring(path.begin(), path.end());
     };
 
-    const int total = o.frames ? o.frames : scene.Length();
+    const int total = o.frames ? o.frames : interactive ? INT32_MAX : scene.Length();
+    if (interactive)
+        std::printf("zorva_demo: on %s; arrow keys move the ship, Escape quits\n", displayName);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -207,6 +220,13 @@ int main(int argc, char** argv) {
             case zorva::EventType::Quit:
                 quit = true;
                 break;
+            case zorva::EventType::KeyDown:
+                if (event.key == zorva::kKeyEscape) quit = true;
+                if (event.key == zorva::kKeyLeft) scene.Nudge(-4, 0);
+                if (event.key == zorva::kKeyRight) scene.Nudge(4, 0);
+                if (event.key == zorva::kKeyUp) scene.Nudge(0, -4);
+                if (event.key == zorva::kKeyDown) scene.Nudge(0, 4);
+                break;
             case zorva::EventType::FocusLost:
                 canvas.Suspend();
                 break;
@@ -217,14 +237,20 @@ int main(int argc, char** argv) {
                 break;
             }
         }
+        if (canvas.IsSuspend()) { // in the background: wait, the scene holds still
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            --i;
+            continue;
+        }
         const int frame = i % scene.Length();
         scene.Draw(frame);
         canvas.Flip();
         ++played;
         if (i < scene.Length() && scene.LastOfAct(frame))
             screenshot(scene.ActName(scene.ActOf(frame)));
-        if (interactive) std::this_thread::sleep_for(std::chrono::milliseconds(33));
-        if ((i + 1) % 30 == 0 || i + 1 == total) {
+        // On a screen the scene keeps its own clock: 30 frames a second.
+        if (interactive) std::this_thread::sleep_until(start + (played * 1000000us) / 30);
+        if (!interactive && ((i + 1) % 30 == 0 || i + 1 == total)) {
             const double s = elapsed();
             std::printf(tty ? "\rzorva_demo: frame %d of %d, %.0f frames per second   "
                             : "zorva_demo: frame %d of %d, %.0f frames per second\n",
