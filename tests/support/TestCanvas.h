@@ -5,6 +5,7 @@
 
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
+#include "platform/PlatformTesting.h"
 #include "support/PixelReference.h"
 
 #include <cstdint>
@@ -27,7 +28,9 @@ zorva::VirtualDisplayConfig Layout(int n, int width, int height);
 // A temporary file name no other test process uses at the same time.
 std::string ScratchPath(const std::string& name);
 
-// Restores the default virtual display and forgets injected failures.
+// Restores the default virtual display and forgets injected failures and
+// faults. (The tests' windows are virtual: the support code sets
+// ZORVA_DISPLAY=virtual for the whole test program.)
 void ResetPlatform();
 
 using Pixels = std::set<std::pair<int, int>>;
