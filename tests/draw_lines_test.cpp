@@ -1,7 +1,7 @@
-// Spans, Bresenham lines, outlines, polylines and polygons on the canvas,
-// with worked values, and one seeded comparison of spans, lines and filled
-// rectangles against pixel-at-a-time references on canvases of random size
-// in every layout.
+// Spans, Bresenham lines, outlines, polylines, polygons and filled
+// rectangles on the canvas: worked values, and one seeded comparison of
+// spans, lines and fills against pixel-at-a-time references on canvases of
+// random size in every layout.
 #include "core/Raster.h"
 #include "support/TestCanvas.h"
 
@@ -87,6 +87,30 @@ TEST(Lines, SpansAndLinesWorkedValues) {
                   c.DrawPolyline(around, 2);
               }),
               Pixels());
+}
+
+TEST(Lines, FilledRectanglesWorkedValues) {
+    zt::ResetPlatform();
+    zt::TestCanvas t(zt::NegativeXPitch(20, 15));
+    CCEDraw& c = t.canvas;
+    c.Clear(0ul);
+    EXPECT_EQ(c.FillRect(0, 0, 20, 15, 32), 1); // no brush: nothing
+    CCEBrush brush(0, 0xFFFF, 0);
+    c.SetGDIObject(&brush);
+    // Corners in either order, the far ones excluded; white at 16 over black
+    // and black at 16 over white both give 0x7BEF (floors towards -inf).
+    c.FillRect(9, 9, 2, 2, 16);
+    zt::Pixels box;
+    for (int y = 2; y < 9; ++y)
+        for (int x = 2; x < 9; ++x)
+            box.insert({x, y});
+    EXPECT_EQ(t.Painted(), box);
+    EXPECT_EQ(t.Pixel(8, 8), 0x7BEF);
+    brush.CreateBrush(0, 0x0000, 0);
+    c.Clear(0xFFul);
+    tagRECT rc{-5, -5, t.Width(), t.Height()}; // the far corner passes the corner test
+    c.FillRect(rc, 16);
+    EXPECT_EQ(t.Snapshot(), std::vector<uint16_t>(300, 0x7BEF));
 }
 
 TEST(Lines, RandomSpansLinesAndFillsMatchThePixelRules) {

@@ -21,17 +21,16 @@ TEST_F(Capture, ThePresentedPictureTopRowFirst) {
         std::mt19937 rng(config.height);
         t.FillRandom(rng);
         t.canvas.Flip();
-        const size_t w = config.width, n = w * config.height;
+        const size_t n = size_t(config.width) * config.height;
         std::vector<uint16_t> shown(n);
         ASSERT_TRUE(zorva::ReadScreen(t.window, shown.data()));
         t.canvas.Clear(0ul); // not on the screen until the next Flip
         ASSERT_EQ(b.CaptureScreen(&t.canvas), 1);
-        ASSERT_TRUE(b.m_nWidth == config.width && b.m_nHeight == config.height && !b.m_bARGB);
-        // The top row first, then every pixel exactly (565 survives 24 bits).
-        ASSERT_EQ(std::vector<uint16_t>(b.m_pPixels, b.m_pPixels + w),
-                  std::vector<uint16_t>(shown.begin(), shown.begin() + w));
+        ASSERT_EQ(zt::Values(b.m_nWidth, b.m_nHeight, b.m_bARGB),
+                  zt::Values(config.width, config.height, 0));
+        // Every pixel exactly, top row first (565 survives 24 bits).
         EXPECT_EQ(std::vector<uint16_t>(b.m_pPixels, b.m_pPixels + n), shown);
-        EXPECT_TRUE(!previous || b.m_pPixels == previous); // the buffer reused
+        EXPECT_EQ(b.m_pPixels, previous ? previous : b.m_pPixels); // the buffer reused
     }
 }
 
@@ -54,9 +53,11 @@ TEST_F(Capture, Failures) {
     ASSERT_EQ(b.Surface(&t.canvas, 2, 2, 0, 1), 1);
     zorva::FailAllocation(1);
     EXPECT_EQ(b.CaptureScreen(&t.canvas), 0);
-    EXPECT_TRUE(!b.m_pPixels && b.m_nWidth == 24 && b.m_nHeight == 16 && b.m_bARGB == 0);
+    EXPECT_EQ(zt::Values(b.m_pPixels == nullptr, b.m_nWidth, b.m_nHeight, b.m_bARGB),
+              zt::Values(1, 24, 16, 0));
     zorva::FailAllocation(2);
     EXPECT_EQ(b.CaptureScreen(&t.canvas), 0);
     zorva::FailAllocation(0);
-    EXPECT_TRUE(b.m_pPixels && b.m_cbPixels >= 24u * 16u * 2u);
+    ASSERT_NE(b.m_pPixels, nullptr);
+    EXPECT_GE(b.m_cbPixels, 24u * 16u * 2u);
 }

@@ -1,6 +1,6 @@
-// Fonts and text of the drawing contexts: face matching, the height and
-// weight conventions, measuring, line layout with made-up advances, and
-// DrawTextW's blending (DT_NOPREFIX drawing '&'), flags and clipping.
+// Fonts and text as LoadText and the canvas's DrawTextW use them: face
+// matching, the height and weight conventions, line layout with made-up
+// advances, and DrawTextW's blending, placement flags and mnemonics.
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
 #include "platform/text/TextLayout.h"
@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -58,14 +57,13 @@ struct Canvas {
         EXPECT_TRUE(pf::GetTextExtentExPointW(dc, s.c_str(), int(s.size()), 0, 0, 0, &size));
         return size;
     }
-    // The box of every pixel other than `paper` from row `top` on.
-    tagRECT Ink(uint32_t paper = 0xFFFFFF, int top = 0) const {
-        tagRECT b{1 << 30, 1 << 30, -1, -1};
-        for (int y = top; y < section->image.height; ++y)
+    // The left and top of the ink (pixels other than white).
+    std::vector<int64_t> InkCorner() const {
+        int left = 1 << 30, top = 1 << 30;
+        for (int y = 0; y < section->image.height; ++y)
             for (int x = 0; x < section->image.width; ++x)
-                if (At(x, y) != paper)
-                    b = {std::min(b.left, x), std::min(b.top, y), std::max(b.right, x), y};
-        return b;
+                if (At(x, y) != 0xFFFFFF) left = std::min(left, x), top = std::min(top, y);
+        return {left, top};
     }
     HDC dc = pf::CreateCompatibleDC(nullptr);
     HGDIOBJ font, section = nullptr;
@@ -121,7 +119,7 @@ TEST(Text, FacesHeightsAndWeights) {
     ASSERT_FALSE(expected.empty()) << "fc-match is missing";
     Canvas tahoma(1, 1, 0, Font(L"Tahoma", -20)), bold(1, 1, 0, Font(L"Tahoma", -20, 700));
     EXPECT_EQ(Sized(tahoma.font).FamilyName(), expected);
-    // A new context's default: sans-serif with 12-pixel characters.
+    // A new context's default (the canvas's text): sans-serif at 12 pixels.
     Canvas byDefault(1, 1), sans(1, 1, 0, Font(L"sans-serif", -12));
     EXPECT_EQ(byDefault.Extent(L"Default").cx, sans.Extent(L"Default").cx);
     // Positive: the cell (the line) is that tall; negative: the em is, so
@@ -131,72 +129,18 @@ TEST(Text, FacesHeightsAndWeights) {
         EXPECT_EQ(cell.Extent(L"x").cy, h);
         EXPECT_GT(em.Extent(L"x").cy, h);
         const int cap = Sized(em.font).Glyph(U'H').height;
-        EXPECT_TRUE(cap >= h * 6 / 10 && cap <= h * 8 / 10 + 1) << h;
-        EXPECT_LT(Sized(cell.font).Glyph(U'H').height, cap);
+        EXPECT_GE(cap, h * 6 / 10) << h;
+        EXPECT_LE(cap, h * 8 / 10 + 1) << h;
     }
-    for (int32_t h : {pf::kMaxFontHeight + 1, -pf::kMaxFontHeight - 1, INT32_MIN})
-        EXPECT_EQ(Font(L"Tahoma", h), nullptr) << h;
-    EXPECT_EQ(pf::CreateFontIndirectW(nullptr), nullptr);
-    Canvas edge(1, 1, 0, Font(L"Tahoma", -pf::kMaxFontHeight)), zero(1, 1, 0, Font(L"Tahoma", 0));
-    EXPECT_EQ(Sized(zero.font).LineHeight(), pf::DefaultFont()->LineHeight());
-
-    // Weight 700 picks the bold face, which is wider; a face without bold
-    // is thickened: more ink, no narrower.
+    // Weight 700 picks the bold face, which is wider.
     EXPECT_EQ(Sized(tahoma.font).StyleName().find("Bold"), std::string::npos);
     EXPECT_NE(Sized(bold.font).StyleName().find("Bold"), std::string::npos);
-    EXPECT_FALSE(Sized(bold.font).Synthetic());
     EXPECT_GT(bold.Extent(L"Bold text").cx, tahoma.Extent(L"Bold text").cx);
-    std::string file;
-    int index = 0;
-    bool boldFace = true;
-    ASSERT_TRUE(pf::MatchFont("DejaVu Sans", 400, false, &file, &index, &boldFace) && !boldFace);
-    auto plain = pf::OpenFontFile(file, index, -20, false);
-    auto thick = pf::OpenFontFile(file, index, -20, true);
-    ASSERT_TRUE(plain && thick && thick->Synthetic());
-    const pf::GlyphImage a = plain->Glyph(U'H'), b = thick->Glyph(U'H');
-    EXPECT_GT(std::accumulate(b.coverage, b.coverage + b.width * b.height, 0L) * 8,
-              std::accumulate(a.coverage, a.coverage + a.width * a.height, 0L) * 9);
-    EXPECT_GE(b.advance, a.advance);
     // More sizes than the cache keeps open, made and dropped in turn.
     for (int32_t h = 8; h < 70; h += 3) {
         Canvas c(1, 1, 0, Font(h & 1 ? L"DejaVu Serif" : L"Tahoma", -h, 400 + 300 * (h & 2)));
         EXPECT_GT(c.Extent(L"Size").cy, h);
     }
-}
-
-TEST(Text, ExtentsContextsAndBadArguments) {
-    Canvas c(1, 1);
-    const wchar_t* text = L"Measure\tme";
-    int dx[10] = {}, fit = -1, sum = 0;
-    tagSIZE whole{}, size{};
-    ASSERT_TRUE(pf::GetTextExtentExPointW(c.dc, text, 10, 0, nullptr, dx, &whole));
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(dx[i], sum += c.Extent(std::wstring(1, text[i])).cx);
-    const int lh = pf::DefaultFont()->LineHeight();
-    EXPECT_TRUE(whole.cx == sum && whole.cy == lh && dx[7] == dx[6]); // a tab takes no room
-    // How many fit: exactly up to dx[3], and one pixel short of dx[4].
-    for (int limit : {dx[3], dx[4] - 1}) {
-        ASSERT_TRUE(pf::GetTextExtentExPointW(c.dc, text, 10, limit, &fit, nullptr, &size));
-        EXPECT_TRUE(fit == 4 && size.cx == whole.cx) << limit;
-    }
-    // A memory context without an image still answers; the screen only
-    // calculates; an empty text is one empty line.
-    tagRECT r{0, 0, 60, 20};
-    HDC bare = pf::CreateCompatibleDC(nullptr), screen = pf::GetDC(nullptr);
-    EXPECT_EQ(pf::DrawTextW(bare, L"Nothing", -1, &r, 0), lh);
-    EXPECT_EQ(pf::DrawTextW(screen, L"Screen", -1, &r, 0), 0);
-    EXPECT_EQ(pf::DrawTextW(screen, L"Screen", -1, &r, pf::DT_CALCRECT), lh);
-    pf::ReleaseDC(nullptr, screen);
-    pf::DeleteDC(bare);
-    EXPECT_EQ(c.Draw(L"", r, 0), lh);
-    const std::wstring tooLong(pf::kMaxTextLength + 1, L'a');
-    EXPECT_FALSE(pf::GetTextExtentExPointW(c.dc, tooLong.c_str(), int(tooLong.size()), 0, nullptr,
-                                           nullptr, &size));
-    EXPECT_EQ(c.Draw(tooLong.c_str(), r, 0), 0);
-    EXPECT_FALSE(pf::GetTextExtentExPointW(nullptr, L"a", 1, 0, nullptr, nullptr, &size));
-    EXPECT_FALSE(pf::GetTextExtentExPointW(c.dc, L"a", -1, 0, nullptr, nullptr, &size));
-    EXPECT_EQ(pf::DrawTextW(c.dc, L"a", -1, nullptr, 0), 0);
-    EXPECT_EQ(pf::DrawTextW(c.dc, L"a", -2, &r, 0), 0);
 }
 
 TEST(Text, GlyphsBlendFromEachPixelTowardsTheTextColour) {
@@ -250,13 +194,12 @@ TEST(Text, PlacementWordBreakAndCalculatedRectangle) {
         {pf::DT_BOTTOM | S, 0, H - lh, H},
         {pf::DT_BOTTOM, 0, 0, lh}, // vertical flags place single lines only
     };
-    tagRECT left{};
+    std::vector<int64_t> left;
     for (auto [format, dx, dy, result] : cases) {
         Canvas box(W, H);
         EXPECT_EQ(box.Draw(L"Wide", {0, 0, W, H}, format), result) << format;
-        const tagRECT ink = box.Ink();
-        left = format == (pf::DT_LEFT | S) ? ink : left;
-        EXPECT_TRUE(ink.left - left.left == dx && ink.top - left.top == dy) << format;
+        if (left.empty()) left = box.InkCorner();
+        EXPECT_EQ(box.InkCorner(), (std::vector<int64_t>{left[0] + dx, left[1] + dy})) << format;
     }
     // Word breaks in a box exactly as wide as the first two words: the
     // calculated rectangle, nothing drawn; then two lines.
@@ -265,11 +208,14 @@ TEST(Text, PlacementWordBreakAndCalculatedRectangle) {
     EXPECT_EQ(
         pf::DrawTextW(c.dc, L"alpha beta gamma", -1, &calc, pf::DT_WORDBREAK | pf::DT_CALCRECT),
         2 * lh);
-    EXPECT_EQ(c.Ink().right, -1);
-    EXPECT_TRUE(calc.left == 10 && calc.top == 20 && calc.right == 10 + two &&
-                calc.bottom == 20 + 2 * lh);
+    EXPECT_EQ(c.InkCorner()[0], 1 << 30);
+    EXPECT_EQ((std::vector<int>{calc.left, calc.top, calc.right, calc.bottom}),
+              (std::vector<int>{10, 20, 10 + two, 20 + 2 * lh}));
     EXPECT_EQ(c.Draw(L"alpha beta gamma", {10, 20, 10 + two, 100}, pf::DT_WORDBREAK), 2 * lh);
-    EXPECT_LT(c.Ink(0xFFFFFF, 20 + lh).left, 10 + 3); // "gamma" from the left, below
+    // Far rectangles neither overflow nor draw outside the image.
+    EXPECT_GT(c.Draw(L"Far", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+                     pf::DT_CENTER | pf::DT_VCENTER | pf::DT_SINGLELINE | pf::DT_NOCLIP),
+              0);
 }
 
 TEST(Text, MnemonicUnderlinesTheAdvanceOfItsCharacter) {
@@ -283,20 +229,9 @@ TEST(Text, MnemonicUnderlinesTheAdvanceOfItsCharacter) {
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 60; ++x) {
             const bool line = y >= row && y < row + font->UnderlineThickness() && x < advance;
-            EXPECT_EQ(marked.At(x, y), line ? 0u : plain.At(x, y)) << x << "," << y;
-            EXPECT_TRUE(!line || plain.At(x, y) == 0xFFFFFF) << x << "," << y;
+            ASSERT_EQ(marked.At(x, y), line ? 0u : plain.At(x, y)) << x << "," << y;
+            if (line) {
+                ASSERT_EQ(plain.At(x, y), 0xFFFFFFu) << x << "," << y;
+            }
         }
-}
-
-TEST(Text, ClippedToTheRectangleUnlessNoClipAndToTheImage) {
-    Canvas c(100, 40, 0x40), n(100, 40, 0x40), e(16, 8);
-    c.Draw(L"Clipped text", {10, 5, 30, 15}, 0);
-    const tagRECT ink = c.Ink(0x404040);
-    EXPECT_TRUE(ink.left >= 10 && ink.right < 30 && ink.right >= ink.left && ink.top >= 5 &&
-                ink.bottom < 15);
-    n.Draw(L"Clipped text", {10, 5, 30, 15}, pf::DT_NOCLIP);
-    EXPECT_GT(n.Ink(0x404040).right, 30);
-    EXPECT_GT(e.Draw(L"Far", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-                     pf::DT_CENTER | pf::DT_VCENTER | pf::DT_SINGLELINE | pf::DT_NOCLIP),
-              0);
 }

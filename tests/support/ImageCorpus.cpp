@@ -1,4 +1,5 @@
 #include "support/ImageCorpus.h"
+#include "platform/Platform.h"
 #include "support/TestCanvas.h"
 
 #include <algorithm>
@@ -143,9 +144,11 @@ std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha) {
 }
 
 void ExpectConsistent(const CCEBitmap& b) {
-    const uint32_t pixels = uint32_t(b.m_nWidth * b.m_nHeight);
-    EXPECT_TRUE(!b.m_pPixels || b.m_cbPixels >= pixels * 2);
-    EXPECT_TRUE(!b.m_bARGB || (b.m_pAlpha && b.m_cbAlpha >= pixels));
+    const uint64_t pixels = uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight);
+    EXPECT_GE(b.m_pPixels ? b.m_cbPixels : UINT64_MAX, pixels * 2);
+    if (!b.m_bARGB) return;
+    EXPECT_NE(b.m_pAlpha, nullptr);
+    EXPECT_GE(b.m_cbAlpha, pixels);
 }
 
 void PlatformTest::SetUp() {
@@ -154,6 +157,8 @@ void PlatformTest::SetUp() {
 
 void PlatformTest::TearDown() {
     ResetPlatform();
+    // Every bitmap gave back the COM initialisation its factory made.
+    EXPECT_EQ(zorva::platform::ComInitializations(), 0);
 }
 
 } // namespace zt
