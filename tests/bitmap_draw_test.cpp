@@ -16,7 +16,6 @@ using Points = std::set<std::pair<int, int>>;
 
 class BitmapDraw : public ::testing::Test {
 protected:
-    void TearDown() override { zt::ResetPlatform(); }
     CCEDraw canvas; // only supplies Surface's default size
 };
 

@@ -63,10 +63,14 @@ TEST(Merge, MatchesThePixelAtATimeReference) {
         const int got = dst.Merge(&canvas, src, int(a.x), int(a.y), int(a.nWidth), int(a.nHeight),
                                   int(a.xSrc), int(a.ySrc), a.rop, uint8_t(a.opacity));
         changed += Pixels(dst) != before;
-        ASSERT_TRUE(got == want && Pixels(dst) == expected.pixels && dst.m_bARGB == flag &&
-                    Plane(dst) == plane && Pixels(other) == otherBefore)
+        const zt::Difference diff = zt::Compare(expected, Pixels(dst));
+        // Result, pixels, and what must not change: the flag, the plane, the
+        // other source.
+        ASSERT_EQ(zt::Values(got, diff.count, dst.m_bARGB, Plane(dst) == plane,
+                             Pixels(other) == otherBefore),
+                  zt::Values(want, 0, flag, 1, 1))
             << "merge " << n << " kind " << kind << ": " << a << " dst " << dst.m_nWidth << "x"
-            << dst.m_nHeight << ": result " << got << " for " << want;
+            << dst.m_nHeight << ", first difference at " << diff.x << "," << diff.y;
     }
     EXPECT_GT(changed, total / 3);
 }

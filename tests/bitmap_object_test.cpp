@@ -6,17 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-class Bitmap : public ::testing::Test {
-protected:
-    void SetUp() override { zt::ResetPlatform(); }
-    void TearDown() override { zt::ResetPlatform(); }
-};
-
-} // namespace
-
-TEST_F(Bitmap, SurfaceFillsBytesAndFollowsTheGrowthRule) {
+TEST(Bitmap, SurfaceFillsBytesAndFollowsTheGrowthRule) {
     zt::TestCanvas t(zt::Dense(24, 18));
     CCEBitmap b;
     ASSERT_EQ(b.Surface(&t.canvas, 0, 0, 0x1234, 1), 1); // 0 takes the canvas size
@@ -43,7 +33,7 @@ TEST_F(Bitmap, SurfaceFillsBytesAndFollowsTheGrowthRule) {
               zt::Values(1, 5, 50, 0));
 }
 
-TEST_F(Bitmap, UnloadAndFailedGrowth) {
+TEST(Bitmap, UnloadAndFailedGrowth) {
     CCEDraw canvas;
     CCEBitmap b;
     ASSERT_EQ(b.Surface(&canvas, 8, 8, 1, 1), 1);
@@ -72,7 +62,7 @@ TEST_F(Bitmap, UnloadAndFailedGrowth) {
               zt::Values(0, 1, 0x2222));
 }
 
-TEST_F(Bitmap, CopiesShareUntilOneGrows) {
+TEST(Bitmap, CopiesShareUntilOneGrows) {
     CCEDraw canvas;
     auto* a = new CCEBitmap;
     ASSERT_EQ(a->Surface(&canvas, 4, 4, 0, 1), 1);
@@ -96,7 +86,7 @@ TEST_F(Bitmap, CopiesShareUntilOneGrows) {
 
 // A failed load can leave the size fields ahead of the buffers. Nothing may
 // then read or write beyond them.
-TEST_F(Bitmap, SizeAheadOfItsBuffersIsTreatedAsEmpty) {
+TEST(Bitmap, SizeAheadOfItsBuffersIsTreatedAsEmpty) {
     zt::TestCanvas t(zt::Dense(64, 64));
     t.canvas.Clear(0ul);
     CCEBitmap b, other;

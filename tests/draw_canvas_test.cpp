@@ -17,7 +17,6 @@ struct ProbeDraw : CCEDraw {
 } // namespace
 
 TEST(Canvas, ColourMembersAndClears) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::NegativeXPitch(20, 30));
     CCEDraw& c = t.canvas;
     // Bits above the colour word (a 64-bit unsigned long has them) are dropped.
@@ -45,7 +44,6 @@ TEST(Canvas, ColourMembersAndClears) {
 }
 
 TEST(Canvas, PixelAndPointTests) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::Dense(40, 30));
     CCEDraw& c = t.canvas;
     c.Clear(0ul);

@@ -31,7 +31,6 @@ std::vector<uint16_t> Scaled(std::vector<uint16_t> px, int level) {
 } // namespace
 
 TEST(Fade, WorkedFramesAndEndColours) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::Dense(16, 12), 2);
     CCEDraw& c = t.canvas;
     // White fades out over levels 31, 26, 21, 16, 11 for step 5, each frame
@@ -60,7 +59,6 @@ TEST(Fade, WorkedFramesAndEndColours) {
 }
 
 TEST(Fade, RandomPicturesMatchThePerChannelLevels) {
-    zt::ResetPlatform();
     std::mt19937 rng(1234);
     for (int layout = 0; layout < 4; ++layout) {
         zt::TestCanvas t(zt::Layout(layout, 23 - layout, 17 + layout), 2);
@@ -89,7 +87,6 @@ TEST(Fade, RandomPicturesMatchThePerChannelLevels) {
 }
 
 TEST(Fade, SuspendedMemorylessAndReleasedCanvases) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::Dense(10, 10), 2);
     CCEDraw& c = t.canvas;
     std::mt19937 rng(55);

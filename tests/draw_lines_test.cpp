@@ -26,7 +26,6 @@ Pixels operator+(Pixels a, const Pixels& b) {
 } // namespace
 
 TEST(Lines, SpansAndLinesWorkedValues) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::Dense(30, 20));
     CCEDraw& c = t.canvas;
     tagPOINT pts[] = {{1, 1}, {8, 1}, {1, 8}};
@@ -90,7 +89,6 @@ TEST(Lines, SpansAndLinesWorkedValues) {
 }
 
 TEST(Lines, FilledRectanglesWorkedValues) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::NegativeXPitch(20, 15));
     CCEDraw& c = t.canvas;
     c.Clear(0ul);
@@ -114,7 +112,6 @@ TEST(Lines, FilledRectanglesWorkedValues) {
 }
 
 TEST(Lines, RandomSpansLinesAndFillsMatchThePixelRules) {
-    zt::ResetPlatform();
     std::mt19937 rng(20261206);
     for (int round = 0; round < 200; ++round) {
         const int w = 1 + int(rng() % 70), h = 1 + int(rng() % 70);

@@ -50,11 +50,7 @@ void RefFill(zt::RefImage& img, const std::vector<P>& v, uint16_t colour) {
 
 class Polygon : public ::testing::Test {
 protected:
-    void SetUp() override {
-        zt::ResetPlatform();
-        canvas.canvas.SetGDIObject(&brush);
-    }
-    void TearDown() override { zt::ResetPlatform(); }
+    void SetUp() override { canvas.canvas.SetGDIObject(&brush); }
     template <class Point>
     Pixels Fill(std::vector<Point> pts, int xOff = 0, int yOff = 0, long result = 1) {
         canvas.canvas.Clear(0ul);

@@ -8,11 +8,7 @@
 #include <random>
 #include <vector>
 
-struct Capture : ::testing::Test {
-    void TearDown() override { zt::ResetPlatform(); }
-};
-
-TEST_F(Capture, ThePresentedPictureTopRowFirst) {
+TEST(Capture, ThePresentedPictureTopRowFirst) {
     CCEBitmap b;
     for (auto config : {zt::Dense(240, 320), zt::Dense(240, 320), zt::Padded(33, 17, 10)}) {
         zt::TestCanvas t(config);
@@ -34,7 +30,7 @@ TEST_F(Capture, ThePresentedPictureTopRowFirst) {
     }
 }
 
-TEST_F(Capture, Failures) {
+TEST(Capture, Failures) {
     CCEBitmap b;
     EXPECT_EQ(b.CaptureScreen(nullptr), 0);
     // A canvas whose window is gone: no screen to copy.

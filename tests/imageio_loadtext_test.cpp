@@ -17,10 +17,6 @@ namespace pf = zorva::platform;
 
 namespace {
 
-struct LoadText : ::testing::Test {
-    void TearDown() override { zt::ResetPlatform(); }
-};
-
 // The extent of a text in "Tahoma": its advances and the line height.
 tagSIZE Tahoma(const std::wstring& text, int32_t height, int32_t weight = 400) {
     pf::LOGFONTW lf{};
@@ -41,7 +37,7 @@ std::vector<uint16_t> Pixels(const CCEBitmap& b) {
 
 } // namespace
 
-TEST_F(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
+TEST(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
     CCEBitmap b;
     const std::wstring text = L"Forty characters of text for the bitmap!";
     const int lh = Tahoma(text, -14).cy;
@@ -66,7 +62,7 @@ TEST_F(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, 20, 700).cx, 20));
 }
 
-TEST_F(LoadText, ColourReferencesAndAmpersand) {
+TEST(LoadText, ColourReferencesAndAmpersand) {
     zt::TestCanvas t(zt::Dense(240, 320));
     CCEBitmap b;
     ASSERT_EQ(b.Surface(&t.canvas, 300, 40, 0, 1), 1);
@@ -91,7 +87,7 @@ TEST_F(LoadText, ColourReferencesAndAmpersand) {
     EXPECT_GT(ink, 10);
 }
 
-TEST_F(LoadText, FailuresLeaveTheBitmapConsistent) {
+TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
     zt::TestCanvas t(zt::Dense(240, 320));
     CCEBitmap b;
     ASSERT_EQ(b.Surface(&t.canvas, 8, 4, 0x5A, 0), 1);

@@ -48,7 +48,6 @@ struct SaveFile : ::testing::Test {
     void TearDown() override {
         for (const std::string& p : paths)
             std::remove(p.c_str());
-        zt::ResetPlatform();
     }
     // A scratch path, removed afterwards.
     std::string Path(const std::string& name) {

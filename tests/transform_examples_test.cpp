@@ -7,8 +7,6 @@
 
 namespace {
 
-using Transform = zt::Transform;
-
 // Rows P1 P2 P3 / P4 P5 P6; the weight of Pn is n + 10.
 const std::vector<uint16_t> kSix = {1, 2, 3, 4, 5, 6};
 const std::vector<uint8_t> kSixWeights = {11, 12, 13, 14, 15, 16};
@@ -17,7 +15,7 @@ const std::vector<uint8_t> kSixWeights = {11, 12, 13, 14, 15, 16};
 
 // Rows P1 P2 P3 / P4 P5 P6 turned in place, then by whole degrees from
 // itself; weights follow their pixels, background pixels are 0 with weight 0.
-TEST_F(Transform, ThreeByTwoTurns) {
+TEST(Transform, ThreeByTwoTurns) {
     const struct {
         zt::Call call;
         int w, h;
@@ -63,7 +61,7 @@ TEST_F(Transform, ThreeByTwoTurns) {
     }
 }
 
-TEST_F(Transform, RotateFields) {
+TEST(Transform, RotateFields) {
     // A plane left over without the flag is not turned.
     CCEBitmap b;
     zt::MakeBitmap(b, 3, 2, kSix, kSixWeights);
@@ -88,7 +86,7 @@ TEST_F(Transform, RotateFields) {
     }
 }
 
-TEST_F(Transform, CloneRectangleAndEmptyRectangles) {
+TEST(Transform, CloneRectangleAndEmptyRectangles) {
     CCEBitmap src, copy;
     zt::MakeNumbered(src, 10, 8, true);
     ASSERT_TRUE(zt::RunAndCompare(zt::Clone(4, 3, 2, 5), copy, &src));
@@ -110,7 +108,7 @@ TEST_F(Transform, CloneRectangleAndEmptyRectangles) {
     }
 }
 
-TEST_F(Transform, StretchStepsAreTruncatedOnce) {
+TEST(Transform, StretchStepsAreTruncatedOnce) {
     const uint16_t A = 0x1234, B = 0xABCD, C = 0x0F0F, D = 0xF0F0;
     const struct {
         std::vector<uint16_t> row;
@@ -136,7 +134,7 @@ TEST_F(Transform, StretchStepsAreTruncatedOnce) {
     EXPECT_EQ(zt::Snapshot(out).pixels, (std::vector<uint16_t>{0x0000, 0x7BEF, 0xFFFF, 0xFFFF}));
 }
 
-TEST_F(Transform, FreeRotateBoxesAndFill) {
+TEST(Transform, FreeRotateBoxesAndFill) {
     CCEBitmap big, out;
     zt::MakeBitmap(big, 100, 50, std::vector<uint16_t>(5000, 0x1111));
     ASSERT_EQ(out.FreeRotate(&big, 90, 0), 1);
@@ -157,7 +155,7 @@ TEST_F(Transform, FreeRotateBoxesAndFill) {
     EXPECT_TRUE(zt::Snapshot(out) == before); // nothing changed
 }
 
-TEST_F(Transform, StretchExTrapezoid) {
+TEST(Transform, StretchExTrapezoid) {
     CCEBitmap src, out;
     zt::MakeNumbered(src, 100, 50, false);
     const zt::Corners c{20, 0, 79, 0, 0, 49, 99, 49};
@@ -185,7 +183,7 @@ TEST_F(Transform, StretchExTrapezoid) {
               zt::Values(0, 0, 32));
 }
 
-TEST_F(Transform, StretchExVerticalSidesAndNeitherShape) {
+TEST(Transform, StretchExVerticalSidesAndNeitherShape) {
     CCEBitmap src, out;
     zt::MakeNumbered(src, 10, 21, false);
     const zt::Corners c{0, 0, 10, 5, 0, 20, 10, 15};
@@ -211,7 +209,7 @@ TEST_F(Transform, StretchExVerticalSidesAndNeitherShape) {
               zt::Values(0, 0, 70, 0x1212));
 }
 
-TEST_F(Transform, FailedGrowth) {
+TEST(Transform, FailedGrowth) {
     CCEBitmap src;
     zt::MakeBitmap(src, 3, 2, kSix, kSixWeights);
     // Allocation 1 is the pixel buffer, 2 the plane. argb1 -1: the flag is

@@ -151,13 +151,7 @@ void ExpectConsistent(const CCEBitmap& b) {
     EXPECT_GE(b.m_cbAlpha, pixels);
 }
 
-void PlatformTest::SetUp() {
-    ResetPlatform();
-}
-
 void PlatformTest::TearDown() {
-    ResetPlatform();
-    // Every bitmap gave back the COM initialisation its factory made.
     EXPECT_EQ(zorva::platform::ComInitializations(), 0);
 }
 

@@ -54,9 +54,9 @@ std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha);
 // pixel buffer, no alpha flag without a plane of the bitmap's size.
 void ExpectConsistent(const CCEBitmap& bitmap);
 
-// Tests that use the platform's fault injection or virtual display.
+// Tests of loaders: every bitmap gives back the COM initialisation its
+// factory made.
 struct PlatformTest : ::testing::Test {
-    void SetUp() override;
     void TearDown() override;
 };
 

@@ -3,6 +3,7 @@
 #ifndef ZORVA_TESTS_TESTCANVAS_H
 #define ZORVA_TESTS_TESTCANVAS_H
 
+#include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
 #include "support/PixelReference.h"
@@ -27,8 +28,14 @@ zorva::VirtualDisplayConfig Layout(int n, int width, int height);
 // A temporary file name no other test process uses at the same time.
 std::string ScratchPath(const std::string& name);
 
-// Restores the default virtual display and forgets injected failures.
+// Restores the default virtual display and forgets injected failures (done
+// before and after every test).
 void ResetPlatform();
+
+// Sizes `b` to w x h (w, h >= 1) with these pixels, and a plane when
+// `alpha` is not empty.
+void MakeBitmap(CCEBitmap& b, int w, int h, const std::vector<uint16_t>& pixels,
+                const std::vector<uint8_t>& alpha = {});
 
 using Pixels = std::set<std::pair<int, int>>;
 
