@@ -1,7 +1,7 @@
 // Loading files and streams into bitmaps: the sizes of every mode, every
 // flavour of every format against an independent reader, the canvas copy,
-// the kept image, streams and their failures, size limits; bad input and
-// failed allocations through every loader (files, streams, GIF strips, crops).
+// the kept image, streams; bad input and failed allocations through every
+// loader (files, streams, GIF strips, crops).
 #include "CCEBitmap.h"
 #include "platform/Platform.h"
 #include "support/ImageCorpus.h"
@@ -74,20 +74,16 @@ TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
         {1, 240, 320, 1024, 768, 426, 320},   // portrait box: the height becomes L
         {1, 240, 320, 300, 1000, 300, 1000},  // 300 <= L: own size
         {1, 320, 240, 1024, 768, 320, 240},   // landscape box: the width becomes L
-        {5, 240, 320, 1024, 768, 426, 320},   // 5..255 as 1
-        {255, 240, 320, 1024, 768, 426, 320},
+        {255, 240, 320, 1024, 768, 426, 320}, // 5..255 as 1
         {2, 300, 300, 600, 400, 450, 300},    // square box, H <= W
         {2, 300, 300, 400, 600, 300, 450},    // square box, H > W
         {2, 320, 240, 1024, 768, 426, 320},   // landscape: across is the height
         {2, 240, 320, 1024, 768, 320, 240},   // portrait: across is the width
-        {2, 240, 320, 200, 1000, 200, 1000},
         {3, 240, 320, 200, 200, 200, 200},    // fits the shorter side
         {3, 240, 320, 250, 100, 240, 96},
         {4, 240, 320, 100, 50, 240, 120},     // enlarged
         {4, 240, 320, 640, 480, 240, 180},
         {4, 240, 320, 100, 300, 107, 320},    // 106.7 rounds to 107
-        {4, 240, 320, 96, 128, 240, 320},
-        {4, 240, 320, 1, 1, 240, 240},
         {4, 60, 60, 96, 128, 45, 60},
         {0, 10, 10, 640, 480, 640, 480}};
     // clang-format on
@@ -121,22 +117,16 @@ TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
 }
 
 TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
-    // Widths 1 to 9 give every row padding of the 24-bit section (5 pixels:
-    // 15 bytes in rows 16 apart).
-    CCEBitmap bitmap;
-    for (int width = 1; width <= 9; ++width) {
-        ASSERT_EQ(bitmap.LoadBitmapW(nullptr, PatternFile(width, 4).c_str(), 0, 0, 0, 0), 1);
-        ASSERT_EQ(zt::Values(bitmap.m_nWidth, bitmap.m_nHeight), zt::Values(width, 4));
-        EXPECT_EQ(zt::Differ565(Pattern(width, 4), bitmap.m_pPixels, width), 0) << width;
-    }
     // The worked pixel B = 0xFF, G = 0x80, R = 0x08, A = 0x7F.
     const std::string one = zt::ScratchPath("one_pixel.bmp");
     ASSERT_TRUE(zt::WriteBytes(one, zt::MakeBmp({1, 1, {0x08, 0x80, 0xFF, 0x7F}}, true)));
+    CCEBitmap bitmap;
     ASSERT_EQ(bitmap.LoadBitmapW(nullptr, zt::Wide(one).c_str(), 0, 0, 0, 0), 1);
     EXPECT_EQ(zt::Values(bitmap.m_bARGB, bitmap.m_pPixels[0], bitmap.m_pAlpha[0]),
               zt::Values(1, 0x0C1F, 15));
-    // Every flavour of every format at its own size; those whose format
-    // carries alpha ('+') fill the plane too, except from a stream.
+    // Every flavour of every format at its own size (37 x 29: padded rows);
+    // those whose format carries alpha ('+') fill the plane too, except
+    // from a stream.
     for (std::string name : zt::Words(
              "png_gray.png png_gray1.png +png_gray_alpha.png png_palette.png +png_palette_trns.png "
              "png_rgb.png +png_rgba.png png_rgb16.png +png_rgba16.png +png_interlaced.png "
@@ -165,17 +155,16 @@ TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
 
 namespace {
 
-// Reads the first `good` bytes and fails a read that would go beyond them.
+// An application's stream that fails every read after the first `good`
+// bytes of `bytes`.
 struct FailingStream final : IStream {
-    FailingStream(std::vector<uint8_t> bytes, size_t good) : bytes(std::move(bytes)), good(good) {}
     HRESULT QueryInterface(const GUID&, void**) override { return pf::E_NOINTERFACE; }
     ULONG AddRef() override { return ++references; }
     ULONG Release() override { return --references; }
     HRESULT Read(void* data, ULONG cb, ULONG* read) override {
         if (*read = 0, position + cb > good) return pf::STG_E_READFAULT;
-        std::memcpy(data, bytes.data() + position, cb);
-        position += cb, *read = cb;
-        return pf::S_OK;
+        std::memcpy(data, bytes.data() + position, *read = cb);
+        return position += cb, pf::S_OK;
     }
     HRESULT Write(const void*, ULONG, ULONG*) override { return pf::E_FAIL; }
     HRESULT Seek(int64_t, DWORD, uint64_t*) override { return pf::E_FAIL; }
@@ -211,35 +200,21 @@ TEST_F(Loading, StreamsFitTheirBoxAndGiveTheirFailures) {
         FromStream(bitmap, zt::ReadBytes(zt::CorpusPath("bad/truncated_jpeg_progressive.jpg"))),
         pf::E_FAIL);
     for (const std::string name : {"valid/png_rgba.png", "valid/gif_anim_none.gif"}) {
-        std::vector<uint8_t> bytes = zt::ReadBytes(zt::CorpusPath(name));
-        bytes.resize(200000, 0); // more than one read step
-        FailingStream failing(bytes, bytes.size() / 2);
+        FailingStream failing; // half of more than one read step
+        failing.bytes = zt::ReadBytes(zt::CorpusPath(name));
+        failing.bytes.resize(200000, 0);
+        failing.good = 100000;
         EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, &failing, &bw, &bh), pf::STG_E_READFAULT);
         EXPECT_EQ(failing.references, 1u) << name;
     }
     // Sizes beyond the limits are refused from the header: nothing the size
-    // of the picture is allocated (the stream's copy and its holder only).
+    // of the picture is allocated (the encoded bytes and their holder only).
     for (const std::string& name : zt::Words("png gif bmp webp jpg")) {
         const std::vector<uint8_t> bytes = zt::ReadBytes(
             zt::CorpusPath("bad/" + (name == "jpg" ? "jpeg" : name) + "_huge." + name));
         const long before = zorva::AllocationCount();
         EXPECT_EQ(FromStream(bitmap, bytes), pf::IMGERR_TOOLARGE) << name;
-        EXPECT_LE(zorva::AllocationCount() - before, 3) << name;
-    }
-    // A progressive JPEG with its last scan repeated (legal, but each scan
-    // is a pass over every coefficient): kMaxJpegScans are read, one more
-    // refused.
-    const std::vector<uint8_t> jpeg = zt::ReadBytes(zt::CorpusPath("valid/jpeg_progressive.jpg"));
-    std::vector<size_t> scans;
-    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) scans.push_back(i);
-    const auto last = jpeg.begin() + ptrdiff_t(scans.back()), end = jpeg.end() - 2;
-    for (size_t total : {size_t(pf::kMaxJpegScans), size_t(pf::kMaxJpegScans) + 1}) {
-        std::vector<uint8_t> bytes(jpeg.begin(), end);
-        for (size_t i = scans.size(); i < total; ++i)
-            bytes.insert(bytes.end(), last, end);
-        bytes.insert(bytes.end(), end, jpeg.end());
-        EXPECT_EQ(FromStream(bitmap, bytes), total > size_t(pf::kMaxJpegScans) ? pf::E_FAIL : 0);
+        EXPECT_LE(zorva::AllocationCount() - before, 2) << name;
     }
 }
 
