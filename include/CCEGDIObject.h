@@ -1,7 +1,7 @@
 // Drawing attributes: CCEGDIObject and the pen and brush derived from it.
-// They carry the colour the canvas draws with; the style words of the
-// platform's graphics interface are stored and returned unchanged (every
-// line is one pixel wide and solid, every fill solid).
+// They carry the colour the canvas draws with; style, width and hatch are
+// stored and returned unchanged (every line is one pixel wide and solid,
+// every fill solid). The canvas does not own them. See docs/canvas.md.
 #ifndef ZORVA_CCEGDIOBJECT_H
 #define ZORVA_CCEGDIOBJECT_H
 
@@ -9,12 +9,12 @@
 
 class ZORVA_API CCEGDIObject {
 public:
-    // The type tag: 10000 a pen, 10001 a brush. A plain CCEGDIObject starts
-    // with kTypeNone (0), which the canvas treats as neither.
-    DWORD m_dwType;
+    DWORD m_dwType; // kTypePen, kTypeBrush, or kTypeNone for a plain object
 
+    // The canvas selects by tag; kTypeNone (and any other value) is neither.
     enum : DWORD { kTypeNone = 0, kTypePen = 10000, kTypeBrush = 10001 };
 
+    // A plain object: tag kTypeNone.
     CCEGDIObject();
     ~CCEGDIObject();
     // Copies the tag.
@@ -45,7 +45,7 @@ class ZORVA_API CCEBrush : public CCEGDIObject {
 public:
     DWORD m_uStyle;   // stored unchanged
     WORD m_wColor;    // RGB565
-    int32_t m_lHatch; // stored unchanged
+    int32_t m_lHatch; // stored unchanged (low 32 bits of the argument)
 
     // Tag 10001; style, colour and hatch in that order.
     CCEBrush(unsigned int uStyle, unsigned short wColor, long lHatch);

@@ -1,6 +1,7 @@
 // CCEGraphics: the display surface. Binds the library to a window's display,
 // owns the back buffer every drawing call writes, presents it with one block
 // copy (Flip), tracks suspension and keeps the library's one error record.
+// See docs/display.md.
 #ifndef ZORVA_CCEGRAPHICS_H
 #define ZORVA_CCEGRAPHICS_H
 
@@ -8,36 +9,29 @@
 
 class ZORVA_API CCEGraphics {
 public:
-    // Geometry and buffers. Pixel (x, y) of the canvas is the RGB565 value at
-    // m_pBackBuffer + x * m_xPitch + y * m_yPitch, with 0 <= x < width and
-    // 0 <= y < height (cxWidth and cyHeight of m_DisplayProperties, compared
-    // as signed values); the same pixel of the screen is at m_pFrameBuffer
-    // plus the same offset.
-    int32_t m_xPitch;
-    int32_t m_yPitch;
-    BYTE* m_pFirstRowEnd;  // back buffer address of (width - 1, 0)
-    BYTE* m_pLastRowStart; // back buffer address of (0, height - 1)
-    BYTE* m_pBackBuffer;   // pixel (0, 0) of the back buffer; owned
-    BYTE* m_pFrameBuffer;  // pixel (0, 0) of the display; not owned
-    GXDisplayProperties m_DisplayProperties;
-    IDirectDraw* m_pDirectDraw;
-    DDSURFACEDESC m_ddsd;
-    IDirectDrawSurface* m_pPrimarySurface;
-    HMODULE m_hGXModule;
-    HMODULE m_hDDrawModule;
-    LPDIRECTDRAWCREATE m_pfnDirectDrawCreate;
-    BYTE m_bMode; // 1 raw frame buffer, 2 DirectDraw
-    // Bytes Flip copies. For the dense layouts displays normally have this
-    // is width x height x 2; for padded rows it is the whole span the
-    // display's pitches cover (see Create).
-    DWORD m_cbBackBuffer;
-    int m_bSuspended;
-    HWND m_hWnd;
-    DWORD m_dwLastError;
-    LPGXINPUTFUNC m_pfnGXOpenInput;
-    LPGXINPUTFUNC m_pfnGXCloseInput;
+    // Pixel (x, y) is at m_pBackBuffer + x * m_xPitch + y * m_yPitch.
+    int32_t m_xPitch;                         // bytes from a pixel to its right-hand neighbour
+    int32_t m_yPitch;                         // bytes from a pixel to the one below it
+    BYTE* m_pFirstRowEnd;                     // back buffer address of (width - 1, 0)
+    BYTE* m_pLastRowStart;                    // back buffer address of (0, height - 1)
+    BYTE* m_pBackBuffer;                      // pixel (0, 0) of the back buffer; owned
+    BYTE* m_pFrameBuffer;                     // pixel (0, 0) of the display; not owned
+    GXDisplayProperties m_DisplayProperties;  // canvas size; pitches as reported
+    IDirectDraw* m_pDirectDraw;               // windowed back-end; owned
+    DDSURFACEDESC m_ddsd;                     // the primary surface as last locked
+    IDirectDrawSurface* m_pPrimarySurface;    // windowed back-end; owned
+    HMODULE m_hGXModule;                      // game input module; owned
+    HMODULE m_hDDrawModule;                   // windowed back-end module; owned
+    LPDIRECTDRAWCREATE m_pfnDirectDrawCreate; // the windowed back-end's entry point
+    BYTE m_bMode;                             // 1 raw frame buffer, 2 DirectDraw
+    DWORD m_cbBackBuffer;                     // bytes Flip copies: the span the pitches cover
+    int m_bSuspended;                         // nonzero between Suspend and Resume
+    HWND m_hWnd;                              // the window of the last successful Create
+    DWORD m_dwLastError;                      // the last failure; no success clears it
+    LPGXINPUTFUNC m_pfnGXOpenInput;           // null when the module lacks the entry
+    LPGXINPUTFUNC m_pfnGXCloseInput;          // null when the module lacks the entry
 
-    // Error codes kept in m_dwLastError. No success ever clears the record.
+    // Error codes kept in m_dwLastError.
     enum : DWORD {
         kErrorDisplay = 100,    // display acquisition failed (Create)
         kErrorBackBuffer = 102, // back buffer allocation failed (Create)
@@ -46,70 +40,52 @@ public:
         kErrorNoPen = 114,      // CCEDraw::Clear(CCEPen*) without any pen
     };
 
+    // A surface holding nothing: no display, no buffers, every field 0.
     CCEGraphics();
 
-    // Ownership: every copy of a surface (copy constructor, operator=) holds
-    // its own reference to each resource the surface holds: the back buffer,
-    // the DirectDraw objects, the loaded modules and an opening of game
-    // input. Release and the destructor give back the object's own
-    // references; the resource goes when its last holder lets go. So copies
-    // draw into the same back buffer and present to the same screen, either
-    // may be released or destroyed first, and nothing is freed twice.
+    // Copies share the resources: each holds its own reference to the back
+    // buffer, the DirectDraw objects, the modules and an opening of game
+    // input, and gives it back on Release or destruction; the last holder
+    // frees. So either copy may go first and nothing is freed twice.
+    // See docs/display.md.
     CCEGraphics(const CCEGraphics& other);
     CCEGraphics& operator=(const CCEGraphics& other);
 
-    // Destroying a surface that was not released does what Release does:
-    // nothing the surface holds is leaked.
+    // Does what Release does: nothing the surface holds is leaked.
     ~CCEGraphics();
 
-    // Acquires the display of `window`. mode 1 tries the raw frame buffer
-    // first, mode 2 the windowed (DirectDraw) back-end first; devices of the
-    // built-in table ("DEKO100", "RIMA100", "SOLA100", "Brovik", "Meridan",
-    // "Q7184", matched case-insensitively against the OEM information) always
-    // use mode 1. Opens game input and allocates the back buffer in the frame
-    // buffer's layout. A display whose x pitch is negative is re-expressed in
-    // its memory order: width and height exchange and the pitches turn, so
-    // that m_yPitch is positive.
-    //
-    // Returns 1 on success, 0 on failure; the cause is in GetLastError():
-    // 100 when no back-end works, the mode is neither 1 nor 2, game input
-    // cannot be loaded, or the display's layout cannot be drawn in; 102 when
-    // the back buffer cannot be allocated. After a failure past acquisition
-    // the display objects stay held until Release.
-    //
-    // Layouts: the back buffer always has the frame buffer's exact layout,
-    // so Flip stays one block copy. Padded rows and negative pitches are
-    // adapted to: the back buffer covers the same span of bytes as the frame
-    // buffer. Layouts no pixel can be drawn in safely are refused with 100:
-    // a width or height below 1 or above 32767, an odd or zero pitch, pixels
-    // that overlap (neither pitch spans the whole other axis), or a span
-    // above 1 GiB.
-    //
-    // Calling Create on a surface that still holds a display (a second
-    // Create without Release) releases it first.
+    // Acquires the display of `window` and a back buffer in its layout: mode
+    // 1 tries the raw frame buffer first, mode 2 the windowed back-end (the
+    // built-in devices always 1). A surface still holding a display is
+    // released first. 1, or 0 with error 100 (no back-end, mode not 1 or 2, no
+    // game input, a layout that cannot be drawn in) or 102 (no memory); what
+    // was acquired stays held until Release. See docs/display.md.
     long Create(HWND window, BYTE mode);
 
-    // Closes game input, gives up the display objects, the modules and the
-    // back buffer. Mode, suspension, window and error record keep their
-    // values. Always 1; releasing a surface that holds nothing does nothing.
+    // Closes game input and gives up the display objects, the modules and
+    // the back buffer. Mode, suspension, window, error record and geometry
+    // keep their values. Always 1; a surface holding nothing is left as is.
     long Release();
 
-    // 1, or 0 with error 105 while suspended.
+    // 1, or 0 with error 105 while suspended. Nothing else is checked.
     long BeginDraw();
     long EndDraw();
 
     // Copies m_cbBackBuffer bytes from the back buffer to the frame buffer
-    // (under the windowed back-end, between a lock and an unlock of the
-    // primary surface). 0 with error 105 while suspended, or when there is
-    // no display (nothing to present to); else 1.
+    // (between a lock and an unlock of the primary surface under the
+    // windowed back-end). 1; 0 with error 105 while suspended; 0 without an
+    // error when there is no back buffer or display to present to.
     long Flip();
 
-    // Closes (Suspend) or reopens (Resume) game input and sets the state.
-    // Always 1, also when repeated.
+    // Suspend closes game input and sets the suspended state; Resume opens
+    // game input and clears it. Always 1; a repeated call closes (opens)
+    // game input again.
     long Suspend();
     long Resume();
 
-    // 1: m_pLastRowStart, 4: m_pFirstRowEnd, any other: m_pBackBuffer.
+    // GetBuffer: 1 gives m_pLastRowStart, 4 m_pFirstRowEnd, any other code
+    // m_pBackBuffer (null without a back buffer). The others return the
+    // field they name.
     BYTE* GetBuffer(BYTE corner);
     BYTE* GetFrameBuffer();
     GXDisplayProperties& GetDisplayProperties();
@@ -118,6 +94,11 @@ public:
     unsigned long GetLastError();
 
 protected:
+    // Create's steps. loadRawBuffer and loadDirectDraw read one back-end's
+    // geometry and frame buffer address: false when it fails, or (raw) when
+    // the format is neither RGB565 nor RGB555; a failed loadDirectDraw keeps
+    // its module until Release. loadGAPI loads game input once: false without
+    // the module; missing entries are skipped. See docs/display.md.
     bool loadRawBuffer(HWND window);
     bool loadDirectDraw(HWND window);
     bool loadGAPI();

@@ -1,11 +1,8 @@
 // Zorva: the platform records and handle types that the class headers use.
-//
-// The classes of this library keep the records and handle types of the
-// handheld platform their interface comes from (points, rectangles, the game
-// API's display record, window and module handles, COM-style interfaces).
-// This header defines them for Linux. Sizes are fixed where the platform
-// fixes them: every "32-bit" field below is a 32-bit field also on LP64
-// systems, where `long` is 64 bits wide.
+// The classes keep the records and handles of the handheld platform their
+// interface comes from (points, rectangles, the game API's display record,
+// window and module handles, COM-style interfaces); this header defines them
+// for Linux. Every 32-bit field stays 32 bits on LP64, where `long` is 64.
 #ifndef ZORVA_TYPES_H
 #define ZORVA_TYPES_H
 
@@ -60,7 +57,7 @@ struct tagFLOATPOINT {
 };
 
 // The game API's display record. Width and height are the canvas's; the two
-// pitches keep what the display reported (see CCEGraphics::Create).
+// pitches keep what the display reported. See docs/display.md.
 struct GXDisplayProperties {
     DWORD cxWidth;    // width in pixels
     DWORD cyHeight;   // height in pixels
@@ -86,7 +83,8 @@ struct GXDisplayProperties {
 
 // COM-style identifiers and the base interface. Objects handed out by the
 // platform layer are reference counted: every holder of a pointer owns one
-// reference and gives it back with Release.
+// reference, AddRef takes another, and Release gives one back (the last frees
+// the object); both return the new count.
 struct GUID {
     uint32_t Data1;
     uint16_t Data2;
@@ -103,7 +101,11 @@ protected:
     ~IUnknown() = default;
 };
 
-// A byte stream (memory or file). Seek origins: 0 start, 1 current, 2 end.
+// A byte stream (memory or file) with a position. Read copies up to cb bytes
+// from it (fewer at the end, still success); Write writes at it (a file
+// stream refuses); Seek moves it to offset from origin 0 (start), 1 (current)
+// or 2 (end), refusing a position before the start. Results: 0, or a negative
+// failure code.
 struct IStream : IUnknown {
     virtual HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
     virtual HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;

@@ -47,11 +47,11 @@ TEST(Capture, Failures) {
     zt::TestCanvas t(zt::Dense(24, 16));
     t.canvas.Flip();
     ASSERT_EQ(b.Surface(&t.canvas, 2, 2, 0, 1), 1);
-    zorva::FailAllocation(1);
+    zorva::FailAllocation(2); // after the drawing context
     EXPECT_EQ(b.CaptureScreen(&t.canvas), 0);
     EXPECT_EQ(zt::Values(b.m_pPixels == nullptr, b.m_nWidth, b.m_nHeight, b.m_bARGB),
               zt::Values(1, 24, 16, 0));
-    zorva::FailAllocation(2);
+    zorva::FailAllocation(3);
     EXPECT_EQ(b.CaptureScreen(&t.canvas), 0);
     zorva::FailAllocation(0);
     ASSERT_NE(b.m_pPixels, nullptr);

@@ -114,7 +114,8 @@ TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_pPixels[120]), zt::Values(240, 0x001F));
     EXPECT_EQ(b.LoadText(nullptr, -12, 400, 0, L"x", 0, 0, 0, 0), 1);
     // Each allocation of a full-width render failing in turn (the drawing
-    // surface, the read-back image, the pixels): the old size stays.
+    // context and its objects, the drawing surface, the read-back image, the
+    // pixels) leaves the bitmap as it was.
     int failures = 0;
     for (long n = 1; n < 20; ++n) {
         CCEBitmap c;
@@ -128,5 +129,5 @@ TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
         EXPECT_EQ(c.m_nHeight, 2) << "allocation " << n;
         ++failures;
     }
-    EXPECT_EQ(failures, 3);
+    EXPECT_GE(failures, 3);
 }

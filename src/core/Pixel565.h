@@ -65,6 +65,11 @@ constexpr uint16_t Bgr24ToRGB565(const uint8_t* p) {
     return static_cast<uint16_t>(((p[2] & 0xF8u) << 8) | ((p[1] & 0xFCu) << 3) | (p[0] >> 3));
 }
 
+// Three bytes blue, green, red to 0RRRRRGGGGGBBBBB (5-5-5, top bit 0).
+constexpr uint16_t Bgr24ToRGB555(const uint8_t* p) {
+    return static_cast<uint16_t>(((p[2] & 0xF8u) << 7) | ((p[1] & 0xF8u) << 2) | (p[0] >> 3));
+}
+
 // RGB565 to three bytes blue, green, red; low bits zero, never replicated
 // (white becomes 248, 252, 248).
 inline void RGB565ToBgr24(uint32_t p, uint8_t* out) {

@@ -57,14 +57,6 @@ struct CropPlan {
 bool PlanCrop(uint32_t uWidth, uint32_t uHeight, int x, int y, uint32_t cw, uint32_t ch, BYTE rot,
               CropPlan* plan);
 
-// Copies a file into a movable memory block and makes a stream over it that
-// does not own the block (the caller frees it with LocalFree once the stream
-// is released). S_OK with *ppStream set, or a failure code with *ppStream
-// null: 0x80000000 plus the platform's error when the file cannot be
-// opened, mapped or copied, or the stream's failure (the block is then
-// freed here).
-HRESULT CreateStreamOnFile(const wchar_t* pszFile, IStream** ppStream);
-
 } // namespace zorva
 
 #endif // ZORVA_IMAGEIO_IMAGEIO_H

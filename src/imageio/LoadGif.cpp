@@ -4,48 +4,11 @@
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
-#include "imageio/ImageIo.h"
 #include "platform/Platform.h"
 
 #include <cstring>
 
 namespace pf = zorva::platform;
-
-namespace zorva {
-
-HRESULT CreateStreamOnFile(const wchar_t* pszFile, IStream** ppStream) {
-    if (!ppStream) return pf::E_FAIL;
-    *ppStream = nullptr;
-    HANDLE file = pf::CreateFileW(pszFile, pf::GENERIC_READ, pf::FILE_SHARE_READ, nullptr,
-                                  pf::OPEN_EXISTING, 0, nullptr);
-    if (file == ZORVA_INVALID_HANDLE_VALUE) return HRESULT(0x80000000u | pf::GetLastError());
-    HRESULT hr = pf::S_OK;
-    HANDLE mapping = pf::CreateFileMappingW(file, nullptr, pf::PAGE_READONLY, 0, 0, nullptr);
-    const void* view = mapping ? pf::MapViewOfFile(mapping, pf::FILE_MAP_READ, 0, 0, 0) : nullptr;
-    pf::HGLOBAL block = nullptr;
-    if (!view) {
-        hr = HRESULT(0x80000000u | pf::GetLastError());
-    } else {
-        DWORD high = 0;
-        const DWORD size = pf::GetFileSize(file, &high);
-        if ((size == 0xFFFFFFFF && high == 0) || high != 0) {
-            hr = HRESULT(0x80000000u | (high ? pf::ERROR_NOT_ENOUGH_MEMORY : pf::GetLastError()));
-        } else if (!(block = pf::LocalAlloc(pf::LMEM_MOVEABLE, size))) {
-            hr = HRESULT(0x80000000u | pf::GetLastError());
-        } else {
-            std::memcpy(block, view, size);
-            hr = pf::CreateStreamOnHGlobal(block, 0, ppStream);
-            // A stream that could not be made does not own the block.
-            if (hr < 0) pf::LocalFree(block);
-        }
-    }
-    if (view) pf::UnmapViewOfFile(view);
-    if (mapping) pf::CloseHandle(mapping);
-    pf::CloseHandle(file);
-    return hr;
-}
-
-} // namespace zorva
 
 namespace {
 
@@ -70,12 +33,7 @@ struct GifLoad {
         if (sink) sink->Release();
         if (decoder) decoder->Release();
         if (image) image->Release();
-        if (stream) {
-            pf::HGLOBAL block = nullptr;
-            pf::GetHGlobalFromStream(stream, &block);
-            pf::LocalFree(block);
-            stream->Release();
-        }
+        if (stream) stream->Release();
     }
 };
 
@@ -91,7 +49,8 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
     if (EnsureImgFactory() < 0) return 0;
 
     GifLoad load;
-    if (zorva::CreateStreamOnFile(pszFile, &load.stream) < 0 || !load.stream) return 0;
+    // The decoder reads the file once, through the stream, into its own copy.
+    if (pf::CreateStreamOnFile(pszFile, &load.stream) < 0 || !load.stream) return 0;
     if (m_pImgFactory->CreateImageDecoder(load.stream, pf::DecoderInitFlagBuiltIn1st,
                                           &load.decoder) != pf::S_OK ||
         !load.decoder)

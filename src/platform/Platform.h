@@ -10,6 +10,7 @@
 #include "platform/files/FilesApi.h"
 #include "platform/gdi/GdiApi.h"
 #include "platform/imaging/Imaging.h"
+#include "platform/memory/Memory.h"
 #include "platform/streams/Streams.h"
 
 // DirectDraw, the windowed back-end. The interfaces live in the global
@@ -41,13 +42,6 @@ protected:
 };
 
 namespace zorva::platform {
-
-// ---- Memory -------------------------------------------------------------
-// The C allocator's contract. Any single call can be made to fail on demand
-// (zorva::FailAllocation); realloc then returns null and leaves the block.
-void* malloc(size_t size);
-void* realloc(void* block, size_t size);
-void free(void* block);
 
 // ---- System -------------------------------------------------------------
 constexpr unsigned SPI_GETOEMINFO = 258;

@@ -5,6 +5,7 @@
 #define ZORVA_PLATFORM_COM_H
 
 #include "ZorvaTypes.h"
+#include "platform/memory/Memory.h"
 
 // The contact store's application object.
 struct IPOutlookApp : IUnknown {
@@ -19,9 +20,10 @@ namespace zorva::platform {
 
 // The reference count of the platform's COM-style objects: a class derives
 // from RefCounted<its interfaces...>, starts with one reference, and is
-// deleted (through its own destructor) when the last one is given back.
+// deleted (through its own destructor) when the last one is given back. Its
+// memory is the platform allocator's.
 template <class... Interfaces>
-class RefCounted : public Interfaces... {
+class RefCounted : public Interfaces..., public Allocated {
 public:
     ULONG AddRef() override { return ++m_references; }
     ULONG Release() override {

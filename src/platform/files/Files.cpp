@@ -1,5 +1,6 @@
 // Files over POSIX descriptors; mappings over mmap.
 #include "platform/Platform.h"
+#include "platform/system/Utf8.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,10 +19,11 @@ namespace {
 thread_local DWORD t_lastError = 0;
 
 // A file handle or a mapping handle.
-struct Handle {
+struct Handle : Allocated {
     enum class Kind { File, Mapping } kind;
     int fd;
     uint64_t size; // mappings: bytes of the file when mapped
+    Handle(Kind k, int descriptor, uint64_t bytes) : kind(k), fd(descriptor), size(bytes) {}
 };
 
 // Views remember their length for munmap.
@@ -51,32 +53,6 @@ bool Fail(DWORD error) {
     return false;
 }
 
-// UTF-32 to UTF-8; false for code points that have no encoding.
-bool Narrow(const wchar_t* path, std::string& out) {
-    for (const wchar_t* p = path; *p; ++p) {
-        const uint32_t c = uint32_t(*p);
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            if (c >= 0xD800 && c < 0xE000) return false;
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x110000) {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 Handle* AsFile(HANDLE h) {
     auto* handle = static_cast<Handle*>(h);
     if (!h || h == ZORVA_INVALID_HANDLE_VALUE || handle->kind != Handle::Kind::File) return nullptr;
@@ -89,14 +65,10 @@ DWORD GetLastError() {
     return t_lastError;
 }
 
-void SetLastError(DWORD error) {
-    t_lastError = error;
-}
-
 HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, void*, DWORD disposition, DWORD,
                    HANDLE) {
     std::string narrow;
-    if (!path || !Narrow(path, narrow) || narrow.empty()) {
+    if (!path || !AppendUtf8(path, SIZE_MAX, narrow) || narrow.empty()) {
         Fail(ERROR_INVALID_PARAMETER);
         return ZORVA_INVALID_HANDLE_VALUE;
     }
@@ -119,7 +91,7 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, void*, DWORD dispos
         Fail(ERROR_ACCESS_DENIED);
         return ZORVA_INVALID_HANDLE_VALUE;
     }
-    auto* h = new (std::nothrow) Handle{Handle::Kind::File, fd, 0};
+    auto* h = new (std::nothrow) Handle(Handle::Kind::File, fd, 0);
     if (!h) {
         ::close(fd);
         Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -206,7 +178,7 @@ HANDLE CreateFileMappingW(HANDLE file, void*, DWORD protect, DWORD, DWORD, const
         Fail(FromErrno(errno));
         return nullptr;
     }
-    auto* m = new (std::nothrow) Handle{Handle::Kind::Mapping, fd, uint64_t(st.st_size)};
+    auto* m = new (std::nothrow) Handle(Handle::Kind::Mapping, fd, uint64_t(st.st_size));
     if (!m) {
         ::close(fd);
         Fail(ERROR_NOT_ENOUGH_MEMORY);

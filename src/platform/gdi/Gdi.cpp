@@ -2,6 +2,8 @@
 // escape and the display settings query.
 #include "platform/gdi/Gdi.h"
 
+#include "core/Pixel565.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -67,15 +69,10 @@ struct Source {
     ImageBits bits;
     std::shared_ptr<DisplayDevice> screen;
 
-    void Read(int x, int y, uint8_t& r, uint8_t& g, uint8_t& b) const {
-        if (screen) {
-            const uint16_t p = screen->Pixel(x, y);
-            r = uint8_t((p >> 11) << 3);
-            g = uint8_t(((p >> 5) & 0x3F) << 2);
-            b = uint8_t((p & 0x1F) << 3);
-            return;
-        }
-        ReadRgb(bits, x, y, r, g, b);
+    void ReadRow(int x, int y, int count, uint8_t* bgr) const {
+        if (!screen) return ReadRowBgr(bits, x, y, count, bgr);
+        for (int i = 0; i < count; ++i)
+            RGB565ToBgr24(screen->Pixel(x + i, y), bgr + 3 * i);
     }
 };
 
@@ -104,58 +101,91 @@ HGDIOBJ StockBrush() {
     return &stock;
 }
 
-void ReadRgb(const ImageBits& image, int x, int y, uint8_t& r, uint8_t& g, uint8_t& b) {
-    const uint8_t* row = image.RowAddress(y);
+int BytesPerPixel(PixelLayout layout) {
+    switch (layout) {
+    case PixelLayout::Bgr24:
+        return 3;
+    case PixelLayout::Bgrx32:
+        return 4;
+    case PixelLayout::Rgb555:
+    case PixelLayout::Rgb565:
+        return 2;
+    }
+    return 2;
+}
+
+void ReadRowBgr(const ImageBits& image, int x, int y, int count, uint8_t* bgr) {
+    const uint8_t* in = image.RowAddress(y) + ptrdiff_t(x) * BytesPerPixel(image.layout);
     switch (image.layout) {
     case PixelLayout::Bgr24:
-    case PixelLayout::Bgrx32: {
-        const uint8_t* p = row + x * (image.layout == PixelLayout::Bgr24 ? 3 : 4);
-        b = p[0];
-        g = p[1];
-        r = p[2];
+        std::memcpy(bgr, in, size_t(count) * 3);
         return;
-    }
-    case PixelLayout::Rgb555: {
-        uint16_t p;
-        std::memcpy(&p, row + 2 * x, 2);
-        r = uint8_t(((p >> 10) & 0x1F) << 3);
-        g = uint8_t(((p >> 5) & 0x1F) << 3);
-        b = uint8_t((p & 0x1F) << 3);
+    case PixelLayout::Bgrx32:
+        for (int i = 0; i < count; ++i, in += 4, bgr += 3)
+            std::memcpy(bgr, in, 3);
         return;
-    }
+    case PixelLayout::Rgb555:
     case PixelLayout::Rgb565: {
-        uint16_t p;
-        std::memcpy(&p, row + 2 * x, 2);
-        r = uint8_t((p >> 11) << 3);
-        g = uint8_t(((p >> 5) & 0x3F) << 2);
-        b = uint8_t((p & 0x1F) << 3);
+        const bool is555 = image.layout == PixelLayout::Rgb555;
+        for (int i = 0; i < count; ++i, in += 2, bgr += 3) {
+            uint16_t p;
+            std::memcpy(&p, in, 2);
+            RGB565ToBgr24(is555 ? RGB555ToRGB565(p) : p, bgr);
+        }
         return;
     }
     }
 }
 
-void WriteRgb(const ImageBits& image, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
-    uint8_t* row = image.RowAddress(y);
+void WriteRowBgr(const ImageBits& image, int x, int y, int count, const uint8_t* bgr) {
+    uint8_t* out = image.RowAddress(y) + ptrdiff_t(x) * BytesPerPixel(image.layout);
     switch (image.layout) {
     case PixelLayout::Bgr24:
-    case PixelLayout::Bgrx32: {
-        uint8_t* p = row + x * (image.layout == PixelLayout::Bgr24 ? 3 : 4);
-        p[0] = b;
-        p[1] = g;
-        p[2] = r;
+        std::memcpy(out, bgr, size_t(count) * 3);
+        return;
+    case PixelLayout::Bgrx32:
+        for (int i = 0; i < count; ++i, out += 4, bgr += 3)
+            std::memcpy(out, bgr, 3); // the fourth byte is unused and kept
+        return;
+    case PixelLayout::Rgb555:
+        for (int i = 0; i < count; ++i, out += 2, bgr += 3) {
+            const uint16_t p = Bgr24ToRGB555(bgr);
+            std::memcpy(out, &p, 2);
+        }
+        return;
+    case PixelLayout::Rgb565:
+        for (int i = 0; i < count; ++i, out += 2, bgr += 3) {
+            const uint16_t p = Bgr24ToRGB565(bgr);
+            std::memcpy(out, &p, 2);
+        }
         return;
     }
-    case PixelLayout::Rgb555: {
-        const uint16_t p = uint16_t((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-        std::memcpy(row + 2 * x, &p, 2);
-        return;
-    }
-    case PixelLayout::Rgb565: {
-        const uint16_t p = uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
-        std::memcpy(row + 2 * x, &p, 2);
-        return;
-    }
-    }
+}
+
+void ReadRgb(const ImageBits& image, int x, int y, uint8_t& r, uint8_t& g, uint8_t& b) {
+    uint8_t bgr[3] = {};
+    ReadRowBgr(image, x, y, 1, bgr);
+    b = bgr[0];
+    g = bgr[1];
+    r = bgr[2];
+}
+
+void WriteRgb(const ImageBits& image, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
+    const uint8_t bgr[3] = {b, g, r};
+    WriteRowBgr(image, x, y, 1, bgr);
+}
+
+void FillBox(const ImageBits& image, int x0, int y0, int x1, int y1, uint8_t r, uint8_t g,
+             uint8_t b) {
+    if (x0 >= x1 || y0 >= y1) return;
+    const size_t bytes = size_t(BytesPerPixel(image.layout));
+    const size_t rowBytes = size_t(x1 - x0) * bytes;
+    WriteRgb(image, x0, y0, r, g, b);
+    uint8_t* first = image.RowAddress(y0) + size_t(x0) * bytes;
+    for (size_t at = bytes; at < rowBytes; at += bytes)
+        std::memcpy(first + at, first, bytes);
+    for (int y = y0 + 1; y < y1; ++y)
+        std::memcpy(image.RowAddress(y) + size_t(x0) * bytes, first, rowBytes);
 }
 
 ImageBits* SelectedImage(HDC dc) {
@@ -297,11 +327,8 @@ int FillRect(HDC dc, const tagRECT* rect, HBRUSH brush) {
     const int left = std::max(0, rect->left), top = std::max(0, rect->top);
     const int right = std::min(image->width, rect->right);
     const int bottom = std::min(image->height, rect->bottom);
-    const uint8_t r = uint8_t(brush->color), g = uint8_t(brush->color >> 8),
-                  b = uint8_t(brush->color >> 16);
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x)
-            WriteRgb(*image, x, y, r, g, b);
+    FillBox(*image, left, top, right, bottom, uint8_t(brush->color), uint8_t(brush->color >> 8),
+            uint8_t(brush->color >> 16));
     return 1;
 }
 
@@ -336,11 +363,23 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int xSour
     clipStart(y0, sy, h);
     w = std::min({w, int64_t(target->width) - x0, int64_t(sourceWidth) - sx});
     h = std::min({h, int64_t(target->height) - y0, int64_t(sourceHeight) - sy});
+    if (w <= 0 || h <= 0) return 1;
+    // Same layout: the rows copy as they are. Otherwise each row passes
+    // through B, G, R bytes, a chunk at a time.
+    if (!from.screen && from.bits.layout == target->layout) {
+        const size_t bytes = size_t(BytesPerPixel(target->layout));
+        for (int64_t j = 0; j < h; ++j)
+            std::memmove(target->RowAddress(int(y0 + j)) + size_t(x0) * bytes,
+                         from.bits.RowAddress(int(sy + j)) + size_t(sx) * bytes, size_t(w) * bytes);
+        return 1;
+    }
+    constexpr int kChunk = 256;
+    uint8_t bgr[3 * kChunk];
     for (int64_t j = 0; j < h; ++j) {
-        for (int64_t i = 0; i < w; ++i) {
-            uint8_t r = 0, g = 0, b = 0;
-            from.Read(int(sx + i), int(sy + j), r, g, b);
-            WriteRgb(*target, int(x0 + i), int(y0 + j), r, g, b);
+        for (int64_t i = 0; i < w; i += kChunk) {
+            const int n = int(std::min<int64_t>(kChunk, w - i));
+            from.ReadRow(int(sx + i), int(sy + j), n, bgr);
+            WriteRowBgr(*target, int(x0 + i), int(y0 + j), n, bgr);
         }
     }
     return 1;

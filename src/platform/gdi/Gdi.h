@@ -29,10 +29,24 @@ struct ImageBits {
     }
 };
 
-// Reads and writes one pixel as 8-bit channels: narrowing drops low bits,
-// widening shifts left without replication.
+// Bytes of one pixel in a layout.
+int BytesPerPixel(PixelLayout layout);
+
+// `count` pixels of row y from column x, as B, G, R bytes (ReadRowBgr) or
+// from them (WriteRowBgr): narrowing drops low bits, widening shifts left
+// without replication. The layout is chosen once per call. Callers clip.
+void ReadRowBgr(const ImageBits& image, int x, int y, int count, uint8_t* bgr);
+void WriteRowBgr(const ImageBits& image, int x, int y, int count, const uint8_t* bgr);
+
+// One pixel, for blending glyphs: the rows above with a count of 1.
 void ReadRgb(const ImageBits& image, int x, int y, uint8_t& r, uint8_t& g, uint8_t& b);
 void WriteRgb(const ImageBits& image, int x, int y, uint8_t r, uint8_t g, uint8_t b);
+
+// Fills [x0, x1) x [y0, y1), already clipped to the image, with one colour:
+// the first pixel is encoded once, the first row copied from it and every
+// other row from the first.
+void FillBox(const ImageBits& image, int x0, int y0, int x1, int y1, uint8_t r, uint8_t g,
+             uint8_t b);
 
 // Stock objects every new context starts with: a 1 x 1 image without pixels,
 // the default font and a white brush. They are never deleted.
@@ -46,7 +60,7 @@ ImageBits* SelectedImage(HDC dc);
 
 } // namespace zorva::platform
 
-struct HGDIOBJ__ {
+struct HGDIOBJ__ : zorva::platform::Allocated {
     enum class Kind { Image, Font, Brush } kind = Kind::Image;
     bool stock = false;
     int selections = 0; // contexts holding it selected
@@ -57,7 +71,7 @@ struct HGDIOBJ__ {
     zorva::platform::COLORREF color = 0; // Kind::Brush
 };
 
-struct HDC__ {
+struct HDC__ : zorva::platform::Allocated {
     enum class Kind { Window, Screen, Memory } kind = Kind::Memory;
     HWND window = nullptr;
     HGDIOBJ image = nullptr; // selected image (memory contexts)

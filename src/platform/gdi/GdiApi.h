@@ -77,7 +77,6 @@ constexpr unsigned DT_VCENTER = 0x0004;
 constexpr unsigned DT_BOTTOM = 0x0008;
 constexpr unsigned DT_WORDBREAK = 0x0010;
 constexpr unsigned DT_SINGLELINE = 0x0020;
-constexpr unsigned DT_EXPANDTABS = 0x0040;
 constexpr unsigned DT_NOCLIP = 0x0100;
 constexpr unsigned DT_CALCRECT = 0x0400;
 constexpr unsigned DT_NOPREFIX = 0x0800;

@@ -12,18 +12,6 @@ namespace {
 // frames must stay small whatever a file claims.
 constexpr uint32_t kMaxFrames = 100000;
 
-int ReadInput(GifFileType* gif, GifByteType* out, int bytes) {
-    auto* self = static_cast<std::pair<const EncodedBytes*, size_t*>*>(gif->UserData);
-    const EncodedBytes& in = *self->first;
-    size_t& position = *self->second;
-    if (bytes <= 0) return 0;
-    const size_t left = in.size - position;
-    const size_t n = left < size_t(bytes) ? left : size_t(bytes);
-    std::memcpy(out, in.data + position, n);
-    position += n;
-    return int(n);
-}
-
 // Walks an extension's remaining sub-blocks.
 bool SkipExtension(GifFileType* gif, GifByteType* block) {
     while (block)
@@ -50,11 +38,21 @@ GifAnimation::~GifAnimation() {
 
 void GifAnimation::CloseDecoder() {
     if (m_gif) {
-        delete static_cast<std::pair<const EncodedBytes*, size_t*>*>(m_gif->UserData);
         int error = 0;
         DGifCloseFile(m_gif, &error);
         m_gif = nullptr;
     }
+}
+
+int GifAnimation::ReadInput(GifFileType* gif, unsigned char* out, int bytes) {
+    auto* self = static_cast<GifAnimation*>(gif->UserData);
+    const EncodedBytes& in = *self->m_bytes;
+    if (bytes <= 0) return 0;
+    const size_t left = in.size - self->m_readPosition;
+    const size_t n = left < size_t(bytes) ? left : size_t(bytes);
+    std::memcpy(out, in.data + self->m_readPosition, n);
+    self->m_readPosition += n;
+    return int(n);
 }
 
 HRESULT GifAnimation::Restart() {
@@ -63,13 +61,9 @@ HRESULT GifAnimation::Restart() {
     m_next = 0;
     m_failure = S_OK;
     m_saved.Reset();
-    auto* input =
-        new (std::nothrow) std::pair<const EncodedBytes*, size_t*>(m_bytes.get(), &m_readPosition);
-    if (!input) return E_OUTOFMEMORY;
     int error = 0;
-    m_gif = DGifOpen(input, ReadInput, &error);
+    m_gif = DGifOpen(this, ReadInput, &error);
     if (!m_gif) {
-        delete input;
         return error == D_GIF_ERR_NOT_GIF_FILE ? IMGERR_UNKNOWNFORMAT : IMGERR_CORRUPT;
     }
     return S_OK;

@@ -34,7 +34,7 @@ struct GifFrame {
 // table, or image data that ends early, makes that frame and the ones after
 // it fail with IMGERR_CORRUPT. Frames are decoded in order; asking for an
 // earlier frame than the last starts again from the first.
-class GifAnimation {
+class GifAnimation : public Allocated {
 public:
     GifAnimation() = default;
     ~GifAnimation();
@@ -56,6 +56,9 @@ public:
     HRESULT Compose(uint32_t index, const Pixmap** picture);
 
 private:
+    // giflib's input callback: the next `bytes` bytes of m_bytes from
+    // m_readPosition (UserData is the animation).
+    static int ReadInput(GifFileType* gif, unsigned char* out, int bytes);
     HRESULT Restart();
     HRESULT DecodeNextFrame();
     void CloseDecoder();

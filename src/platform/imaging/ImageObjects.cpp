@@ -382,9 +382,7 @@ HRESULT DrawPicture(IRenderable* picture, HDC dc, const tagRECT* dstRect, const 
         for (uint32_t done = 0; done < span;) {
             const uint32_t n = std::min<uint32_t>(256, span - done);
             FlattenBgra(in + 4 * done, flat, n);
-            for (uint32_t i = 0; i < n; ++i)
-                WriteRgb(*target, tx + int(done + i), ty, flat[3 * i + 2], flat[3 * i + 1],
-                         flat[3 * i]);
+            WriteRowBgr(*target, tx + int(done), ty, int(n), flat);
             done += n;
         }
     }

@@ -52,7 +52,7 @@ private:
 };
 
 // Encoded file bytes, shared by an image and its decoders.
-struct EncodedBytes {
+struct EncodedBytes : Allocated {
     uint8_t* data = nullptr;
     size_t size = 0;
     ~EncodedBytes() { platform::free(data); }

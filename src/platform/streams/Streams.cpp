@@ -3,11 +3,13 @@
 
 #include "ZorvaPlatform.h"
 #include "platform/Platform.h"
+#include "platform/system/Utf8.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,7 +200,9 @@ HRESULT GetHGlobalFromStream(IStream* stream, HGLOBAL* block) {
     return S_OK;
 }
 
-HRESULT CreateStreamOnFile(const char* path, IStream** stream) {
+namespace {
+
+HRESULT OpenStreamOnFile(const char* path, IStream** stream) {
     if (!stream) return E_FAIL;
     *stream = nullptr;
     if (!path || !*path) return HRESULT(0x80000000u | ERROR_INVALID_PARAMETER);
@@ -220,6 +224,14 @@ HRESULT CreateStreamOnFile(const char* path, IStream** stream) {
     return S_OK;
 }
 
+} // namespace
+
+HRESULT CreateStreamOnFile(const wchar_t* path, IStream** stream) {
+    std::string narrow;
+    if (path && !AppendUtf8(path, SIZE_MAX, narrow)) narrow.clear();
+    return OpenStreamOnFile(path ? narrow.c_str() : nullptr, stream);
+}
+
 } // namespace zorva::platform
 
 namespace zorva {
@@ -239,7 +251,7 @@ IStream* OpenMemoryStream(const void* data, size_t bytes) {
 
 IStream* OpenFileStream(const char* path) {
     IStream* stream = nullptr;
-    platform::CreateStreamOnFile(path, &stream);
+    platform::OpenStreamOnFile(path, &stream);
     return stream;
 }
 

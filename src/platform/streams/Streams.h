@@ -31,10 +31,11 @@ HRESULT CreateStreamOnHGlobal(HGLOBAL block, BOOL deleteOnRelease, IStream** str
 // other stream or a null argument.
 HRESULT GetHGlobalFromStream(IStream* stream, HGLOBAL* block);
 
-// A read-only stream over a file (path in UTF-8), reading it as the stream
-// is read. Writes fail with STG_E_ACCESSDENIED, failed reads with
-// STG_E_READFAULT. 0x80000000 plus the file error when it cannot be opened.
-HRESULT CreateStreamOnFile(const char* path, IStream** stream);
+// A read-only stream over a file, reading it as the stream is read, so the
+// file's bytes are read once by whoever reads the stream. Writes fail with
+// STG_E_ACCESSDENIED, failed reads with STG_E_READFAULT. 0x80000000 plus the
+// file error when it cannot be opened (or is no regular file); E_OUTOFMEMORY.
+HRESULT CreateStreamOnFile(const wchar_t* path, IStream** stream);
 
 } // namespace zorva::platform
 

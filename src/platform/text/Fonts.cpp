@@ -1,6 +1,7 @@
 // Fonts through fontconfig (which face) and FreeType (its outlines, sizes
 // and 8-bit anti-aliased glyphs).
 #include "platform/text/Fonts.h"
+#include "platform/system/Utf8.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -31,7 +32,7 @@ struct FreeTypeLibrary {
 };
 
 // One opened face file; FT_Done_Face also frees the sizes made on it.
-class FontFace {
+class FontFace : public Allocated {
 public:
     FontFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face)
         : m_library(std::move(library)), m_face(face) {}
@@ -56,7 +57,7 @@ struct SizedFont::CachedGlyph {
 
 // Glyphs by character. When the coverage kept passes the budget the cache
 // starts again empty: text rarely uses more than a few hundred glyphs.
-struct SizedFont::Cache {
+struct SizedFont::Cache : Allocated {
     static constexpr size_t kBudgetBytes = 4u << 20;
     std::unordered_map<char32_t, CachedGlyph> glyphs;
     size_t bytes = 0;
@@ -68,26 +69,7 @@ namespace {
 // without an encoding end the name.
 std::string FaceNameUtf8(const wchar_t* name, size_t limit) {
     std::string out;
-    for (size_t i = 0; i < limit && name[i]; ++i) {
-        const uint32_t c = uint32_t(name[i]);
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000 && (c < 0xD800 || c >= 0xE000)) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c >= 0x10000 && c < 0x110000) {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            break;
-        }
-    }
+    AppendUtf8(name, limit, out);
     return out;
 }
 

@@ -14,6 +14,7 @@
 #define ZORVA_PLATFORM_TEXT_FONTS_H
 
 #include "platform/gdi/GdiApi.h"
+#include "platform/memory/Memory.h"
 
 #include <cstdint>
 #include <memory>
@@ -46,7 +47,7 @@ struct GlyphImage {
 class FontFace;
 
 // A face at one pixel size, with its line metrics in whole pixels.
-class SizedFont {
+class SizedFont : public Allocated {
 public:
     ~SizedFont();
     SizedFont(const SizedFont&) = delete;

@@ -33,35 +33,14 @@ struct Clip {
     int64_t left, top, right, bottom;
 };
 
-int BytesPerPixel(PixelLayout layout) {
-    switch (layout) {
-    case PixelLayout::Bgr24:
-        return 3;
-    case PixelLayout::Bgrx32:
-        return 4;
-    case PixelLayout::Rgb555:
-    case PixelLayout::Rgb565:
-        return 2;
-    }
-    return 2;
-}
-
-// Fills [x0, x1) x [y0, y1) within the clip: the first pixel of each row
-// is encoded in the image's layout, the rest copied from it.
-void FillBox(const ImageBits& image, const Clip& clip, int64_t x0, int64_t y0, int64_t x1,
-             int64_t y1, Rgb c) {
+// Fills [x0, x1) x [y0, y1) within the clip.
+void FillClipped(const ImageBits& image, const Clip& clip, int64_t x0, int64_t y0, int64_t x1,
+                 int64_t y1, Rgb c) {
     x0 = std::max(x0, clip.left);
     y0 = std::max(y0, clip.top);
     x1 = std::min(x1, clip.right);
     y1 = std::min(y1, clip.bottom);
-    if (x0 >= x1) return;
-    const int bytes = BytesPerPixel(image.layout);
-    for (int64_t y = y0; y < y1; ++y) {
-        WriteRgb(image, int(x0), int(y), c.r, c.g, c.b);
-        uint8_t* first = image.RowAddress(int(y)) + x0 * bytes;
-        for (uint8_t* p = first + bytes; p < first + (x1 - x0) * bytes; p += bytes)
-            std::memcpy(p, first, size_t(bytes));
-    }
+    FillBox(image, int(x0), int(y0), int(x1), int(y1), c.r, c.g, c.b);
 }
 
 // Each channel moves from the pixel's own value towards the text colour by
@@ -195,7 +174,7 @@ int DrawText(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned for
         else if (format & DT_CENTER)
             x += (int64_t(rect->right) - rect->left - line.width) >> 1;
         if (dc->bkMode == OPAQUE)
-            FillBox(*image, clip, x, y, x + line.width, y + lineHeight, paper);
+            FillClipped(*image, clip, x, y, x + line.width, y + lineHeight, paper);
         const int64_t baseline = y + font->Ascent();
         for (size_t k = line.first; k < line.first + line.count; ++k) {
             const LaidOutChar& c = layout.chars[k];
@@ -203,7 +182,7 @@ int DrawText(HDC dc, const wchar_t* text, int count, tagRECT* rect, unsigned for
             BlendGlyph(*image, clip, x + glyph.left, baseline - glyph.top, glyph, ink);
             if (c.underline) {
                 const int64_t u = baseline + font->UnderlineOffset();
-                FillBox(*image, clip, x, u, x + c.advance, u + font->UnderlineThickness(), ink);
+                FillClipped(*image, clip, x, u, x + c.advance, u + font->UnderlineThickness(), ink);
             }
             x += c.advance;
         }
