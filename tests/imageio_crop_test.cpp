@@ -21,16 +21,6 @@ std::vector<int64_t> Rect(const tagRECT& r) {
 
 } // namespace
 
-TEST(CropPlan, Refusals) {
-    // Codes other than 0, 1, 2, 4; an empty rendering; a corner far off.
-    // (Windows beyond the rendering or empty: the randomised test.)
-    zorva::CropPlan p;
-    for (BYTE rot : {3, 5, 8, 255})
-        EXPECT_FALSE(zorva::PlanCrop(100, 100, 0, 0, 10, 10, rot, &p)) << int(rot);
-    EXPECT_FALSE(zorva::PlanCrop(0, 100, 0, 0, 10, 10, 0, &p));
-    EXPECT_FALSE(zorva::PlanCrop(100, 100, INT32_MIN, 0, 10, 10, 1, &p));
-}
-
 TEST(CropPlan, RectanglesHoldTheMappedDisplayPoints) {
     // The rectangle is exactly the set of image points of the window's
     // display points: code 1 maps (dx, dy) to (dy, W - 1 - dx), code 4 to
@@ -136,7 +126,8 @@ TEST_F(Cropping, TheKeptImageIsCroppedWithoutTheFileAndRefusalsGiveZero) {
     EXPECT_EQ(source.ImageCrop(nullptr, &source, 100, 80, 0, 0, 10, 10, 0), 0);
     EXPECT_EQ(source.m_nWidth, 40);
     // (a null name, a missing file, code 3, an empty window, no source, a
-    // source without an image; the size is put back between the cases).
+    // source without an image; the size is put back between the cases). The
+    // plan's other refusals (beyond the rendering, empty): the random test.
     const wchar_t* files[] = {nullptr, L"/no/such/file.png", file.c_str(), file.c_str()};
     for (int i = 0; i < 6; ++i) {
         const int result = i < 4 ? source.Crop(&canvas.canvas, files[i], 100, 80, 0, 0,

@@ -1,6 +1,6 @@
 // Fonts and text as LoadText and the canvas's DrawTextW use them: face
 // matching, the height and weight conventions, line layout with made-up
-// advances, and DrawTextW's blending, placement flags and mnemonics.
+// advances, and DrawTextW's blending and placement flags.
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
 #include "platform/text/TextLayout.h"
@@ -119,9 +119,6 @@ TEST(Text, FacesHeightsAndWeights) {
     ASSERT_FALSE(expected.empty()) << "fc-match is missing";
     Canvas tahoma(1, 1, 0, Font(L"Tahoma", -20)), bold(1, 1, 0, Font(L"Tahoma", -20, 700));
     EXPECT_EQ(Sized(tahoma.font).FamilyName(), expected);
-    // A new context's default (the canvas's text): sans-serif at 12 pixels.
-    Canvas byDefault(1, 1), sans(1, 1, 0, Font(L"sans-serif", -12));
-    EXPECT_EQ(byDefault.Extent(L"Default").cx, sans.Extent(L"Default").cx);
     // Positive: the cell (the line) is that tall; negative: the em is, so
     // the line is taller, and a capital stands about 0.7 em.
     for (int32_t h : {9, 12, 20, 33}) {
@@ -216,22 +213,4 @@ TEST(Text, PlacementWordBreakAndCalculatedRectangle) {
     EXPECT_GT(c.Draw(L"Far", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
                      pf::DT_CENTER | pf::DT_VCENTER | pf::DT_SINGLELINE | pf::DT_NOCLIP),
               0);
-}
-
-TEST(Text, MnemonicUnderlinesTheAdvanceOfItsCharacter) {
-    // The underline: the advance of 'x' in the text colour, on rows where
-    // "xy" alone has no ink; every other pixel as without the mark.
-    auto font = pf::DefaultFont();
-    const int row = font->Ascent() + font->UnderlineOffset(), advance = font->Advance(U'x');
-    Canvas marked(60, 30), plain(60, 30);
-    marked.Draw(L"&xy", {0, 0, 60, 30}, 0);
-    plain.Draw(L"xy", {0, 0, 60, 30}, 0);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 60; ++x) {
-            const bool line = y >= row && y < row + font->UnderlineThickness() && x < advance;
-            ASSERT_EQ(marked.At(x, y), line ? 0u : plain.At(x, y)) << x << "," << y;
-            if (line) {
-                ASSERT_EQ(plain.At(x, y), 0xFFFFFFu) << x << "," << y;
-            }
-        }
 }
