@@ -1,18 +1,14 @@
 // Pixels, spans, lines, outlines and filled rectangles drawn into bitmaps:
-// worked values at the edges (the corner test, inclusive bounds), bitmaps
-// without pixels, and a seeded comparison with pixel-at-a-time rules.
+// a seeded comparison with pixel-at-a-time rules (the corner test, inclusive
+// bounds), and bitmaps without pixels.
 #include "support/BlitReference.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
-#include <tuple>
 #include <utility>
 
 namespace {
-
-using Points = std::set<std::pair<int, int>>;
 
 class BitmapDraw : public ::testing::Test {
 protected:
@@ -43,30 +39,11 @@ void Box(zt::RefImage& r, long x1, long y1, long x2, long y2, F paint) {
 
 } // namespace
 
-// On a 12 x 9 bitmap: one call and the pixels it paints.
-TEST_F(BitmapDraw, WorkedValues) {
-    // clang-format off
-    const std::tuple<char, long, long, long, long, Points> cases[] = {
-        {'P', 12, 0, 0, 0, {}}, {'P', 11, 8, 0, 0, {{11, 8}}},
-        {'H', 3, 2, -20, 2, {{0, 2}, {1, 2}, {2, 2}, {3, 2}}}, {'V', 3, 20, 3, 6, {{3, 6}, {3, 7}, {3, 8}}},
-        {'L', 0, 0, 4, 2, {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}},
-        {'L', -10, 5, 22, 5, {}}, // both ends outside
-        {'L', 12, 9, 8, 5, {{11, 8}, {10, 7}, {9, 6}, {8, 5}}}, // the far corner passes
-        {'R', 6, 5, 4, 3, {{4, 3}, {5, 3}, {6, 3}, {4, 4}, {6, 4}, {4, 5}, {5, 5}, {6, 5}}},
-        {'F', 1, 1, 0, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}}, {'F', 12, 9, 10, 8, {{10, 8}, {11, 8}}},
-        {'R', -1, -1, 13, 10, {}}, {'F', -1, -1, 13, 10, {}}, // enclosing the bitmap
-    };
-    // clang-format on
+// Spans whose ends are not on one row or column draw nothing (the random
+// spans always have one).
+TEST_F(BitmapDraw, SpansOffTheirAxisDrawNothing) {
     CCEBitmap b;
-    for (const auto& [kind, x1, y1, x2, y2, want] : cases) {
-        ASSERT_EQ(b.Surface(&canvas, 12, 9, 0, 0), 1);
-        EXPECT_EQ(Apply(b, kind, x1, y1, x2, y2, 0x0505), 1);
-        Points painted;
-        for (int i = 0; i < 12 * 9; ++i)
-            if (b.m_pPixels[i]) painted.insert({i % 12, i / 12});
-        EXPECT_EQ(painted, want) << kind << " " << x1 << "," << y1;
-    }
-    // Spans whose ends are not on one row or column draw nothing.
+    ASSERT_EQ(b.Surface(&canvas, 12, 9, 0, 0), 1);
     EXPECT_EQ(b.DrawHLineBmp(0, 4, 9, 5, 1), 1);
     EXPECT_EQ(b.DrawVLineBmp(3, 0, 4, 8, 1), 1);
     EXPECT_EQ(std::count(b.m_pPixels, b.m_pPixels + 12 * 9, 0), 12 * 9);

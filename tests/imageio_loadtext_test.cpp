@@ -53,13 +53,47 @@ TEST(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
                   zt::Values(turn & 5 ? 325 : 245, lh, 0xFFDF))
             << "turn " << turn;
     }
-    // Otherwise the text's extent; bold is as wide as measured; a positive
-    // height is the line's height.
+    // Otherwise the text's extent; bold is as wide as measured, wider than
+    // regular; a positive height is the line's height.
     zt::TestCanvas t(zt::Dense(240, 320));
     EXPECT_EQ(b.LoadText(&t.canvas, -14, 400, 0xFFFFFF, text.c_str(), 0, 0, 0, 0), 1);
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, -14).cx, lh));
     EXPECT_EQ(b.LoadText(&t.canvas, 20, 700, 0xFFFFFF, text.c_str(), 0, 0, 0, 0), 1);
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, 20, 700).cx, 20));
+    EXPECT_GT(b.m_nWidth, Tahoma(text, 20).cx);
+}
+
+TEST(LoadText, PlacementFlagsAndWordBreaks) {
+    // A full-width line on the 240 x 320 display: its ink starts where the
+    // horizontal flag puts it; a vertically placed single line ends lower,
+    // and the bitmap is as tall as the laid-out text (odd room halves down).
+    zt::TestCanvas t(zt::Dense(240, 320));
+    const tagSIZE s = Tahoma(L"Wide", -14);
+    const unsigned S = pf::DT_SINGLELINE;
+    const std::tuple<unsigned, int, int> cases[] = {
+        {S, 0, s.cy},
+        {pf::DT_RIGHT | S, 240 - s.cx, s.cy},
+        {pf::DT_CENTER | S, (240 - s.cx) / 2, s.cy},
+        {pf::DT_VCENTER | S, 0, (320 - s.cy) / 2 + s.cy},
+        {pf::DT_BOTTOM | S, 0, 320},
+        {pf::DT_BOTTOM, 0, s.cy}}; // vertical flags place single lines only
+    int left0 = -1;
+    for (auto [format, dx, height] : cases) {
+        CCEBitmap b;
+        ASSERT_EQ(b.LoadText(&t.canvas, -14, 400, 0xFFFFFF, L"Wide", format, 1, 0, 0), 1);
+        int left = b.m_nWidth;
+        for (int i = 0; i < b.m_nWidth * b.m_nHeight; ++i)
+            left = b.m_pPixels[i] ? std::min(left, i % b.m_nWidth) : left;
+        left0 = left0 < 0 ? left : left0;
+        EXPECT_EQ(zt::Values(left - left0, b.m_nHeight), zt::Values(dx, height)) << format;
+    }
+    // Word breaks in a line exactly as wide as the first two words.
+    CCEBitmap b;
+    const int two = Tahoma(L"alpha beta", -14).cx;
+    ASSERT_EQ(
+        b.LoadText(&t.canvas, -14, 400, 0, L"alpha beta gamma", pf::DT_WORDBREAK, 1, two - 240, 0),
+        1);
+    EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(two, 2 * s.cy));
 }
 
 TEST(LoadText, ColourReferencesAndAmpersand) {

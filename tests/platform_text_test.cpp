@@ -1,6 +1,6 @@
-// Fonts and text as LoadText and the canvas's DrawTextW use them: face
-// matching, the height and weight conventions, line layout with made-up
-// advances, and DrawTextW's blending and placement flags.
+// Text as LoadText and the canvas's DrawTextW have the platform draw it:
+// face matching, the height convention, line layout with made-up advances,
+// and the blending of glyphs. Placement flags and sizes: LoadText's tests.
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
 #include "platform/text/TextLayout.h"
@@ -57,14 +57,6 @@ struct Canvas {
         EXPECT_TRUE(pf::GetTextExtentExPointW(dc, s.c_str(), int(s.size()), 0, 0, 0, &size));
         return size;
     }
-    // The left and top of the ink (pixels other than white).
-    std::vector<int64_t> InkCorner() const {
-        int left = 1 << 30, top = 1 << 30;
-        for (int y = 0; y < section->image.height; ++y)
-            for (int x = 0; x < section->image.width; ++x)
-                if (At(x, y) != 0xFFFFFF) left = std::min(left, x), top = std::min(top, y);
-        return {left, top};
-    }
     HDC dc = pf::CreateCompatibleDC(nullptr);
     HGDIOBJ font, section = nullptr;
     void* bits = nullptr;
@@ -110,14 +102,14 @@ TEST(TextLayout, PrefixesBreaksAndWrapping) {
         EXPECT_EQ(Lay(text, format, box), expected) << "format " << format;
 }
 
-TEST(Text, FacesHeightsAndWeights) {
+TEST(Text, FacesAndHeights) {
     // fontconfig's own tool names the family "Tahoma" resolves to.
     std::string expected(64, '\0');
     FILE* p = popen("fc-match -f '%{family[0]}' Tahoma:weight=80", "r");
     expected.resize(fread(&expected[0], 1, 64, p));
     pclose(p);
     ASSERT_FALSE(expected.empty()) << "fc-match is missing";
-    Canvas tahoma(1, 1, 0, Font(L"Tahoma", -20)), bold(1, 1, 0, Font(L"Tahoma", -20, 700));
+    Canvas tahoma(1, 1, 0, Font(L"Tahoma", -20));
     EXPECT_EQ(Sized(tahoma.font).FamilyName(), expected);
     // Positive: the cell (the line) is that tall; negative: the em is, so
     // the line is taller, and a capital stands about 0.7 em.
@@ -128,15 +120,6 @@ TEST(Text, FacesHeightsAndWeights) {
         const int cap = Sized(em.font).Glyph(U'H').height;
         EXPECT_GE(cap, h * 6 / 10) << h;
         EXPECT_LE(cap, h * 8 / 10 + 1) << h;
-    }
-    // Weight 700 picks the bold face, which is wider.
-    EXPECT_EQ(Sized(tahoma.font).StyleName().find("Bold"), std::string::npos);
-    EXPECT_NE(Sized(bold.font).StyleName().find("Bold"), std::string::npos);
-    EXPECT_GT(bold.Extent(L"Bold text").cx, tahoma.Extent(L"Bold text").cx);
-    // More sizes than the cache keeps open, made and dropped in turn.
-    for (int32_t h = 8; h < 70; h += 3) {
-        Canvas c(1, 1, 0, Font(h & 1 ? L"DejaVu Serif" : L"Tahoma", -h, 400 + 300 * (h & 2)));
-        EXPECT_GT(c.Extent(L"Size").cy, h);
     }
 }
 
@@ -176,41 +159,4 @@ TEST(Text, GlyphsBlendFromEachPixelTowardsTheTextColour) {
         for (int i = 0; i < w * h; ++i)
             ASSERT_EQ(c.At(i % w, i / w), ref[i]) << i % w << "," << i / w << " opaque " << opaque;
     }
-}
-
-TEST(Text, PlacementWordBreakAndCalculatedRectangle) {
-    Canvas c(300, 100);
-    const tagSIZE size = c.Extent(L"Wide");
-    const int lh = size.cy, S = pf::DT_SINGLELINE;
-    const int W = 200 + (size.cx + 1) % 2, H = 60 + (lh + 1) % 2; // odd room: halving rounds down
-    const std::tuple<unsigned, int, int, int> cases[] = {
-        {pf::DT_LEFT | S, 0, 0, lh},
-        {pf::DT_RIGHT | S, W - size.cx, 0, lh},
-        {pf::DT_CENTER | S, (W - size.cx) / 2, 0, lh},
-        {pf::DT_VCENTER | S, 0, (H - lh) / 2, (H - lh) / 2 + lh},
-        {pf::DT_BOTTOM | S, 0, H - lh, H},
-        {pf::DT_BOTTOM, 0, 0, lh}, // vertical flags place single lines only
-    };
-    std::vector<int64_t> left;
-    for (auto [format, dx, dy, result] : cases) {
-        Canvas box(W, H);
-        EXPECT_EQ(box.Draw(L"Wide", {0, 0, W, H}, format), result) << format;
-        if (left.empty()) left = box.InkCorner();
-        EXPECT_EQ(box.InkCorner(), (std::vector<int64_t>{left[0] + dx, left[1] + dy})) << format;
-    }
-    // Word breaks in a box exactly as wide as the first two words: the
-    // calculated rectangle, nothing drawn; then two lines.
-    const int two = c.Extent(L"alpha beta").cx;
-    tagRECT calc{10, 20, 10 + two, 21};
-    EXPECT_EQ(
-        pf::DrawTextW(c.dc, L"alpha beta gamma", -1, &calc, pf::DT_WORDBREAK | pf::DT_CALCRECT),
-        2 * lh);
-    EXPECT_EQ(c.InkCorner()[0], 1 << 30);
-    EXPECT_EQ((std::vector<int>{calc.left, calc.top, calc.right, calc.bottom}),
-              (std::vector<int>{10, 20, 10 + two, 20 + 2 * lh}));
-    EXPECT_EQ(c.Draw(L"alpha beta gamma", {10, 20, 10 + two, 100}, pf::DT_WORDBREAK), 2 * lh);
-    // Far rectangles neither overflow nor draw outside the image.
-    EXPECT_GT(c.Draw(L"Far", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-                     pf::DT_CENTER | pf::DT_VCENTER | pf::DT_SINGLELINE | pf::DT_NOCLIP),
-              0);
 }
