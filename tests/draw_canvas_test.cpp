@@ -4,18 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// The protected members, reached through member pointers taken in a
-// derived class, without pretending a CCEDraw is one.
-struct ProbeDraw : CCEDraw {
-    static constexpr auto Inside = &ProbeDraw::IsAllPointInside;
-    static constexpr auto Outside = &ProbeDraw::IsAllPointOutside;
-    static constexpr auto Bit = &ProbeDraw::TestPoint;
-};
-
-} // namespace
-
 TEST(Canvas, ColourMembersAndClears) {
     zt::TestCanvas t(zt::NegativeXPitch(20, 30));
     CCEDraw& c = t.canvas;
@@ -61,25 +49,8 @@ TEST(Canvas, PixelAndPointTests) {
     c.DrawPixel(static_cast<unsigned long>(0x100000003ull), 2, 0x0F0F);
     EXPECT_EQ(t.Painted(), (zt::Pixels{{39, 29}, {3, 2}}));
     EXPECT_EQ(t.Pixel(3, 2), 0x0F0F);
-    // The corner test lets the far corner (w, h) in. All inside: no point
-    // beyond the canvas on both axes; all outside: none passes the pixel test.
-    tagPOINT p[] = {{-5, 10}, {5, 5}, {43, 2}, {-1, 39}, {-5, -1}, {40, 30}};
-    tagPOINT q[] = {{40, 0}, {0, 30}, {39, 29}};
-    auto inside = [&](tagPOINT* pts, int n) { return (c.*ProbeDraw::Inside)(pts, n); };
-    auto outside = [&](tagPOINT* pts, int n) { return (c.*ProbeDraw::Outside)(pts, n); };
+    // The corner test lets the far corner (w, h) in.
     EXPECT_EQ(zt::Values(c.IsPointOutside(40, 30), c.IsPointOutside(41, 0), c.IsPointOutside(0, 31),
                          c.IsPointOutside(-1, 0)),
               zt::Values(0, 1, 1, 1));
-    EXPECT_EQ(zt::Values(inside(p, 4), inside(p + 4, 1), inside(p + 5, 1), inside(nullptr, 3),
-                         inside(p + 4, 0)),
-              zt::Values(1, 0, 0, 0, 1));
-    EXPECT_EQ(zt::Values(outside(q, 2), outside(q, 3), outside(nullptr, 2), outside(q, -4)),
-              zt::Values(1, 0, 0, 1));
-    // Pattern bits, most significant first, positions 1..8 taken mod 256.
-    auto bit = [&](unsigned pattern, int position) {
-        return (c.*ProbeDraw::Bit)(pattern, position);
-    };
-    EXPECT_EQ(zt::Values(bit(0x80, 1), bit(0x01, 8), bit(0xFF, 9), bit(0xFF, 0), bit(0x40, 2),
-                         bit(0x40, 3), bit(0x80, 257), bit(0xFF, INT32_MIN)),
-              zt::Values(1, 1, 0, 0, 1, 0, 1, 0));
 }

@@ -153,28 +153,6 @@ TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
     }
 }
 
-namespace {
-
-// An application's stream that fails every read after the first `good`
-// bytes of `bytes`.
-struct FailingStream final : IStream {
-    HRESULT QueryInterface(const GUID&, void**) override { return pf::E_NOINTERFACE; }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override { return --references; }
-    HRESULT Read(void* data, ULONG cb, ULONG* read) override {
-        if (*read = 0, position + cb > good) return pf::STG_E_READFAULT;
-        std::memcpy(data, bytes.data() + position, *read = cb);
-        return position += cb, pf::S_OK;
-    }
-    HRESULT Write(const void*, ULONG, ULONG*) override { return pf::E_FAIL; }
-    HRESULT Seek(int64_t, DWORD, uint64_t*) override { return pf::E_FAIL; }
-    std::vector<uint8_t> bytes;
-    size_t good, position = 0;
-    ULONG references = 1;
-};
-
-} // namespace
-
 TEST_F(Loading, StreamsFitTheirBoxAndGiveTheirFailures) {
     // 96 x 128 into 60 x 60 from memory, into 320 x 240 from a file; the
     // box is read, not written.
@@ -188,8 +166,7 @@ TEST_F(Loading, StreamsFitTheirBoxAndGiveTheirFailures) {
     EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, file, &bw, &bh), 0);
     EXPECT_EQ(zt::Values(bitmap.m_nWidth, bitmap.m_nHeight, bw), zt::Values(180, 240, 320));
     file->Release();
-    // Null arguments; no image; a damaged image; the stream's own failure
-    // midway, its references given back.
+    // Null arguments; no image; a damaged image.
     EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, nullptr, &bw, &bh), pf::E_FAIL);
     IStream* text = zorva::OpenMemoryStream("hello", 5);
     EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, text, nullptr, &bh), pf::E_FAIL);
@@ -199,14 +176,6 @@ TEST_F(Loading, StreamsFitTheirBoxAndGiveTheirFailures) {
     EXPECT_EQ(
         FromStream(bitmap, zt::ReadBytes(zt::CorpusPath("bad/truncated_jpeg_progressive.jpg"))),
         pf::E_FAIL);
-    for (const std::string name : {"valid/png_rgba.png", "valid/gif_anim_none.gif"}) {
-        FailingStream failing; // half of more than one read step
-        failing.bytes = zt::ReadBytes(zt::CorpusPath(name));
-        failing.bytes.resize(200000, 0);
-        failing.good = 100000;
-        EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, &failing, &bw, &bh), pf::STG_E_READFAULT);
-        EXPECT_EQ(failing.references, 1u) << name;
-    }
     // Sizes beyond the limits are refused from the header: no more is
     // allocated than for a picture of no size, refused there too.
     auto allocations = [&](const std::string& file, HRESULT result) {
@@ -273,21 +242,13 @@ TEST_F(Loading, ConvertersStayInsideTheirBuffers) {
     ASSERT_EQ(bitmap.LoadBitmapW(nullptr, PatternFile(16, 16, true).c_str(), 0, 0, 0, 1), 1);
     IImage* image = bitmap.m_pImage;
     // A rectangle outside the rendering, an empty one, one larger than the
-    // buffers hold, no image: nothing happens.
+    // buffers hold, no image: nothing happens. (Windows inside: the crops.)
     EXPECT_EQ(bitmap.LoadResizeImage(nullptr, image, 16, 16, tagRECT{0, 0, 17, 16}), 0);
     EXPECT_EQ(bitmap.LoadResizeImage(nullptr, image, 16, 16, tagRECT{4, 4, 4, 8}), 0);
     EXPECT_EQ(bitmap.LoadResizeImage(nullptr, image, 64, 64, tagRECT{0, 0, 64, 64}), 0);
     EXPECT_EQ(bitmap.LoadARGBImage(nullptr, image, 64, 64, tagRECT{0, 0, 64, 64}), 0);
     EXPECT_EQ(bitmap.LoadARGBImage(nullptr, nullptr, 16, 16, tagRECT{0, 0, 16, 16}), 0);
     EXPECT_EQ(bitmap.m_bARGB, 0);
-    // Inside: the window of the rendering, packed from the buffers' start.
-    ASSERT_EQ(bitmap.LoadARGBImage(nullptr, image, 16, 16, tagRECT{3, 5, 9, 7}), 1);
-    const zt::Rgba pattern = Pattern(16, 16, true);
-    zt::Rgba window{6, 2, {}};
-    for (int y = 5; y < 7; ++y)
-        window.pixels.insert(window.pixels.end(), pattern.At(3, y), pattern.At(9, y));
-    EXPECT_EQ(bitmap.m_bARGB, 1);
-    EXPECT_EQ(zt::Differ565(window, bitmap.m_pPixels, 6, bitmap.m_pAlpha), 0);
 }
 
 TEST_F(Loading, BadFilesGiveZeroThroughEveryLoader) {

@@ -118,18 +118,6 @@ TEST(Transform, FreeRotateBoxesAndFill) {
     EXPECT_TRUE(zt::Snapshot(out) == before);
 }
 
-TEST(Transform, StretchExTrapezoid) {
-    CCEBitmap src, out;
-    zt::MakeNumbered(src, 100, 50, false);
-    const zt::Corners c{20, 0, 79, 0, 0, 49, 99, 49};
-    ASSERT_TRUE(zt::RunAndCompare(zt::StretchEx(c, 0, 0), out, &src));
-    EXPECT_EQ(zt::Values(out.m_nWidth, out.m_nHeight, out.m_bARGB), zt::Values(99, 49, 0));
-    // Row 0 spans columns 20..79, column step 426; row 49 spans 0..98.
-    const uint16_t* p = out.m_pPixels;
-    EXPECT_EQ(zt::Values(p[19], p[20], p[21], p[22], p[79], p[80], p[49 * 99], p[49 * 99 + 98]),
-              zt::Values(0, 1, 2, 4, 99, 0, 4901, 4900 + (98 * (100 * 256 / 99) >> 8) + 1));
-}
-
 TEST(Transform, StretchExReflectionWeightsStepDown) {
     CCEBitmap src, out;
     // H = 40, R = 10 rows mirrored below: the weight, 22 stepped down by

@@ -28,15 +28,11 @@ std::string GdkPixbufImages() {
     return fs::is_directory(images) ? images : "";
 }
 
-std::vector<std::string> ListFiles(const std::string& directory, const std::string& suffix) {
+std::vector<std::string> ListFiles(const std::string& directory) {
     std::vector<std::string> paths;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(directory, error)) {
-        const std::string path = entry.path().string();
-        if (path.size() >= suffix.size() &&
-            path.compare(path.size() - suffix.size(), std::string::npos, suffix) == 0)
-            paths.push_back(path);
-    }
+    for (const auto& entry : fs::directory_iterator(directory, error))
+        paths.push_back(entry.path().string());
     std::sort(paths.begin(), paths.end());
     return paths;
 }

@@ -19,8 +19,8 @@ std::wstring Wide(const std::string& path);
 // The Debian gdk-pixbuf-tests images (tests/corpus/fetch_gdk_pixbuf_tests.sh
 // unpacks them), or "" when they are absent.
 std::string GdkPixbufImages();
-// The paths of the files of a directory whose names end with `suffix`.
-std::vector<std::string> ListFiles(const std::string& directory, const std::string& suffix = "");
+// The paths of the files of a directory, sorted; none when it is absent.
+std::vector<std::string> ListFiles(const std::string& directory);
 // The words of a list separated by spaces.
 std::vector<std::string> Words(const std::string& list);
 std::vector<uint8_t> ReadBytes(const std::string& path);
@@ -50,8 +50,8 @@ int Differ565(const Rgba& ref, const uint16_t* pixels, int stride, const uint8_t
 // (a version 4 header).
 std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha);
 
-// What any load may leave behind, even a failed one: no size beyond the
-// pixel buffer, no alpha flag without a plane of the bitmap's size.
+// What any load leaves, even a failed one: no size beyond the pixel buffer,
+// no alpha flag without a plane of the bitmap's size.
 void ExpectConsistent(const CCEBitmap& bitmap);
 
 // Tests of loaders: every bitmap gives back the COM initialisation its
