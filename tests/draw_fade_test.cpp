@@ -1,6 +1,6 @@
 // Fades: frames counted through the windowed back-end's surface locks (one
-// per Flip), end colours worked out by hand, random pictures against a
-// per-channel reference of the level sequence, and canvases that cannot show.
+// per Flip), random pictures against a per-channel reference of the level
+// sequence, and canvases that cannot show.
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>
@@ -30,25 +30,6 @@ std::vector<uint16_t> Scaled(std::vector<uint16_t> px, int level) {
 
 } // namespace
 
-TEST(Fade, WorkedFramesAndEndColours) {
-    zt::TestCanvas t(zt::Dense(16, 12), 2);
-    CCEDraw& c = t.canvas;
-    // White fades out over levels 31, 26, 21, 16, 11 for step 5, each frame
-    // scaling the last; the screen shows the last frame.
-    c.Clear(0xFFul);
-    EXPECT_EQ(Frames([&] { c.FadeOut(5); }), 5);
-    std::vector<uint16_t> screen(16 * 12);
-    ASSERT_TRUE(zorva::ReadScreen(t.window, screen.data()));
-    EXPECT_EQ(screen, std::vector<uint16_t>(16 * 12, 0x10A2));
-    EXPECT_EQ(t.Snapshot(), screen);
-    // FadeIn shows a copy at 8, 8 + step, ... below 33: 5 ends at 28/32.
-    std::mt19937 rng(8);
-    t.FillRandom(rng);
-    const std::vector<uint16_t> picture = t.Snapshot();
-    EXPECT_EQ(Frames([&] { c.FadeIn(5); }), 5);
-    EXPECT_EQ(t.Snapshot(), Scaled(picture, 28));
-}
-
 TEST(Fade, RandomPicturesMatchThePerChannelLevels) {
     std::mt19937 rng(1234);
     for (int layout = 0; layout < 4; ++layout) {
@@ -73,6 +54,11 @@ TEST(Fade, RandomPicturesMatchThePerChannelLevels) {
                 last += s;
             EXPECT_EQ(Frames([&] { t.canvas.FadeIn(step); }), frames) << step;
             ASSERT_EQ(t.Snapshot(), Scaled(picture, last)) << "FadeIn(" << step << ")";
+            if (layout == 0) { // dense: the screen in the canvas's order
+                std::vector<uint16_t> screen(picture.size()); // the last frame shows
+                ASSERT_TRUE(zorva::ReadScreen(t.window, screen.data()));
+                EXPECT_EQ(screen, t.Snapshot()) << step;
+            }
         }
     }
 }

