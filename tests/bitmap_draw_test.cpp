@@ -50,18 +50,29 @@ TEST_F(BitmapDraw, SpansOffTheirAxisDrawNothing) {
 }
 
 // A buffer lost to a failed growth (the old size stays), and fields claiming
-// more than the buffer: nothing is written, every call returns 1.
-TEST_F(BitmapDraw, BitmapsWithoutPixels) {
-    CCEBitmap lost, inconsistent;
+// more than the buffer (as a failed load can leave them): drawing writes
+// nothing and gives 1; blits and merges refuse (0) and write nothing.
+TEST_F(BitmapDraw, BitmapsWithoutPixelsForTheirSize) {
+    zt::TestCanvas t(zt::Dense(64, 64));
+    t.canvas.Clear(0ul);
+    CCEBitmap lost, inconsistent, other;
     ASSERT_EQ(lost.Surface(&canvas, 5, 5, 0, 0), 1);
     zorva::FailAllocation(1);
     ASSERT_EQ(lost.Surface(&canvas, 50, 50, 0, 0), 0);
-    ASSERT_EQ(inconsistent.Surface(&canvas, 4, 4, 0x22, 0), 1);
+    ASSERT_EQ(inconsistent.Surface(&canvas, 4, 4, 0x22, 1), 1);
+    ASSERT_EQ(other.Surface(&canvas, 64, 64, 0x33, 0), 1);
     inconsistent.m_nWidth = inconsistent.m_nHeight = 40;
-    for (CCEBitmap* b : {&lost, &inconsistent})
+    for (CCEBitmap* b : {&lost, &inconsistent}) {
         for (char kind : {'P', 'H', 'V', 'L', 'R', 'F'})
             EXPECT_EQ(Apply(*b, kind, 0, 0, 3, 3, 0x1234, kind == 'F' ? 7 : 32), 1);
+        EXPECT_EQ(b->BitBlt(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+        EXPECT_EQ(b->BitRot2x(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32, 1), 0);
+        EXPECT_EQ(other.Merge(&t.canvas, b, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+        EXPECT_EQ(b->Merge(&t.canvas, &other, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+    }
     EXPECT_EQ(std::count(inconsistent.m_pPixels, inconsistent.m_pPixels + 16, 0x2222), 16);
+    EXPECT_EQ(std::count(other.m_pPixels, other.m_pPixels + 64 * 64, 0x3333), 64 * 64);
+    EXPECT_EQ(t.Painted(), zt::Pixels());
 }
 
 // Random primitives against the rules: the pixel test, spans cut to the

@@ -62,20 +62,3 @@ TEST(Bitmap, UnloadAndFailedGrowth) {
     EXPECT_EQ(zt::Values(b.m_bARGB, b.m_pAlpha == nullptr, b.m_pPixels[40 * 40 - 1]),
               zt::Values(0, 1, 0x2222));
 }
-
-// A failed load can leave the size fields ahead of the buffers. Nothing may
-// then read or write beyond them.
-TEST(Bitmap, SizeAheadOfItsBuffersIsTreatedAsEmpty) {
-    zt::TestCanvas t(zt::Dense(64, 64));
-    t.canvas.Clear(0ul);
-    CCEBitmap b, other;
-    ASSERT_EQ(b.Surface(&t.canvas, 2, 2, 0x11, 1), 1);
-    ASSERT_EQ(other.Surface(&t.canvas, 64, 64, 0x22, 0), 1);
-    b.m_nWidth = b.m_nHeight = 60;
-    EXPECT_EQ(b.BitBlt(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
-    EXPECT_EQ(b.BitRot2x(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32, 1), 0);
-    EXPECT_EQ(other.Merge(&t.canvas, &b, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
-    EXPECT_EQ(b.Merge(&t.canvas, &other, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
-    EXPECT_EQ(b.m_pPixels[3], 0x1111); // nothing was written (drawing: bitmap_draw_test)
-    EXPECT_EQ(t.Painted(), zt::Pixels());
-}

@@ -54,10 +54,12 @@ TEST(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
             << "turn " << turn;
     }
     // Otherwise the text's extent; bold is as wide as measured, wider than
-    // regular; a positive height is the line's height.
+    // regular; a positive height is the line's height, a negative one the
+    // em's, so the line is taller.
     zt::TestCanvas t(zt::Dense(240, 320));
     EXPECT_EQ(b.LoadText(&t.canvas, -14, 400, 0xFFFFFF, text.c_str(), 0, 0, 0, 0), 1);
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, -14).cx, lh));
+    EXPECT_GT(lh, 14);
     EXPECT_EQ(b.LoadText(&t.canvas, 20, 700, 0xFFFFFF, text.c_str(), 0, 0, 0, 0), 1);
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, 20, 700).cx, 20));
     EXPECT_GT(b.m_nWidth, Tahoma(text, 20).cx);
