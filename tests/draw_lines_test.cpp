@@ -1,7 +1,7 @@
 // Spans, Bresenham lines, outlines, polylines, polygons and filled
 // rectangles on the canvas: worked values, and one seeded comparison of
-// spans, lines and fills against pixel-at-a-time references on canvases of
-// random size in every layout.
+// spans, lines and fills (corners in either order, blends at the floor)
+// against pixel-at-a-time references on canvases of every layout.
 #include "core/Raster.h"
 #include "support/TestCanvas.h"
 
@@ -86,29 +86,6 @@ TEST(Lines, SpansAndLinesWorkedValues) {
               Pixels());
 }
 
-TEST(Lines, FilledRectanglesWorkedValues) {
-    zt::TestCanvas t(zt::NegativeXPitch(20, 15));
-    CCEDraw& c = t.canvas;
-    c.Clear(0ul);
-    EXPECT_EQ(c.FillRect(0, 0, 20, 15, 32), 1); // no brush: nothing
-    CCEBrush brush(0, 0xFFFF, 0);
-    c.SetGDIObject(&brush);
-    // Corners in either order, the far ones excluded; white at 16 over black
-    // and black at 16 over white both give 0x7BEF (floors towards -inf).
-    c.FillRect(9, 9, 2, 2, 16);
-    zt::Pixels box;
-    for (int y = 2; y < 9; ++y)
-        for (int x = 2; x < 9; ++x)
-            box.insert({x, y});
-    EXPECT_EQ(t.Painted(), box);
-    EXPECT_EQ(t.Pixel(8, 8), 0x7BEF);
-    brush.CreateBrush(0, 0x0000, 0);
-    c.Clear(0xFFul);
-    tagRECT rc{-5, -5, t.Width(), t.Height()}; // the far corner passes the corner test
-    c.FillRect(rc, 16);
-    EXPECT_EQ(t.Snapshot(), std::vector<uint16_t>(300, 0x7BEF));
-}
-
 TEST(Lines, RandomSpansLinesAndFillsMatchThePixelRules) {
     std::mt19937 rng(20261206);
     for (int round = 0; round < 200; ++round) {
@@ -148,7 +125,8 @@ TEST(Lines, RandomSpansLinesAndFillsMatchThePixelRules) {
                     zt::RefLine(ref, x1, y1, x2, y2, pen.m_wColor);
                 break;
             default: {
-                // Weights above 32 take the same packed arithmetic.
+                // The box without its far edges, blended per channel (floors
+                // towards -inf); weights above 32 by the packed arithmetic.
                 const int a = rng() % 4 == 0 ? 32
                               : rng() % 9    ? int(rng() % 33)
                                              : 33 + int(rng() % 223);
@@ -160,9 +138,7 @@ TEST(Lines, RandomSpansLinesAndFillsMatchThePixelRules) {
                     for (int64_t x = std::max<int64_t>(0, std::min(x1, x2));
                          x < std::min<int64_t>(cw, std::max(x1, x2)); ++x) {
                         uint16_t& p = ref.At(int(x), int(y));
-                        p = a == 32  ? colour
-                            : a < 32 ? zt::BlendPerChannel(p, colour, a)
-                                     : zt::PackedBlend(p, colour, uint32_t(a));
+                        p = a == 32 ? colour : zt::RefBlend(p, colour, uint32_t(a));
                     }
             }
             }

@@ -63,23 +63,21 @@ TEST(DrawText, OverAPictureAndNothingOutsideTheCanvasOrWithoutText) {
     // Boxes wholly outside (no corner passes the corner test), no point or
     // text, no characters, controls only (no width), wider than any image.
     const tagSIZE s = Extent(L"Hello");
-    tagPOINT outside[] = {{241, 0},
-                          {0, 321},
-                          {-s.cx - 1, 10},
-                          {10, -s.cy - 1},
-                          {INT32_MAX, INT32_MAX},
-                          {INT32_MIN, INT32_MIN}};
-    for (tagPOINT& at : outside)
+    const int outside[][2] = {{241, 0},        {0, 321},       {-s.cx - 1, 10},
+                              {10, -s.cy - 1}, {INT32_MAX, 5}, {INT32_MIN, 0}};
+    for (auto [x, y] : outside) {
+        tagPOINT at{x, y};
         EXPECT_EQ(t.canvas.DrawTextW(&at, L"Hello", 5, 0), 1);
+    }
     tagPOINT at{1, 1};
     const std::wstring wide(4000, L'W');
     EXPECT_GT(Extent(wide.c_str()).cx, 16384);
     EXPECT_EQ(t.canvas.DrawTextW(&at, wide.c_str(), 4000, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(nullptr, L"x", 1, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, nullptr, 1, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, L"x", 0, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, L"x", -1, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, L"\n\t", 2, 0), 1);
+    EXPECT_EQ(zt::Values(t.canvas.DrawTextW(nullptr, L"x", 1, 0),
+                         t.canvas.DrawTextW(&at, nullptr, 1, 0),
+                         t.canvas.DrawTextW(&at, L"x", 0, 0), t.canvas.DrawTextW(&at, L"x", -1, 0),
+                         t.canvas.DrawTextW(&at, L"\n\t", 2, 0)),
+              zt::Values(1, 1, 1, 1, 1));
     EXPECT_EQ(t.Snapshot(), before);
     CCEDraw none; // no back buffer
     EXPECT_EQ(none.DrawTextW(&at, L"x", 1, 0), 1);

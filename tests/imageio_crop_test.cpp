@@ -89,23 +89,6 @@ TEST_F(Cropping, TheWindowComesFromTheRenderingWithItsAlpha) {
     }
 }
 
-TEST_F(Cropping, JpegRenderedSmallerDecodesAtAReducedScale) {
-    // A rendering of exactly ceil(203 / d) x ceil(157 / d) is the codec's own
-    // reduced decode: the pixels of djpeg -scale 1/d.
-    zt::TestCanvas canvas(zt::Dense(240, 320));
-    for (const std::string name : {"valid/jpeg_big", "valid/jpeg_big_progressive"})
-        for (int d : {2, 4, 8}) {
-            const zt::Rgba ref = zt::Reference(name + "_1_" + std::to_string(d) + ".jpg");
-            const unsigned w = (203 + d - 1) / d, h = (157 + d - 1) / d;
-            CCEBitmap bitmap;
-            ASSERT_EQ(zt::Values(ref.width, ref.height), zt::Values(w, h));
-            ASSERT_EQ(bitmap.Crop(&canvas.canvas, zt::Wide(zt::CorpusPath(name + ".jpg")).c_str(),
-                                  w, h, 0, 0, w, h, 0),
-                      1);
-            EXPECT_EQ(zt::Differ565(ref, bitmap.m_pPixels, int(w)), 0) << name << " 1/" << d;
-        }
-}
-
 TEST_F(Cropping, TheKeptImageIsCroppedWithoutTheFileAndRefusalsGiveZero) {
     zt::TestCanvas canvas(zt::Dense(240, 320));
     const std::wstring file = zt::Wide(zt::CorpusPath("valid/jpeg_big.jpg"));

@@ -116,9 +116,8 @@ TEST(LoadText, ColourReferencesAndAmpersand) {
     ASSERT_EQ(given.LoadText(&t.canvas, -20, 400, 0xFFFFFF, L"A&B", pf::DT_NOPREFIX, 0, 0, 0), 1);
     ASSERT_EQ(b.LoadText(&t.canvas, -20, 400, 0xFFFFFF, L"A&B", 0, 0, 0, 0), 1);
     EXPECT_EQ(Pixels(b), Pixels(given));
-    const int start = Tahoma(L"A&", -20).cx;
     int ink = 0;
-    for (int i = 0; i < b.m_nWidth * b.m_nHeight; ++i)
+    for (int i = 0, start = Tahoma(L"A&", -20).cx; i < b.m_nWidth * b.m_nHeight; ++i)
         ink += i % b.m_nWidth >= start && b.m_pPixels[i] != 0;
     EXPECT_GT(ink, 10);
 }
@@ -130,16 +129,13 @@ TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
     std::wstring lines; // more lines than 16384 pixels hold
     for (int i = 0; i < 2000; ++i)
         lines += L"a\n";
+    // clang-format off
     const std::tuple<CCEDraw*, long, const wchar_t*, int, int> bad[] = {
-        {&t.canvas, -12, nullptr, 0, 0},
-        {nullptr, -12, L"x", 1, 0},
-        {&t.canvas, -12, L"", 0, 0},
-        {&t.canvas, -12, L"x", 1, -240},
-        {&t.canvas, -12, L"x", 1, 20000},
-        {&t.canvas, -12, L"x", 1, INT32_MAX},
-        {&t.canvas, -5000, L"x", 0, 0},
-        {&t.canvas, -12, lines.c_str(), 0, 0},
-        {&t.canvas, long(INT32_MIN) - 5, L"x", 0, 0}};
+        {&t.canvas, -12, nullptr, 0, 0}, {nullptr, -12, L"x", 1, 0}, {&t.canvas, -12, L"", 0, 0},
+        {&t.canvas, -12, L"x", 1, -240}, {&t.canvas, -12, L"x", 1, 20000},
+        {&t.canvas, -12, L"x", 1, INT32_MAX}, {&t.canvas, -5000, L"x", 0, 0},
+        {&t.canvas, -12, lines.c_str(), 0, 0}, {&t.canvas, long(INT32_MIN) - 5, L"x", 0, 0}};
+    // clang-format on
     for (auto [canvas, height, text, fullWidth, extra] : bad) {
         EXPECT_EQ(b.LoadText(canvas, height, 400, 0, text, 0, fullWidth, extra, 0), 0);
         EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight, b.m_pPixels[0]), zt::Values(8, 4, 0x5A5A));

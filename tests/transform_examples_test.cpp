@@ -33,8 +33,6 @@ TEST(Transform, ThreeByTwoTurns) {
     for (const auto& c : cases) {
         CCEBitmap b;
         zt::MakeBitmap(b, 3, 2, kSix, kSixWeights);
-        const zt::Snapshot before(b);
-        const long allocations = zorva::AllocationCount();
         ASSERT_EQ(c.call.Run(b, &b), 1) << "case " << &c - cases;
         const zt::Snapshot after(b);
         std::vector<uint8_t> weights;
@@ -43,14 +41,6 @@ TEST(Transform, ThreeByTwoTurns) {
         EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(c.w, c.h)) << &c - cases;
         EXPECT_EQ(after.pixels, c.rows) << "case " << &c - cases;
         EXPECT_EQ(after.weights, weights) << "case " << &c - cases;
-        if (c.call.member != zt::kRotate) continue;
-        // Same blocks and recorded sizes; codes that do not turn allocate nothing.
-        EXPECT_EQ(zt::Values(b.m_pPixels == before.pixelBlock, b.m_pAlpha == before.alphaBlock,
-                             b.m_cbPixels, b.m_cbAlpha),
-                  zt::Values(1, 1, 12, 6));
-        if (after.pixels == kSix) {
-            EXPECT_EQ(zorva::AllocationCount(), allocations);
-        }
     }
 }
 

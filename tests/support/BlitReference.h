@@ -46,12 +46,6 @@ inline std::ostream& operator<<(std::ostream& o, const RefArgs& a) {
              << a.xSrc << " ySrc " << a.ySrc << " rop " << a.rop << " opacity " << a.opacity;
 }
 
-// A blend at weight a: per channel on the 0..32 scale (32 gives s), by the
-// packed arithmetic beyond it.
-inline uint16_t RefBlend(uint16_t d, uint16_t s, uint32_t a) {
-    return a <= 32 ? BlendPerChannel(d, s, int(a)) : PackedBlend(d, s, a);
-}
-
 // The expected effect of one blit on `img` seen turned by `rotation` (view
 // pixel (u, v) is image (v, H - 1 - u) for code 1, (W - 1 - v, u) for code 4,
 // (u, v) for any other code), and its result: 0 for a source that cannot be
