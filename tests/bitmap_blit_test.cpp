@@ -1,14 +1,11 @@
-// Blits onto the canvas (BitBlt, DrawBitmap, BitBlt2x, BitRot, BitRot2x) and
-// into bitmaps (Merge): worked values, nulls, and every family against the
-// pixel-at-a-time reference on random bitmaps, on canvases of every layout
-// and into bitmaps (another, itself, a copy sharing its buffer).
+// Blits onto the canvas and Merge into bitmaps: worked values, nulls, and
+// every family against the pixel-at-a-time reference on random bitmaps.
 #include "support/BlitReference.h"
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <tuple>
 
 namespace {

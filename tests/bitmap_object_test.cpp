@@ -1,6 +1,4 @@
-// The bitmap object: sizing by the growth rule, unloading, refused sizes,
-// failed growth. (Copies sharing blocks: the blit, shadow and transform
-// tests, whose sanitizer build sees any block freed too early or leaked.)
+// The bitmap object: the growth rule, unloading, refused sizes, failed growth.
 #include "CCEBitmap.h"
 #include "core/SharedBlock.h"
 #include "support/TestCanvas.h"

@@ -1,5 +1,4 @@
-// Shared blocks; the leak checker of the sanitizer build sees any block
-// left behind.
+// Shared blocks; the sanitizer build sees any block left behind.
 #include "ZorvaPlatform.h"
 #include "core/SharedBlock.h"
 

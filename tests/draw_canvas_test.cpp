@@ -1,5 +1,4 @@
-// Canvas basics: colour members, clears, pen selection, pixels and point
-// tests.
+// Canvas basics: colours, clears, pen selection, pixels, the corner test.
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-// Fades: frames counted through the windowed back-end's surface locks (one
-// per Flip), random pictures against a per-channel reference of the level
-// sequence, and canvases that cannot show.
+// Fades: frames counted by the windowed back-end's surface locks (one per
+// Flip), random pictures against a per-channel reference, canvases that
+// cannot show.
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>

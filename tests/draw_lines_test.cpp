@@ -1,7 +1,5 @@
-// Spans, Bresenham lines, outlines, polylines, polygons and filled
-// rectangles on the canvas: worked values, and one seeded comparison of
-// spans, lines and fills (corners in either order, blends at the floor)
-// against pixel-at-a-time references on canvases of every layout.
+// Spans, lines, outlines, polylines, polygons and filled rectangles: worked
+// values, and a seeded comparison with pixel-at-a-time references.
 #include "core/Raster.h"
 #include "support/TestCanvas.h"
 

@@ -1,7 +1,5 @@
-// Filled polygons: worked values, refused input, and a seeded comparison
-// with a per-pixel even-odd crossing test on random, self-intersecting
-// polygons over canvases of every layout, with integer and float vertices
-// (tested in single precision, then truncated).
+// Filled polygons: worked values, refused input, and a seeded comparison with
+// a per-pixel even-odd crossing test (integer and float vertices).
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-// Text on the canvas: white only, inside the text box one row down,
-// nothing beyond the canvas, the pen ignored, every display layout.
+// Text on the canvas: white only, in the text box one row down, clipped,
+// the pen ignored, on every display layout.
 #include "platform/gdi/Gdi.h"
 #include "support/TestCanvas.h"
 
@@ -63,8 +63,9 @@ TEST(DrawText, OverAPictureAndNothingOutsideTheCanvasOrWithoutText) {
     // Boxes wholly outside (no corner passes the corner test), no point or
     // text, no characters, controls only (no width), wider than any image.
     const tagSIZE s = Extent(L"Hello");
-    const int outside[][2] = {{241, 0},        {0, 321},       {-s.cx - 1, 10},
-                              {10, -s.cy - 1}, {INT32_MAX, 5}, {INT32_MIN, 0}};
+    const int outside[][2] = {
+        {241, 0},      {0, 321}, {-s.cx - 1, 10}, {10, -s.cy - 1}, {INT32_MAX, INT32_MAX},
+        {INT32_MIN, 0}};
     for (auto [x, y] : outside) {
         tagPOINT at{x, y};
         EXPECT_EQ(t.canvas.DrawTextW(&at, L"Hello", 5, 0), 1);

@@ -1,6 +1,5 @@
-// Cropped loading: the window, its mapping into the image's orientation,
-// the pixels it takes from the rendering, the kept image, and refusals.
-// Bad files and failed allocations: imageio_load_test.
+// Cropped loading: the window's mapping, its pixels, the kept image,
+// refusals. Bad files and failed allocations: imageio_load_test.
 #include "CCEBitmap.h"
 #include "imageio/ImageIo.h"
 #include "support/ImageCorpus.h"

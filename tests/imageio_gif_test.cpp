@@ -1,7 +1,5 @@
-// Animated GIF loading: strips and single frames, frame counts and delays,
-// disposal as a viewer shows it, other formats, unreadable files. Bad files
-// (gdk-pixbuf's GIF suite among them) and failed allocations:
-// imageio_load_test.
+// Animated GIF loading: strips, frames, delays, disposal as a viewer shows
+// it, other formats. Bad files and failed allocations: imageio_load_test.
 #include "CCEBitmap.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"

@@ -1,7 +1,6 @@
-// Loading files and streams into bitmaps: the sizes of every mode, every
-// flavour of every format against an independent reader, the canvas copy,
-// the kept image, streams; bad input and failed allocations through every
-// loader (files, streams, GIF strips, crops).
+// Loading files and streams into bitmaps: sizes, every format against an
+// independent reader, the canvas copy, the kept image, streams, bad input
+// and failed allocations through every loader.
 #include "CCEBitmap.h"
 #include "platform/Platform.h"
 #include "support/ImageCorpus.h"
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
 namespace pf = zorva::platform;

@@ -1,6 +1,5 @@
-// Text rendered into bitmaps: sizes in both width modes and every display
-// turn, colour references, the 5-5-5 read-back, the ampersand, and every
-// failure path.
+// Text rendered into bitmaps: sizes, placement, colours, the ampersand,
+// failures.
 #include "CCEBitmap.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"

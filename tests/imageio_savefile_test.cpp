@@ -1,7 +1,5 @@
-// BMP files written byte for byte: headers, bottom-up rows, zero padding,
-// colour expansion without replication; replacing files, failures, and
-// every file read back by an independent decoder (Pillow). Screen capture:
-// the presented picture, top row first, and the failure paths.
+// BMP files byte for byte and read back by Pillow; replacing files and
+// failures. Screen capture: the presented picture, failures.
 #include "CCEBitmap.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"

@@ -1,12 +1,10 @@
-// The resampler (pixman) against plain reference filters written from their
-// definitions: area averaging when shrinking, bilinear when enlarging, on
-// premultiplied colour. (The same size is an exact copy: the corpus loads.)
+// The resampler against reference filters: area averaging when shrinking,
+// bilinear when enlarging, on premultiplied colour.
 #include "platform/imaging/Codecs.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 
 namespace pf = zorva::platform;

@@ -1,6 +1,5 @@
-// Text as LoadText and the canvas's DrawTextW have the platform draw it: line
-// layout with made-up advances, and the blending of glyphs. Placement flags
-// and sizes: LoadText's tests.
+// Text as the platform draws it for LoadText and DrawTextW: line layout with
+// made-up advances, and the blending of glyphs.
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
 #include "platform/text/TextLayout.h"

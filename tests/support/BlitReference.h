@@ -1,7 +1,5 @@
-// A slow model of the blits and Merge: every target pixel is visited, tested
-// against the rectangle and the source one at a time, and blended with the
-// per-channel formula. It shares no code with the library's clipping or
-// kernels. Also the random bitmaps and arguments the comparisons run on.
+// A slow model of the blits and Merge, pixel by pixel, sharing no code with
+// the library's clipping or kernels; random bitmaps and arguments.
 #ifndef ZORVA_TESTS_BLITREFERENCE_H
 #define ZORVA_TESTS_BLITREFERENCE_H
 

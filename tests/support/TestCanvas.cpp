@@ -93,7 +93,7 @@ std::vector<uint16_t> TestCanvas::Snapshot() const {
 void TestCanvas::Load(const std::vector<uint16_t>& image) {
     for (int y = 0; y < Height(); ++y)
         for (int x = 0; x < Width(); ++x)
-            SetPixel(x, y, image[size_t(y) * Width() + x]);
+            *Address(x, y) = image[size_t(y) * Width() + x];
 }
 
 void TestCanvas::FillRandom(std::mt19937& rng) {

@@ -54,7 +54,6 @@ public:
     int Height() const { return int(canvas.m_DisplayProperties.cyHeight); }
     uint16_t* Address(int x, int y) const;
     uint16_t Pixel(int x, int y) const { return *Address(x, y); }
-    void SetPixel(int x, int y, uint16_t value) { *Address(x, y) = value; }
     // Canvas pixels row by row, Width() x Height().
     std::vector<uint16_t> Snapshot() const;
     void Load(const std::vector<uint16_t>& image);

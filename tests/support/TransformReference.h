@@ -1,6 +1,5 @@
-// Bitmaps for the transform tests, and slow references that work out every
-// result pixel on its own from the written formulas (positions multiplied
-// out, never stepped), independent of the library's kernels.
+// Slow references of the transforms, every result pixel worked out on its
+// own from the written formulas; bitmaps and snapshots for their tests.
 #ifndef ZORVA_TESTS_TRANSFORMREFERENCE_H
 #define ZORVA_TESTS_TRANSFORMREFERENCE_H
 
