@@ -6,6 +6,13 @@
 #include <unistd.h>
 
 namespace zt {
+namespace {
+
+// Windows opened without a named device go to the virtual display, also on
+// a machine with a screen; the device tests name their devices.
+const bool g_virtualByDefault = setenv("ZORVA_DISPLAY", "virtual", 1) == 0;
+
+} // namespace
 
 zorva::VirtualDisplayConfig Dense(int width, int height) {
     return {width, height, 2, 2 * width};
@@ -38,6 +45,7 @@ std::string ScratchPath(const std::string& name) {
 
 void ResetPlatform() {
     zorva::SetVirtualDisplay(zorva::VirtualDisplayConfig());
+    zorva::SetVirtualDisplayFaults(zorva::VirtualDisplayFaults());
     zorva::FailAllocation(0);
 }
 

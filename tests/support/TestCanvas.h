@@ -6,6 +6,7 @@
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
+#include "platform/PlatformTesting.h"
 #include "support/PixelReference.h"
 
 #include <cstdint>
@@ -28,8 +29,9 @@ zorva::VirtualDisplayConfig Layout(int n, int width, int height);
 // A temporary file name no other test process uses at the same time.
 std::string ScratchPath(const std::string& name);
 
-// Restores the default virtual display and forgets injected failures (done
-// before and after every test).
+// Restores the default virtual display and forgets injected failures and
+// faults; done before and after every test. (The tests' windows are virtual:
+// the support code sets ZORVA_DISPLAY=virtual for the whole test program.)
 void ResetPlatform();
 
 // Sizes `b` to w x h (w, h >= 1) with these pixels, and a plane when
