@@ -50,9 +50,6 @@ TEST_F(Shadow, WeightsAndRows) {
     ASSERT_EQ(s.Shadow(&src, 10), 1);
     EXPECT_EQ(RowWeights(s), (std::vector<int>{22, 20, 18, 16, 14, 12, 11, 9, 7, 5}));
     EXPECT_TRUE(Mirrors(s, 40));
-    ASSERT_EQ(s.Shadow(&src, 18), 1);
-    EXPECT_EQ(RowWeights(s), (std::vector<int>{22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10,
-                                               9, 8, 7, 6, 5}));
     Make(src, 5, 90, 1);
     std::fill(src.m_pAlpha, src.m_pAlpha + 5 * 90, 0);
     ASSERT_EQ(s.Shadow(&src, 0), 1);

@@ -9,7 +9,6 @@
 
 namespace {
 
-// Frames presented by `fade`.
 template <class F>
 int Frames(F fade) {
     zorva::ResetVirtualDisplayStats();

@@ -104,7 +104,6 @@ TEST_F(Cropping, TheKeptImageIsCroppedWithoutTheFileAndRefusalsGiveZero) {
     EXPECT_EQ(zt::Values(source.m_nWidth, source.m_pImage == kept), zt::Values(40, 1));
     EXPECT_EQ(std::memcmp(source.m_pPixels, fromFile.m_pPixels, 40 * 30 * 2), 0);
     // A null canvas changes nothing; any other refusal leaves 0 x 0.
-    EXPECT_EQ(source.Crop(nullptr, file.c_str(), 100, 80, 0, 0, 10, 10, 0), 0);
     EXPECT_EQ(source.ImageCrop(nullptr, &source, 100, 80, 0, 0, 10, 10, 0), 0);
     EXPECT_EQ(source.m_nWidth, 40);
     // (a null name, a missing file, code 3, an empty window, no source, a

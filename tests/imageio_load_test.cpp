@@ -68,7 +68,7 @@ std::vector<std::function<int(CCEBitmap&)>> Loaders(CCEDraw* canvas, const std::
 TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
     zt::TestCanvas canvas(zt::Dense(240, 320));
     // clang-format off
-    const uint32_t modes[][7] = { // mode, box, image, loaded size
+    const uint32_t modes[][7] = { // mode, box, image, loaded size (mode 0: the pixel test)
         {1, 240, 320, 1024, 768, 426, 320},   // portrait box: the height becomes L
         {1, 240, 320, 300, 1000, 300, 1000},  // 300 <= L: own size
         {1, 320, 240, 1024, 768, 320, 240},   // landscape box: the width becomes L
@@ -80,8 +80,7 @@ TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
         {3, 240, 320, 250, 100, 240, 96},
         {4, 240, 320, 100, 50, 240, 120},     // enlarged
         {4, 240, 320, 100, 300, 107, 320},    // 106.7 rounds to 107
-        {4, 60, 60, 96, 128, 45, 60},
-        {0, 10, 10, 640, 480, 640, 480}};
+        {4, 60, 60, 96, 128, 45, 60}};
     // clang-format on
     for (const auto& c : modes) {
         CCEBitmap bitmap; // every other one through the kept image

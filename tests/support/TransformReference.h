@@ -33,9 +33,8 @@ inline void MakeNumbered(CCEBitmap& b, int w, int h, bool withAlpha, std::mt1993
     MakeBitmap(b, w, h, p, a);
 }
 
-// The bitmap invariants against the real blocks: a pixel buffer holds
-// width x height pixels, a set flag has a plane of as many weights, the
-// recorded sizes never exceed the blocks.
+// The bitmap against its real blocks: pixels and (with the flag) weights for
+// its size, recorded sizes within the blocks.
 inline void ExpectSound(const CCEBitmap& b) {
     ASSERT_GE(std::min(b.m_nWidth, b.m_nHeight), 0);
     const uint64_t count = uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight);
@@ -47,8 +46,8 @@ inline void ExpectSound(const CCEBitmap& b) {
     EXPECT_GE(alphaBytes, b.m_bARGB ? count : 0); // 0 without a plane
 }
 
-// A bitmap as seen from outside, to check that a call changed nothing; also
-// the source picture the references read.
+// A bitmap as seen from outside (did a call change it?), and the picture the
+// references read.
 struct Snapshot {
     explicit Snapshot(const CCEBitmap& b)
         : width(b.m_nWidth), height(b.m_nHeight), argb(b.m_bARGB), pixelBlock(b.m_pPixels),
