@@ -22,9 +22,10 @@ using namespace zorva_bench;
 
 namespace {
 
-// The table names the level the library's kernels ran at.
+// The table names the level the library's kernels ran at and the build.
 const bool kLevelNamed = [] {
     benchmark::AddCustomContext("zorva_simd", zorva::LevelName(zorva::Kernels().level));
+    benchmark::AddCustomContext("zorva_build", ZORVA_BENCH_BUILD_TYPE);
     return true;
 }();
 

@@ -71,7 +71,9 @@ for label, op, limit in [("BitBlt SRCCOPY", "Copy", "Memcpy"), ("FillRect", "Fil
     check(near(number(cells[4]), peers[best]), f"{label}: the peer's rate {cells[4]}")
     check("SDL2" in cells[4] + cells[7] and "pixman" in cells[4] + cells[7],
           f"{label}: SDL2 and pixman both measured ({cells[4]}; {cells[7]})")
-    check(near(float(cells[5]), ours / peers[best]), f"{label}: ours / peer {cells[5]}")
+    check(near(float(cells[5].strip("*")), ours / peers[best]), f"{label}: ours / peer {cells[5]}")
+    check(cells[5].startswith("**") == (ours < peers[best]),
+          f"{label}: ours / peer {cells[5]} in bold when the peer is faster")
     expected = ours / rate[f"BM_T_{limit}/64/64"]
     check(cells[6].endswith(f"({limit.lower()})"), f"{label}: the limit {cells[6]} is {limit}")
     check(near(float(cells[6].split()[0]), expected),
