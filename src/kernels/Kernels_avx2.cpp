@@ -57,26 +57,6 @@ struct Avx2 {
     }
 };
 
-template <BlitCase C>
-void Single(const BlitDesc& d) {
-    vec::Single<Avx2, C>(d, ScalarKernels().blit[size_t(C)]);
-}
-
-template <BlitCase C>
-void Twice(const BlitDesc& d) {
-    vec::Twice<Avx2, C>(d, ScalarKernels().blit2x[size_t(C)]);
-}
-
-void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
-    if (weight > 32) return ScalarKernels().blendFillRow(row, count, colour, weight);
-    vec::BlendFillRow<Avx2>(row, count, colour, weight);
-}
-
-void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
-    if (level > 32) return ScalarKernels().scaleRow(to, from, count, level);
-    vec::ScaleRow<Avx2>(to, from, count, level);
-}
-
 // Nearest sampling at steps of at most 256 (enlarging, or the same size).
 // Eight outputs from position p draw on source pixels p >> 8 up to seven
 // further on, since (p & 255) + 7 * step >> 8 <= 7: each 128-bit half is one
@@ -173,18 +153,7 @@ void FilterAcross(uint16_t* outB, uint16_t* outG, uint16_t* outR, const uint16_t
 } // namespace
 
 void SetAvx2Kernels(KernelTable& k) {
-    k.blit[size_t(BlitCase::AlphaPlane)] = Single<BlitCase::AlphaPlane>;
-    k.blit[size_t(BlitCase::ConstantAlpha)] = Single<BlitCase::ConstantAlpha>;
-    k.blit[size_t(BlitCase::KeyOpaque)] = Single<BlitCase::KeyOpaque>;
-    k.blit[size_t(BlitCase::KeyBlend)] = Single<BlitCase::KeyBlend>;
-    k.blit2x[size_t(BlitCase::AlphaPlane)] = Twice<BlitCase::AlphaPlane>;
-    k.blit2x[size_t(BlitCase::ConstantAlpha)] = Twice<BlitCase::ConstantAlpha>;
-    k.blit2x[size_t(BlitCase::KeyOpaque)] = Twice<BlitCase::KeyOpaque>;
-    k.blit2x[size_t(BlitCase::KeyBlend)] = Twice<BlitCase::KeyBlend>;
-    k.blit2x[size_t(BlitCase::Copy)] = Twice<BlitCase::Copy>;
-    k.blendFillRow = BlendFillRow;
-    k.scaleRow = ScaleRow;
-    k.lerpRows = vec::LerpRows<Avx2>;
+    vec::InstallShared<Avx2>(k);
     k.sampleRow16 = SampleRow16;
     k.filterAcross = FilterAcross;
 }

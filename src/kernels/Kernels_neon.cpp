@@ -53,31 +53,14 @@ struct Neon {
     static T EvenLanes(T lo, T hi) { return vuzpq_u16(lo, hi).val[0]; }
     static T ZipLo(T v) { return vzipq_u16(v, v).val[0]; }
     static T ZipHi(T v) { return vzipq_u16(v, v).val[1]; }
+    // The quarter turns' tile operations (defined below).
+    static void Transpose8x8(T (&r)[8]);
+    static T Reverse8(T v);
 };
-
-template <BlitCase C>
-void Single(const BlitDesc& d) {
-    vec::Single<Neon, C>(d, ScalarKernels().blit[size_t(C)]);
-}
-
-template <BlitCase C>
-void Twice(const BlitDesc& d) {
-    vec::Twice<Neon, C>(d, ScalarKernels().blit2x[size_t(C)]);
-}
-
-void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
-    if (weight > 32) return ScalarKernels().blendFillRow(row, count, colour, weight);
-    vec::BlendFillRow<Neon>(row, count, colour, weight);
-}
-
-void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
-    if (level > 32) return ScalarKernels().scaleRow(to, from, count, level);
-    vec::ScaleRow<Neon>(to, from, count, level);
-}
 
 // ---- Quarter turns: 8 x 8 tiles transposed in registers (vtrn at 16,
 // 32 and 64 bits).
-inline void Transpose8x8(uint16x8_t (&r)[8]) {
+void Neon::Transpose8x8(uint16x8_t (&r)[8]) {
     const uint16x8x2_t a0 = vtrnq_u16(r[0], r[1]), a1 = vtrnq_u16(r[2], r[3]);
     const uint16x8x2_t a2 = vtrnq_u16(r[4], r[5]), a3 = vtrnq_u16(r[6], r[7]);
     const uint32x4x2_t b0 =
@@ -104,75 +87,17 @@ inline void Transpose8x8(uint16x8_t (&r)[8]) {
     r[7] = high(b1.val[1], b3.val[1]);
 }
 
-inline uint16x8_t Reverse8(uint16x8_t v) {
+uint16x8_t Neon::Reverse8(uint16x8_t v) {
     const uint16x8_t r = vrev64q_u16(v);
     return vcombine_u16(vget_high_u16(r), vget_low_u16(r));
-}
-
-void Turn16(const TurnDesc& t) {
-    const bool up = t.dstRowStep == 2;
-    if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
-    const auto* src = static_cast<const uint16_t*>(t.src);
-    const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
-    // Blocks of four tiles down (32 source rows), walked across: the tiles
-    // of one column fill whole 64-byte lines of the destination together.
-    for (int32_t y0 = 0; y0 < h8; y0 += 32) {
-        const int32_t y1 = y0 + 32 < h8 ? y0 + 32 : h8;
-        for (int32_t x = 0; x < w8; x += 8) {
-            for (int32_t y = y0; y < y1; y += 8) {
-                uint16x8_t r[8];
-                for (int k = 0; k < 8; ++k)
-                    r[k] = vld1q_u16(src + (y + k) * t.srcStride + x);
-                Transpose8x8(r);
-                uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
-                for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
-                    if (up)
-                        vst1q_u16(reinterpret_cast<uint16_t*>(at), r[k]);
-                    else
-                        vst1q_u16(reinterpret_cast<uint16_t*>(at - 14), Reverse8(r[k]));
-                }
-            }
-        }
-    }
-    TurnDesc edge = t;
-    if (w8 < t.width) {
-        edge.dst = t.dst + ptrdiff_t(w8) * t.dstColumnStep;
-        edge.src = src + w8;
-        edge.width = t.width - w8;
-        ScalarKernels().turn16(edge);
-    }
-    if (h8 < t.height && w8 > 0) {
-        edge.dst = t.dst + ptrdiff_t(h8) * t.dstRowStep;
-        edge.src = src + ptrdiff_t(h8) * t.srcStride;
-        edge.width = w8;
-        edge.height = t.height - h8;
-        ScalarKernels().turn16(edge);
-    }
-}
-
-void SingleCopy(const BlitDesc& d) {
-    TurnDesc t;
-    if (d.dstStep != 2 && TurnOfCopy(d, t)) return Turn16(t);
-    ScalarKernels().blit[size_t(BlitCase::Copy)](d);
 }
 
 } // namespace
 
 void SetNeonKernels(KernelTable& k) {
-    k.blit[size_t(BlitCase::AlphaPlane)] = Single<BlitCase::AlphaPlane>;
-    k.blit[size_t(BlitCase::ConstantAlpha)] = Single<BlitCase::ConstantAlpha>;
-    k.blit[size_t(BlitCase::KeyOpaque)] = Single<BlitCase::KeyOpaque>;
-    k.blit[size_t(BlitCase::KeyBlend)] = Single<BlitCase::KeyBlend>;
-    k.blit[size_t(BlitCase::Copy)] = SingleCopy;
-    k.blit2x[size_t(BlitCase::AlphaPlane)] = Twice<BlitCase::AlphaPlane>;
-    k.blit2x[size_t(BlitCase::ConstantAlpha)] = Twice<BlitCase::ConstantAlpha>;
-    k.blit2x[size_t(BlitCase::KeyOpaque)] = Twice<BlitCase::KeyOpaque>;
-    k.blit2x[size_t(BlitCase::KeyBlend)] = Twice<BlitCase::KeyBlend>;
-    k.blit2x[size_t(BlitCase::Copy)] = Twice<BlitCase::Copy>;
-    k.blendFillRow = BlendFillRow;
-    k.scaleRow = ScaleRow;
-    k.lerpRows = vec::LerpRows<Neon>;
-    k.turn16 = Turn16;
+    vec::InstallShared<Neon>(k);
+    k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Neon>;
+    k.turn16 = vec::TurnTiles<Neon>;
 }
 
 } // namespace zorva

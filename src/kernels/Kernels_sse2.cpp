@@ -51,32 +51,15 @@ struct Sse2 {
     }
     static T ZipLo(T v) { return _mm_unpacklo_epi16(v, v); }
     static T ZipHi(T v) { return _mm_unpackhi_epi16(v, v); }
+    // The quarter turns' tile operations (defined below).
+    static void Transpose8x8(T (&r)[8]);
+    static T Reverse8(T v);
 };
-
-template <BlitCase C>
-void Single(const BlitDesc& d) {
-    vec::Single<Sse2, C>(d, ScalarKernels().blit[size_t(C)]);
-}
-
-template <BlitCase C>
-void Twice(const BlitDesc& d) {
-    vec::Twice<Sse2, C>(d, ScalarKernels().blit2x[size_t(C)]);
-}
-
-void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
-    if (weight > 32) return ScalarKernels().blendFillRow(row, count, colour, weight);
-    vec::BlendFillRow<Sse2>(row, count, colour, weight);
-}
-
-void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
-    if (level > 32) return ScalarKernels().scaleRow(to, from, count, level);
-    vec::ScaleRow<Sse2>(to, from, count, level);
-}
 
 // ---- Quarter turns: 8 x 8 tiles transposed in registers.
 
 // Rows r[0..7] of a tile become its columns.
-inline void Transpose8x8(__m128i (&r)[8]) {
+void Sse2::Transpose8x8(__m128i (&r)[8]) {
     const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
     const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
     const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
@@ -95,79 +78,18 @@ inline void Transpose8x8(__m128i (&r)[8]) {
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-inline __m128i Reverse8(__m128i v) {
+__m128i Sse2::Reverse8(__m128i v) {
     v = _mm_shufflelo_epi16(v, 0x1B);
     v = _mm_shufflehi_epi16(v, 0x1B);
     return _mm_shuffle_epi32(v, 0x4E);
 }
 
-// Whole tiles here; the right and bottom edges (fewer than 8 columns or
-// rows) by the scalar kernel.
-void Turn16(const TurnDesc& t) {
-    const bool up = t.dstRowStep == 2;
-    if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
-    const auto* src = static_cast<const uint16_t*>(t.src);
-    const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
-    // Blocks of four tiles down (32 source rows), walked across: the tiles
-    // of one column fill whole 64-byte lines of the destination together.
-    for (int32_t y0 = 0; y0 < h8; y0 += 32) {
-        const int32_t y1 = y0 + 32 < h8 ? y0 + 32 : h8;
-        for (int32_t x = 0; x < w8; x += 8) {
-            for (int32_t y = y0; y < y1; y += 8) {
-                __m128i r[8];
-                for (int k = 0; k < 8; ++k)
-                    r[k] = _mm_loadu_si128(
-                        reinterpret_cast<const __m128i*>(src + (y + k) * t.srcStride + x));
-                Transpose8x8(r);
-                uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
-                for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
-                    if (up)
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), r[k]);
-                    else
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(at - 14), Reverse8(r[k]));
-                }
-            }
-        }
-    }
-    TurnDesc edge = t;
-    if (w8 < t.width) { // right columns, all rows
-        edge.dst = t.dst + ptrdiff_t(w8) * t.dstColumnStep;
-        edge.src = src + w8;
-        edge.width = t.width - w8;
-        ScalarKernels().turn16(edge);
-    }
-    if (h8 < t.height && w8 > 0) { // bottom rows, whole-tile columns
-        edge.dst = t.dst + ptrdiff_t(h8) * t.dstRowStep;
-        edge.src = src + ptrdiff_t(h8) * t.srcStride;
-        edge.width = w8;
-        edge.height = t.height - h8;
-        ScalarKernels().turn16(edge);
-    }
-}
-
-void SingleCopy(const BlitDesc& d) {
-    TurnDesc t;
-    if (d.dstStep != 2 && TurnOfCopy(d, t)) return Turn16(t);
-    ScalarKernels().blit[size_t(BlitCase::Copy)](d);
-}
-
 } // namespace
 
 void SetSse2Kernels(KernelTable& k) {
-    k.blit[size_t(BlitCase::AlphaPlane)] = Single<BlitCase::AlphaPlane>;
-    k.blit[size_t(BlitCase::ConstantAlpha)] = Single<BlitCase::ConstantAlpha>;
-    k.blit[size_t(BlitCase::KeyOpaque)] = Single<BlitCase::KeyOpaque>;
-    k.blit[size_t(BlitCase::KeyBlend)] = Single<BlitCase::KeyBlend>;
-    k.blit[size_t(BlitCase::Copy)] = SingleCopy;
-    k.blit2x[size_t(BlitCase::AlphaPlane)] = Twice<BlitCase::AlphaPlane>;
-    k.blit2x[size_t(BlitCase::ConstantAlpha)] = Twice<BlitCase::ConstantAlpha>;
-    k.blit2x[size_t(BlitCase::KeyOpaque)] = Twice<BlitCase::KeyOpaque>;
-    k.blit2x[size_t(BlitCase::KeyBlend)] = Twice<BlitCase::KeyBlend>;
-    k.blit2x[size_t(BlitCase::Copy)] = Twice<BlitCase::Copy>;
-    k.blendFillRow = BlendFillRow;
-    k.scaleRow = ScaleRow;
-    k.lerpRows = vec::LerpRows<Sse2>;
-    k.turn16 = Turn16;
+    vec::InstallShared<Sse2>(k);
+    k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Sse2>;
+    k.turn16 = vec::TurnTiles<Sse2>;
 }
 
 } // namespace zorva

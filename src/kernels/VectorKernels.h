@@ -18,6 +18,7 @@
 #define ZORVA_KERNELS_VECTORKERNELS_H
 
 #include "kernels/Kernels.h"
+#include "kernels/KernelsScalar.h"
 
 #include <cstring>
 
@@ -339,6 +340,102 @@ void LerpRows(uint16_t* out, const uint16_t* topB, const uint16_t* topG, const u
         V::Store(o, V::Or(V::Or(b, V::template Sll<5>(gr)), V::template Sll<11>(r)));
         std::memcpy(out + i, o, size_t(n) * 2);
     });
+}
+
+// ---- The entries every vector level fills the same way. Inputs the
+// vectors do not take (weights or levels above 32) go to the scalar entry.
+
+template <class V, BlitCase C>
+void SingleEntry(const BlitDesc& d) {
+    Single<V, C>(d, ScalarKernels().blit[size_t(C)]);
+}
+
+template <class V, BlitCase C>
+void TwiceEntry(const BlitDesc& d) {
+    Twice<V, C>(d, ScalarKernels().blit2x[size_t(C)]);
+}
+
+template <class V>
+void BlendFillEntry(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
+    if (weight > 32) return ScalarKernels().blendFillRow(row, count, colour, weight);
+    BlendFillRow<V>(row, count, colour, weight);
+}
+
+template <class V>
+void ScaleEntry(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
+    if (level > 32) return ScalarKernels().scaleRow(to, from, count, level);
+    ScaleRow<V>(to, from, count, level);
+}
+
+template <class V>
+void InstallShared(KernelTable& k) {
+    k.blit[size_t(BlitCase::AlphaPlane)] = SingleEntry<V, BlitCase::AlphaPlane>;
+    k.blit[size_t(BlitCase::ConstantAlpha)] = SingleEntry<V, BlitCase::ConstantAlpha>;
+    k.blit[size_t(BlitCase::KeyOpaque)] = SingleEntry<V, BlitCase::KeyOpaque>;
+    k.blit[size_t(BlitCase::KeyBlend)] = SingleEntry<V, BlitCase::KeyBlend>;
+    k.blit2x[size_t(BlitCase::AlphaPlane)] = TwiceEntry<V, BlitCase::AlphaPlane>;
+    k.blit2x[size_t(BlitCase::ConstantAlpha)] = TwiceEntry<V, BlitCase::ConstantAlpha>;
+    k.blit2x[size_t(BlitCase::KeyOpaque)] = TwiceEntry<V, BlitCase::KeyOpaque>;
+    k.blit2x[size_t(BlitCase::KeyBlend)] = TwiceEntry<V, BlitCase::KeyBlend>;
+    k.blit2x[size_t(BlitCase::Copy)] = TwiceEntry<V, BlitCase::Copy>;
+    k.blendFillRow = BlendFillEntry<V>;
+    k.scaleRow = ScaleEntry<V>;
+    k.lerpRows = LerpRows<V>;
+}
+
+// ---- Quarter turns of 8-lane vectors: 8 x 8 tiles transposed in registers
+// (V::Transpose8x8 makes a tile's rows its columns, V::Reverse8 reverses the
+// lanes). Whole tiles here; the right and bottom edges (fewer than 8 columns
+// or rows) by the scalar kernel.
+template <class V>
+void TurnTiles(const TurnDesc& t) {
+    static_assert(V::kLanes == 8, "tiles of 8 x 8");
+    const bool up = t.dstRowStep == 2;
+    if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
+    const auto* src = static_cast<const uint16_t*>(t.src);
+    const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
+    // Blocks of four tiles down (32 source rows), walked across: the tiles
+    // of one column fill whole 64-byte lines of the destination together.
+    for (int32_t y0 = 0; y0 < h8; y0 += 32) {
+        const int32_t y1 = y0 + 32 < h8 ? y0 + 32 : h8;
+        for (int32_t x = 0; x < w8; x += 8) {
+            for (int32_t y = y0; y < y1; y += 8) {
+                typename V::T r[8];
+                for (int k = 0; k < 8; ++k)
+                    r[k] = V::Load(src + (y + k) * t.srcStride + x);
+                V::Transpose8x8(r);
+                uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
+                for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
+                    if (up)
+                        V::Store(reinterpret_cast<uint16_t*>(at), r[k]);
+                    else
+                        V::Store(reinterpret_cast<uint16_t*>(at - 14), V::Reverse8(r[k]));
+                }
+            }
+        }
+    }
+    TurnDesc edge = t;
+    if (w8 < t.width) { // right columns, all rows
+        edge.dst = t.dst + ptrdiff_t(w8) * t.dstColumnStep;
+        edge.src = src + w8;
+        edge.width = t.width - w8;
+        ScalarKernels().turn16(edge);
+    }
+    if (h8 < t.height && w8 > 0) { // bottom rows, whole-tile columns
+        edge.dst = t.dst + ptrdiff_t(h8) * t.dstRowStep;
+        edge.src = src + ptrdiff_t(h8) * t.srcStride;
+        edge.width = w8;
+        edge.height = t.height - h8;
+        ScalarKernels().turn16(edge);
+    }
+}
+
+// A copy blit onto a turned view is a turn; any other copy is the scalar one.
+template <class V>
+void CopyEntry(const BlitDesc& d) {
+    TurnDesc t;
+    if (d.dstStep != 2 && TurnOfCopy(d, t)) return TurnTiles<V>(t);
+    ScalarKernels().blit[size_t(BlitCase::Copy)](d);
 }
 
 } // namespace vec
