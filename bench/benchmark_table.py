@@ -151,6 +151,11 @@ def fmt(v):
     return f"{v:.2f}"
 
 
+def ratio_text(r):
+    """Two decimals, or two significant digits below 0.01 (a decode against memcpy)."""
+    return f"{r:.2f}" if r >= 0.01 else f"{r:.2g}"
+
+
 def per_call(row):
     ns = row["cpu_time"] * {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[row["time_unit"]]
     if ns >= 1e6:
@@ -190,7 +195,7 @@ def table(runs):
                 cells += [f"{name} {fmt(best)}", f"**{ratio}**" if mpx(ours) < best else ratio]
             else:
                 cells += ["-", "-"]
-            cells.append(f"{mpx(ours) / mpx(lim):.2f} ({limit.lower()})" if lim else "-")
+            cells.append(f"{ratio_text(mpx(ours) / mpx(lim))} ({limit.lower()})" if lim else "-")
             cells.append(", ".join(f"{n} {fmt(v)}" for v, n in peers[1:]) or "-")
             lines.append("| " + " | ".join(cells) + " |")
             if op not in shown:
@@ -206,8 +211,8 @@ def print_tables(paths):
     for path in paths:
         context, runs = load(path)
         if len(paths) > 1:
-            print(f"\n### Level {level_of(context, path)} "
-                  f"(load average at start: {context.get('load_avg', '?')})\n")
+            start = ", ".join(f"{v:.2f}" for v in context.get("load_avg", [])) or "unknown"
+            print(f"\n### Level {level_of(context, path)} (load average at start: {start})\n")
         print("\n".join(table(runs)[0]))
 
 
