@@ -254,7 +254,8 @@ def page(context, runs, command, reps):
         f"- Load average: {start} at the start, {loadavg()} at the end. The machine may be "
         "shared: figures move with its load.",
         f"- Peers, in the same binary on the same pixels: {peers or 'none found'}.",
-        f"- Each figure is the median of {reps} repetitions, in CPU time." if reps > 1
+        f"- Each figure is the median of {reps} repetitions run in random order, in CPU time."
+        if reps > 1
         else "- Each figure is of one run, in CPU time.",
         f"- Zorva built as {context.get('zorva_build') or 'unknown'}; Google Benchmark's own "
         f"build: {context.get('library_build_type', 'unknown')} (it times the loops, not "
@@ -281,7 +282,11 @@ def run(args, extra):
             reps = int(a.split("=", 1)[1])
     with tempfile.TemporaryDirectory() as tmp:
         json_path = args.json or os.path.join(tmp, "run.json")
+        # Repetitions interleaved at random: on a shared machine a burst of
+        # someone else's load then lands on different rows each time, and
+        # the median sets it aside.
         command = [args.run, "--benchmark_filter=^BM_T_", "--benchmark_repetitions=3",
+                   "--benchmark_enable_random_interleaving=true",
                    "--benchmark_report_aggregates_only=true",
                    f"--benchmark_out={json_path}", "--benchmark_out_format=json"] + extra
         subprocess.run(command, check=True)
