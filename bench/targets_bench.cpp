@@ -1,79 +1,33 @@
-// The speed targets of the kernel layer in one place: for every operation,
-// ours, the peer library's nearest operation and memcpy (or memset) of the
-// same bytes, at two sizes: a 640 x 480 frame and a 64 x 64 sprite, both on
-// a 640 x 480 canvas. Bytes processed are the bytes written, so the ratios
-// of bytes per second are the targets' ratios; bench/target_table.py
-// prints them from the JSON output. Run once per level with ZORVA_SIMD.
-//
-// Names: BM_T_<operation>_<who>/<sprite width>/<sprite height>.
-#define SDL_MAIN_HANDLED
+// The speed targets in one place, ours and the limits: every operation of
+// the library that has a peer or a target, and memcpy (or memset) of the
+// same bytes, mostly at two sizes: a 640 x 480 frame and a 64 x 64 sprite,
+// both on a 640 x 480 canvas. The peers' rows, on the same pixels, are in
+// peers_bench.cpp; names and byte counts follow TargetBench.h, and
+// bench/benchmark_table.py prints the table. Run once per level with
+// ZORVA_SIMD.
 #include <CCEBitmap.h>
 #include <CCEDraw.h>
 
 #include "BenchCanvas.h"
+#include "TargetBench.h"
 #include "kernels/Kernels.h"
 
-#include <SDL.h>
-#ifdef ZORVA_BENCH_SDL_GFX
-#include <SDL2_rotozoom.h>
-#endif
 #include <benchmark/benchmark.h>
-#include <pixman.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <random>
+#include <string>
 #include <vector>
+
+using namespace zorva_bench;
 
 namespace {
 
-constexpr int kCanvasW = 640, kCanvasH = 480;
-constexpr uint16_t kKey = 0xF81F;
-
-void SetBytes(benchmark::State& state, int64_t bytesPerIteration) {
-    state.SetBytesProcessed(int64_t(state.iterations()) * bytesPerIteration);
-}
-
-int SpriteW(const benchmark::State& s) {
-    return int(s.range(0));
-}
-int SpriteH(const benchmark::State& s) {
-    return int(s.range(1));
-}
-
-// A sprite: an opaque disc with a soft edge on a keyed, transparent
-// background (the alpha plane 0 outside, 32 inside, 1..31 over three
-// pixels), or random weights 0..32 everywhere.
-struct Sprite {
-    Sprite(int w, int h, bool randomWeights = false) : width(w), height(h) {
-        CCEDraw unused;
-        bitmap.Surface(&unused, w, h, 0, 1);
-        straight.resize(size_t(w) * h);
-        premultiplied.resize(size_t(w) * h);
-        std::mt19937 rng(5);
-        const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, radius = std::min(w, h) / 2.0 - 1;
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const double cover =
-                    std::clamp((radius - std::hypot(x - cx, y - cy)) / 3, 0.0, 1.0);
-                const int a = randomWeights ? int(rng() % 33) : int(cover * 32);
-                const int r = 31 * x / std::max(w - 1, 1), g = 63 * y / std::max(h - 1, 1);
-                const size_t i = size_t(y) * w + x;
-                bitmap.m_pPixels[i] = a ? uint16_t(r << 11 | g << 5 | (31 - r)) : kKey;
-                bitmap.m_pAlpha[i] = uint8_t(a);
-                const uint32_t a8 = uint32_t(std::min(a * 8, 255)), r8 = uint32_t(r << 3),
-                               g8 = uint32_t(g << 2), b8 = uint32_t((31 - r) << 3);
-                straight[i] = a8 << 24 | r8 << 16 | g8 << 8 | b8;
-                premultiplied[i] =
-                    a8 << 24 | (r8 * a8 / 255) << 16 | (g8 * a8 / 255) << 8 | (b8 * a8 / 255);
-            }
-        }
-    }
-    CCEBitmap bitmap;
-    std::vector<uint32_t> straight, premultiplied;
-    int width, height;
-};
+// The table names the level the library's kernels ran at and the build.
+const bool kLevelNamed = [] {
+    benchmark::AddCustomContext("zorva_simd", zorva::LevelName(zorva::Kernels().level));
+    benchmark::AddCustomContext("zorva_build", ZORVA_BENCH_BUILD_TYPE);
+    return true;
+}();
 
 // ---- memcpy and memset of the bytes an operation writes: rows of the
 // sprite's width into the canvas, as a blit writes them.
@@ -208,7 +162,19 @@ void BM_T_Rotate_Ours(benchmark::State& state) {
     SetBytes(state, int64_t(s.width) * s.height * 2);
 }
 
-void BM_T_FillRect_Ours(benchmark::State& state) {
+void BM_T_FillOpaque_Ours(benchmark::State& state) {
+    BenchCanvas screen(kCanvasW, kCanvasH);
+    CCEBrush brush(0, 0x1234, 0);
+    screen.canvas.SetGDIObject(&brush);
+    const int w = SpriteW(state), h = SpriteH(state);
+    for (auto _ : state) {
+        screen.canvas.FillRect(0, 0, w, h, 32);
+        benchmark::ClobberMemory();
+    }
+    SetBytes(state, int64_t(w) * h * 2);
+}
+
+void BM_T_FillBlend_Ours(benchmark::State& state) {
     BenchCanvas screen(kCanvasW, kCanvasH);
     CCEBrush brush(0, 0x1234, 0);
     screen.canvas.SetGDIObject(&brush);
@@ -220,7 +186,7 @@ void BM_T_FillRect_Ours(benchmark::State& state) {
     SetBytes(state, int64_t(w) * h * 2);
 }
 
-void BM_T_FillRectBmp_Ours(benchmark::State& state) {
+void BM_T_FillBlendBmp_Ours(benchmark::State& state) {
     CCEDraw unused;
     CCEBitmap bitmap;
     bitmap.Surface(&unused, kCanvasW, kCanvasH, 0x5A, 0);
@@ -279,112 +245,69 @@ void BM_T_FreeRotate_Ours(benchmark::State& state) {
     SetBytes(state, int64_t(out.m_nWidth) * out.m_nHeight * 2);
 }
 
-// ---- SDL2
-
-enum class SdlCase { Plain, ColorKey, KeyAlphaMod, AlphaMod };
-
-void Sdl(benchmark::State& state, SdlCase kind) {
-    BenchCanvas screen(kCanvasW, kCanvasH);
-    Sprite s(SpriteW(state), SpriteH(state));
-    SDL_Surface* dst =
-        SDL_CreateRGBSurfaceWithFormatFrom(screen.canvas.m_pBackBuffer, kCanvasW, kCanvasH, 16,
-                                           screen.canvas.m_yPitch, SDL_PIXELFORMAT_RGB565);
-    SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(s.bitmap.m_pPixels, s.width, s.height, 16,
-                                                          s.width * 2, SDL_PIXELFORMAT_RGB565);
-    if (!dst || !src) {
-        state.SkipWithError(SDL_GetError());
-        return;
-    }
-    const bool keyed = kind == SdlCase::ColorKey || kind == SdlCase::KeyAlphaMod;
-    const bool blended = kind == SdlCase::KeyAlphaMod || kind == SdlCase::AlphaMod;
-    SDL_SetSurfaceBlendMode(src, blended ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
-    if (keyed) SDL_SetColorKey(src, SDL_TRUE, kKey);
-    if (blended) SDL_SetSurfaceAlphaMod(src, 160); // 20 / 32
-    const SDL_Rect at = {(kCanvasW - s.width) / 2, (kCanvasH - s.height) / 2, s.width, s.height};
+// 1000 random lines across a w x h canvas, per pixel drawn.
+void BM_T_Line_Ours(benchmark::State& state) {
+    const int w = SpriteW(state), h = SpriteH(state);
+    BenchCanvas screen(w, h);
+    CCEPen pen(0, 1, 0xFFFF);
+    screen.canvas.SetGDIObject(&pen);
+    std::vector<tagPOINT> ends = LineEnds(w, h);
     for (auto _ : state) {
-        SDL_Rect r = at;
-        SDL_BlitSurface(src, nullptr, dst, &r);
+        for (size_t i = 0; i < ends.size(); i += 2)
+            screen.canvas.DrawLine(ends[i], ends[i + 1]);
         benchmark::ClobberMemory();
     }
-    SDL_FreeSurface(src);
-    SDL_FreeSurface(dst);
-    SetBytes(state, int64_t(s.width) * s.height * 2);
+    SetBytes(state, LinePixels(ends) * 2);
 }
 
-void BM_T_Copy_SDL(benchmark::State& state) {
-    Sdl(state, SdlCase::Plain);
-}
-void BM_T_Key32_SDL(benchmark::State& state) {
-    Sdl(state, SdlCase::ColorKey);
-}
-void BM_T_KeyBlend_SDL(benchmark::State& state) {
-    Sdl(state, SdlCase::KeyAlphaMod);
-}
-void BM_T_Alpha_SDL(benchmark::State& state) {
-    Sdl(state, SdlCase::AlphaMod);
-}
-
-#ifdef ZORVA_BENCH_SDL_GFX
-// rotozoomSurface at 30 degrees, no smoothing, of the same 16-bit sprite
-// (SDL2_gfx works in 32 bits and converts it first, as it would for a
-// caller); per output pixel.
-void BM_T_FreeRotate_SDLgfx(benchmark::State& state) {
-    Sprite s(SpriteW(state), SpriteH(state));
-    SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(s.bitmap.m_pPixels, s.width, s.height, 16,
-                                                          s.width * 2, SDL_PIXELFORMAT_RGB565);
-    int64_t outPixels = 0;
+// The star filled on a w x h canvas, per pixel it covers (counted once on a
+// cleared canvas).
+void BM_T_Polygon_Ours(benchmark::State& state) {
+    const int w = SpriteW(state), h = SpriteH(state);
+    BenchCanvas screen(w, h, 0);
+    CCEBrush brush(0, 0x07E0, 0);
+    screen.canvas.SetGDIObject(&brush);
+    std::vector<tagPOINT> star = Star(w, h);
+    screen.canvas.FillPolygon(star.data(), int(star.size()), 0, 0);
+    const int64_t pixels =
+        CountPixels(screen.canvas.m_pBackBuffer, screen.canvas.m_yPitch, w, h, 0x07E0);
     for (auto _ : state) {
-        SDL_Surface* out = rotozoomSurface(src, 30.0, 1.0, SMOOTHING_OFF);
-        outPixels = int64_t(out->w) * out->h;
-        SDL_FreeSurface(out);
-    }
-    SDL_FreeSurface(src);
-    SetBytes(state, outPixels * 2);
-}
-#endif
-
-// ---- pixman: a8r8g8b8 OVER r5g6b5, the alpha-plane blit's peer.
-void BM_T_Plane32Sprite_Pixman(benchmark::State& state) {
-    BenchCanvas screen(kCanvasW, kCanvasH);
-    Sprite s(SpriteW(state), SpriteH(state));
-    pixman_image_t* dst = pixman_image_create_bits(
-        PIXMAN_r5g6b5, kCanvasW, kCanvasH, reinterpret_cast<uint32_t*>(screen.canvas.m_pBackBuffer),
-        screen.canvas.m_yPitch);
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height,
-                                                   s.premultiplied.data(), s.width * 4);
-    const int x = (kCanvasW - s.width) / 2, y = (kCanvasH - s.height) / 2;
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, dst, 0, 0, 0, 0, x, y, s.width,
-                                 s.height);
+        screen.canvas.FillPolygon(star.data(), int(star.size()), 0, 0);
         benchmark::ClobberMemory();
     }
-    pixman_image_unref(src);
-    pixman_image_unref(dst);
-    SetBytes(state, int64_t(s.width) * s.height * 2);
+    state.counters["pixels"] = double(pixels);
+    SetBytes(state, pixels * 2);
 }
 
-void Sizes(benchmark::internal::Benchmark* b) {
-    b->Args({640, 480})->Args({64, 64});
+// The photo from its file, fitted into the box (mode 4: the codec's scaled
+// decode, then area averaging), per pixel of the result.
+void BM_T_LoadJpeg_Ours(benchmark::State& state) {
+    const std::string path = PhotoPath();
+    const std::wstring wide(path.begin(), path.end());
+    CCEBitmap bitmap;
+    const unsigned boxW = unsigned(SpriteW(state)), boxH = unsigned(SpriteH(state));
+    for (auto _ : state) {
+        if (bitmap.LoadBitmapW(nullptr, wide.c_str(), 4, boxW, boxH, 0) != 1)
+            return state.SkipWithError("the corpus photo does not load");
+        benchmark::DoNotOptimize(bitmap.m_pPixels);
+    }
+    SetBytes(state, int64_t(bitmap.m_nWidth) * bitmap.m_nHeight * 2);
 }
 
-BENCHMARK(BM_T_Memcpy)->Apply(Sizes);
+BENCHMARK(BM_T_Memcpy)->Apply(Sizes)->Args({320, 240});
 BENCHMARK(BM_T_Memset)->Apply(Sizes);
 BENCHMARK(BM_T_Flip_Ours)->Args({640, 480});
 BENCHMARK(BM_T_Copy_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_Copy_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_MergeCopy_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_Key32_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_Key32_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_KeyBlend_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_KeyBlend_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_Alpha_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_Alpha_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_Plane32Sprite_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_Plane32Random_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_Plane32Sprite_Pixman)->Apply(Sizes);
 BENCHMARK(BM_T_Plane20_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_FillRect_Ours)->Apply(Sizes);
-BENCHMARK(BM_T_FillRectBmp_Ours)->Apply(Sizes);
+BENCHMARK(BM_T_FillOpaque_Ours)->Apply(Sizes);
+BENCHMARK(BM_T_FillBlend_Ours)->Apply(Sizes);
+BENCHMARK(BM_T_FillBlendBmp_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_FadeFrame_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_BitRot_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_Rotate_Ours)->Apply(Sizes);
@@ -393,8 +316,8 @@ BENCHMARK(BM_T_Twice32Plane_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_StretchNearest_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_StretchFiltered_Ours)->Apply(Sizes);
 BENCHMARK(BM_T_FreeRotate_Ours)->Apply(Sizes);
-#ifdef ZORVA_BENCH_SDL_GFX
-BENCHMARK(BM_T_FreeRotate_SDLgfx)->Apply(Sizes);
-#endif
+BENCHMARK(BM_T_Line_Ours)->Apply(Sizes);
+BENCHMARK(BM_T_Polygon_Ours)->Apply(Sizes);
+BENCHMARK(BM_T_LoadJpeg_Ours)->Apply(PhotoSizes);
 
 } // namespace
