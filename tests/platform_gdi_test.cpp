@@ -43,8 +43,11 @@ TEST_F(Gdi, SectionsHavePaddedRowsInEitherOrder) {
     EXPECT_EQ(up->image.RowAddress(0), static_cast<uint8_t*>(upBits) + 2 * 16);
     EXPECT_EQ(down->image.RowAddress(0), downBits);
     EXPECT_TRUE(pf::DeleteObject(up) && pf::DeleteObject(down));
-    const int bad[][3] = {{0, 3, 24},  {3, 0, 24},     {3, 3, 8},
-                          {-3, 3, 24}, {20000, 3, 24}, {3, INT32_MIN, 24}};
+    // The imaging limits: 65535 a side, 2^26 pixels; one past each fails.
+    HGDIOBJ wide = Section(65535, 2, 24), big = Section(32768, -2048, 16);
+    EXPECT_TRUE(wide && big && pf::DeleteObject(wide) && pf::DeleteObject(big));
+    const int bad[][3] = {{0, 3, 24},     {3, 0, 24},         {3, 3, 8},        {-3, 3, 24},
+                          {65536, 1, 24}, {3, INT32_MIN, 24}, {32768, 2049, 24}};
     for (const auto& k : bad) {
         upBits = &upBits;
         EXPECT_EQ(Section(k[0], k[1], k[2], &upBits), nullptr) << k[0] << "x" << k[1];
