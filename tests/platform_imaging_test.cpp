@@ -235,26 +235,9 @@ TEST_F(Imaging, BadFilesAreRefusedWithACode) {
               HRESULT(0x80000000u | ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(factory->CreateImageFromFile(nullptr, &image), E_FAIL);
     EXPECT_EQ(factory->CreateImageFromStream(nullptr, &image), E_FAIL);
-    // A progressive JPEG with its last scan repeated (legal, but each scan
-    // is a pass over every coefficient): kMaxJpegScans scans are read, one
-    // more is refused as damaged.
-    const std::vector<uint8_t> file = zt::ReadBytes(zt::CorpusPath("valid/jpeg_progressive.jpg"));
-    std::vector<size_t> scans;
-    for (size_t i = 0; i + 1 < file.size(); ++i)
-        if (file[i] == 0xFF && file[i + 1] == 0xDA) scans.push_back(i);
-    const auto last = file.begin() + ptrdiff_t(scans.back()), end = file.end() - 2;
-    for (size_t total : {size_t(kMaxJpegScans), size_t(kMaxJpegScans) + 1}) {
-        std::vector<uint8_t> bytes(file.begin(), end);
-        for (size_t i = scans.size(); i < total; ++i)
-            bytes.insert(bytes.end(), last, end);
-        bytes.insert(bytes.end(), end, file.end());
-        Ref<IStream> stream{zorva::OpenMemoryStream(bytes.data(), bytes.size())};
-        Ref<IImage> image;
-        zt::Rgba pixels;
-        ASSERT_EQ(factory->CreateImageFromStream(stream.p, image.put()), S_OK);
-        EXPECT_EQ(Render(image.p, 0, 0, &pixels),
-                  total > size_t(kMaxJpegScans) ? IMGERR_CORRUPT : S_OK);
-    }
+    // A progressive JPEG with its last scan repeated: the refinement does not
+    // fit the one before it, so the data is damaged. (The scan limit itself
+    // is tried at and past it by the malformed corpus.)
     zt::Rgba pixels;
     EXPECT_EQ(Load(zt::CorpusPath("bad/jpeg_many_scans.jpg"), &pixels), IMGERR_CORRUPT);
 }
