@@ -26,9 +26,14 @@ Bytes Contents(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-// The 54 header bytes for a width and height (the size field 0), then `body`.
-Bytes File(uint32_t w, uint32_t h, const Bytes& body = {}) {
-    Bytes b = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0};
+// The 54 header bytes for a width and height, then `body`; the size field
+// holds `length`, by default the file's.
+Bytes File(uint32_t w, uint32_t h, const Bytes& body = {}, size_t length = 0) {
+    length = length ? length : 54 + body.size();
+    Bytes b = {'B', 'M'};
+    for (int k = 0; k < 32; k += 8)
+        b.push_back(uint8_t(length >> k));
+    b.insert(b.end(), {0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0});
     for (uint32_t v : {w, h})
         for (int k = 0; k < 32; k += 8)
             b.push_back(uint8_t(v >> k));
@@ -36,6 +41,18 @@ Bytes File(uint32_t w, uint32_t h, const Bytes& body = {}) {
     b.resize(54, 0);
     b.insert(b.end(), body.begin(), body.end());
     return b;
+}
+
+// What a command prints, with " exit N" added when it does not exit 0.
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof buffer, p))
+            out.append(buffer, n);
+        if (const int status = pclose(p)) out += " exit " + std::to_string(status);
+    }
+    return out;
 }
 
 struct SaveFile : ::testing::Test {
@@ -49,8 +66,9 @@ struct SaveFile : ::testing::Test {
         paths.push_back(zt::ScratchPath(name));
         return paths.back();
     }
-    // Saves w x h pixels (rows top first), checks the file's length and
-    // Pillow's reading of it, and gives the file's bytes.
+    // Saves w x h pixels (rows top first), checks the file's length and the
+    // readings of two independent decoders, Pillow and ImageMagick (which
+    // must accept it without a warning), and gives the file's bytes.
     Bytes SaveAndRead(int w, int h, const std::vector<uint16_t>& pixels) {
         CCEBitmap b;
         EXPECT_EQ(b.Surface(&t.canvas, w, h, 0, 0), 1);
@@ -66,13 +84,11 @@ struct SaveFile : ::testing::Test {
             "print(im.format, *im.size, flush=True); sys.stdout.buffer.write(im.convert('RGB')"
             ".tobytes())\" " +
             path + " 2>&1";
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buffer[4096];
-            while (size_t n = fread(buffer, 1, sizeof buffer, p))
-                read.append(buffer, n);
-            pclose(p);
-        }
+        read = Output(command);
         EXPECT_EQ(read, expected) << w << " x " << h;
+        expected.erase(0, expected.find('\n') + 1);
+        read = Output("/usr/bin/convert -regard-warnings " + path + " -depth 8 RGB:- 2>&1");
+        EXPECT_EQ(read, expected) << "ImageMagick, " << w << " x " << h;
         const Bytes f = Contents(path);
         EXPECT_EQ(f.size(), 54 + size_t(h) * ((3 * w + 3) & ~3));
         return f;
@@ -136,6 +152,6 @@ TEST_F(SaveFile, HeadersAloneReplacingAndFailures) {
     zorva::FailAllocation(2); // the file is opened, no row buffer
     EXPECT_EQ(b.SaveFile(Wide(never).c_str()), 0);
     zorva::FailAllocation(0);
-    EXPECT_EQ(Contents(never), File(4, 4));
+    EXPECT_EQ(Contents(never), File(4, 4, {}, 54 + 4 * 12)); // the length it was to have
     EXPECT_TRUE(b.m_nWidth == 4 && b.m_nHeight == 4 && b.m_pPixels);
 }
