@@ -29,6 +29,21 @@ void ReadBytes(png_structp png, png_bytep out, size_t bytes) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
+// libpng's memory comes from the platform allocator, and no block is larger
+// than a few rows of the widest picture: libpng reads an ancillary chunk
+// (text, a profile) whole, so a chunk that claims gigabytes would otherwise
+// be allocated before the file is found to end. Refused, the chunk is
+// skipped, and the file then ends early.
+constexpr png_alloc_size_t kMaxPngBlock = png_alloc_size_t(4) << 20;
+
+png_voidp Allocate(png_structp, png_alloc_size_t bytes) {
+    return bytes <= kMaxPngBlock ? platform::malloc(bytes) : nullptr;
+}
+
+void Free(png_structp, png_voidp block) {
+    platform::free(block);
+}
+
 // Reads the header, and the pixels when `out` is given. The result code the
 // longjmp path returns is set before each step that can fail.
 //
@@ -48,7 +63,8 @@ HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsum
         const uint32_t w = be32(16), h = be32(20);
         if (w && h && !ImageSizeAllowed(w, h)) return IMGERR_TOOLARGE;
     }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning,
+                                               nullptr, Allocate, Free);
     if (!png) return E_OUTOFMEMORY;
     png_infop info = png_create_info_struct(png);
     if (!info) {
