@@ -183,6 +183,13 @@ public:
     // service's failure code. See docs/image-io.md.
     long GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                              unsigned int* puBoxHeight);
+    // Fills the bitmap with the picture of the contact whose phone number
+    // matches pszNumber (rules, database: docs/contacts.md), fitted by
+    // GetBitmapFromStream into 60 x 60 (120 x 120 with bLarge) for uMode 2,
+    // else the display: cxWidth x cyHeight when turned, cyHeight x cxWidth
+    // upright. 1, or 0 for a null pDraw, no store, no match, no or an empty
+    // picture (bitmap unchanged) or one that does not decode.
+    unsigned long DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber, int bLarge);
     // Loads a GIF's frames side by side (uFrame 0) or the frame at uFrame
     // counted from 0 (at or beyond the count: the first), as a viewer shows
     // them, and their delays; other formats as one frame. uFrameCount gets
@@ -250,6 +257,16 @@ protected:
     // calling thread, balanced by the destructor). 0, or the creation's
     // failure code, in which case the initialisation is balanced at once.
     long EnsureImgFactory();
+    // Creates and logs on m_pPOOM on first need (one COM initialisation of
+    // the calling thread, balanced by the destructor, which logs off). 0, or
+    // the failing step's code: the object is then released, m_pPOOM stays
+    // null and the initialisation is balanced at once, so a later call
+    // tries again.
+    long EnsurePOOM();
+    // The stream's length (its low 32 bits) into *pdwSize, then the stream
+    // rewound: the rewind's result. 0x80004005 for a null argument; a failed
+    // seek to the end is returned as it is, *pdwSize untouched.
+    static long GetStreamSize(IStream* pStream, unsigned long* pdwSize);
 
 private:
     void Adopt(const CCEBitmap& other);

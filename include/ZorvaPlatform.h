@@ -155,6 +155,22 @@ ZORVA_API void FailAllocation(long n);
 // a test can walk every allocation of an operation.
 ZORVA_API long AllocationCount();
 
+// ---- Contact store ------------------------------------------------------
+// CCEBitmap::DrawPic finds contact pictures in an SQLite database (schema,
+// phone-number matching and the zorva_contacts tool: docs/contacts.md). The
+// database in effect is the first of: the path given to SetContactsDatabase;
+// the environment variable ZORVA_CONTACTS_DB; $XDG_DATA_HOME/zorva/
+// contacts.db when XDG_DATA_HOME is an absolute path; ~/.local/share/zorva/
+// contacts.db. Every lookup opens it afresh, read-only: a database that does
+// not exist holds no contacts, and the library never creates one.
+//
+// Sets the database path (UTF-8); null or "" goes back to the environment
+// and the default. False, with nothing changed, for a path of 4096 bytes or
+// more.
+ZORVA_API bool SetContactsDatabase(const char* path);
+// The path in effect; "" when nothing is set and HOME is unset.
+ZORVA_API std::string GetContactsDatabase();
+
 } // namespace zorva
 
 #endif // ZORVA_PLATFORM_H

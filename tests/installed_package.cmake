@@ -1,7 +1,8 @@
-# Installs the build into a scratch prefix and builds the consumer example
+# Installs the build into a scratch root and builds the consumer example
 # against it, once with find_package(Zorva) and once with pkg-config.
+# MODE=install installs with cmake --install; MODE=deb makes the Debian
+# package with cpack and unpacks it (dpkg-deb -x) as a system would lay it out.
 file(REMOVE_RECURSE ${WORK_DIR})
-set(PREFIX ${WORK_DIR}/prefix)
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -10,7 +11,23 @@ function(run)
   endif()
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+if(MODE STREQUAL "deb")
+  run(cpack -G DEB -B ${WORK_DIR}/deb --config ${BUILD_DIR}/CPackConfig.cmake)
+  file(GLOB debs ${WORK_DIR}/deb/*.deb)
+  list(LENGTH debs count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one package, found: ${debs}")
+  endif()
+  run(dpkg-deb -x ${debs} ${WORK_DIR}/root)
+  set(PREFIX ${WORK_DIR}/root/usr)
+  # The package holds the tools too.
+  if(NOT EXISTS ${PREFIX}/bin/zorva_convert)
+    message(FATAL_ERROR "the package lacks bin/zorva_convert")
+  endif()
+else()
+  set(PREFIX ${WORK_DIR}/prefix)
+  run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+endif()
 
 # CMake package.
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/consumer -B ${WORK_DIR}/cmake-build
@@ -34,4 +51,4 @@ run(${CXX} -std=c++17 ${SOURCE_DIR}/examples/consumer/main.cpp ${flags}
 get_filename_component(lib_dir ${pc_dir} DIRECTORY)
 set(ENV{LD_LIBRARY_PATH} ${lib_dir})
 run(${WORK_DIR}/consumer-pc)
-message(STATUS "installed package: find_package and pkg-config consumers work")
+message(STATUS "installed package (${MODE}): find_package and pkg-config consumers work")

@@ -7,6 +7,7 @@
 
 #include "ZorvaTypes.h"
 #include "platform/com/Com.h"
+#include "platform/contacts/Contacts.h"
 #include "platform/files/FilesApi.h"
 #include "platform/gdi/GdiApi.h"
 #include "platform/imaging/Imaging.h"

@@ -31,6 +31,7 @@ HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, cons
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
     if (IsEqualGUID(clsid, CLSID_ImagingFactory)) return CreateImagingFactory(iid, object);
+    if (IsEqualGUID(clsid, CLSID_Application)) return CreateContactsApplication(iid, object);
     return REGDB_E_CLASSNOTREG;
 }
 

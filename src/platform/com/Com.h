@@ -66,8 +66,9 @@ void CoUninitialize();
 int ComInitializations();
 
 // Creates an object of a registered class and returns the interface asked
-// for in *object (one reference). The only class is the imaging factory
-// (CLSID_ImagingFactory, platform/imaging/Imaging.h), created in-process.
+// for in *object (one reference). The classes are the imaging factory
+// (CLSID_ImagingFactory, platform/imaging/Imaging.h) and the contact store's
+// application (CLSID_Application, platform/contacts/Contacts.h), in-process.
 // Results: S_OK; E_FAIL for a null `object`; CO_E_NOTINITIALIZED when the
 // calling thread has no CoInitializeEx in force; CLASS_E_NOAGGREGATION for
 // an `outer` object; REGDB_E_CLASSNOTREG for an unknown class or a context
