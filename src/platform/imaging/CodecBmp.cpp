@@ -141,8 +141,10 @@ SDL_Surface* LoadWithSdl(const uint8_t* data, size_t size) {
 // of its own (the headers, palette and masks with the band's height, then
 // the band's rows), so that SDL never decodes more than a band.
 HRESULT SendBands(const uint8_t* data, size_t size, const Layout& l, bool alpha, RowConsumer& out) {
-    if (l.stride == 0 || l.offset > size || (size - l.offset) / l.stride < l.height)
-        return IMGERR_CORRUPT; // rows past the end of the file
+    // Rows inside the headers, or past the end of the file.
+    if (l.stride == 0 || l.offset < 14 + uint64_t(Le32(data + 14)) || l.offset > size ||
+        (size - l.offset) / l.stride < l.height)
+        return IMGERR_CORRUPT;
     // Everything before the rows, up to the largest headers, masks and
     // palette there can be; a gap beyond that is not copied.
     const size_t prefix = size_t(std::min<uint64_t>(l.offset, 14 + 124 + 16 + 1024));
