@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 
 namespace zorva {
@@ -36,14 +37,23 @@ long AllocationCount() {
 
 namespace platform {
 
+// Fuzzing builds (fuzz/) cap every block: an input that asks for a huge
+// picture then runs the paths of a failed allocation, as it would on a
+// device with little memory, instead of exhausting the fuzzing machine.
+#ifdef ZORVA_ALLOCATION_CAP
+constexpr size_t kAllocationCap = ZORVA_ALLOCATION_CAP;
+#else
+constexpr size_t kAllocationCap = SIZE_MAX;
+#endif
+
 void* malloc(size_t size) {
-    if (NextAllocationFails()) return nullptr;
+    if (NextAllocationFails() || size > kAllocationCap) return nullptr;
     // A zero-byte request still yields a unique block, as glibc does.
     return std::malloc(size ? size : 1);
 }
 
 void* realloc(void* block, size_t size) {
-    if (NextAllocationFails()) return nullptr;
+    if (NextAllocationFails() || size > kAllocationCap) return nullptr;
     return std::realloc(block, size ? size : 1);
 }
 
