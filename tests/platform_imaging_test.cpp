@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <unistd.h>
 
 using namespace zorva::platform;
 
@@ -244,13 +246,20 @@ TEST_F(Imaging, BadFilesAreRefusedWithACode) {
 
 namespace {
 
-// Reads the first `good` bytes and fails a read that would go beyond them.
+// Reads the first `good` bytes and fails a read that would go beyond them;
+// with `zeros`, gives `good` zero bytes and then ends.
 struct FailingStream final : IStream {
     FailingStream(std::vector<uint8_t> bytes, size_t good) : bytes(std::move(bytes)), good(good) {}
     HRESULT QueryInterface(const GUID&, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return ++references; }
     ULONG Release() override { return --references; }
     HRESULT Read(void* data, ULONG cb, ULONG* read) override {
+        if (zeros) { // `good` zero bytes, then the end
+            *read = ULONG(std::min<size_t>(cb, good - position));
+            std::memset(data, 0, *read);
+            position += *read;
+            return S_OK;
+        }
         if (*read = 0, position + cb > good) return STG_E_READFAULT;
         std::memcpy(data, bytes.data() + position, cb);
         position += cb, *read = cb;
@@ -261,6 +270,7 @@ struct FailingStream final : IStream {
     std::vector<uint8_t> bytes;
     size_t good, position = 0;
     ULONG references = 1;
+    bool zeros = false;
 };
 
 } // namespace
@@ -276,6 +286,25 @@ TEST_F(Imaging, AStreamThatFailsMidReadGivesItsCode) {
         EXPECT_EQ(factory->CreateImageDecoder(&again, 2, &decoder), STG_E_READFAULT);
         EXPECT_TRUE(!image && !decoder && stream.references == 1 && again.references == 1) << name;
     }
+}
+
+TEST_F(Imaging, StreamsAndFilesAreReadUpToTheByteLimit) {
+    // A stream of zeros made as it is read: kMaxEncodedBytes of them are
+    // read (and are no picture), one more is refused unread; a file is
+    // refused by its size alone.
+    for (size_t bytes : {kMaxEncodedBytes, kMaxEncodedBytes + 1}) {
+        FailingStream zeros({}, bytes);
+        zeros.zeros = true;
+        IImage* image = nullptr;
+        EXPECT_EQ(factory->CreateImageFromStream(&zeros, &image),
+                  bytes > kMaxEncodedBytes ? IMGERR_TOOLARGE : IMGERR_UNKNOWNFORMAT);
+    }
+    const std::string sparse = zt::ScratchPath("sparse.png");
+    std::ofstream(sparse).close();
+    ASSERT_EQ(truncate(sparse.c_str(), off_t(kMaxEncodedBytes) + 1), 0);
+    IImage* image = nullptr;
+    EXPECT_EQ(Open(sparse, &image), IMGERR_TOOLARGE);
+    std::remove(sparse.c_str());
 }
 
 TEST_F(Imaging, ABitmapIsOneObjectWithThreeViewsAndOneLock) {

@@ -149,8 +149,14 @@ HRESULT ReadStream(IStream* stream, EncodedPtr* out) {
     for (;;) {
         if (capacity - size < kStep) {
             if (capacity >= kMaxEncodedBytes) {
+                // Full to the limit: the stream may end right here, or one
+                // byte more makes it too large.
+                uint8_t probe = 0;
+                ULONG more = 0;
+                const HRESULT hr = stream->Read(&probe, 1, &more);
+                if (hr >= 0 && more == 0) break;
                 platform::free(data);
-                return IMGERR_TOOLARGE;
+                return hr < 0 ? hr : IMGERR_TOOLARGE;
             }
             const size_t grown = capacity ? capacity * 2 : 4 * kStep;
             auto* bigger = static_cast<uint8_t*>(platform::realloc(data, grown));
