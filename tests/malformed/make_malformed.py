@@ -327,6 +327,8 @@ def main():
     put("gif_30000_empty_frames.gif",
         gif(2, 2, [gif_frame(0, 0, 1, 1, [i % 4], disposal=3) for i in range(30000)]), "ok", 1,
         "30000 frames of one pixel, each restoring the previous picture")
+    put("gif_100000_frames.gif", gif(1, 1, [gif_frame(0, 0, 1, 1, [1])] * 100000), "ok", 1,
+        "exactly the frame limit", seconds=2)
     put("gif_100001_frames.gif", gif(1, 1, [gif_frame(0, 0, 1, 1, [1])] * 100001),
         "toolarge", 0, "one frame past the frame limit")
     put("gif_no_frames.gif", gif(4, 4, []), "corrupt", 0, "a screen and a trailer, no frame")
@@ -375,6 +377,14 @@ def main():
     put("bmp_rle8_4096_bomb.bmp",
         bmp(4096, 4096, bits=8, compression=1, palette=GRAY4, pixels=rle_bomb), "ok", 1,
         "a few bytes of RLE8 for 16 million pixels (the rest is read as black)")
+    # Run-length files are decoded whole by SDL, a byte a pixel: 24 MiB at
+    # the most.
+    put("bmp_rle8_at_whole_limit.bmp",
+        bmp(6144, 4096, bits=8, compression=1, palette=GRAY4, pixels=b"\x00\x01"), "ok", 1,
+        "a run-length picture of exactly 24 MiB", seconds=2)
+    put("bmp_rle8_past_whole_limit.bmp",
+        bmp(6144, 4097, bits=8, compression=1, palette=GRAY4, pixels=b"\x00\x01"), "toolarge", 0,
+        "a run-length picture one row past 24 MiB")
     put("bmp_core_header_zero.bmp", b"BM" + struct.pack("<IHHI", 30, 0, 0, 26) +
         struct.pack("<IHHHH", 12, 0, 0, 1, 24) + b"\x00" * 4, "corrupt", 0,
         "an OS/2 core header with size 0 x 0")
@@ -398,6 +408,14 @@ def main():
         "exactly the scan limit, every scan legal")
     put("jpeg_101_scans.jpg", many_scans(picture(32, 24), 101), "toolarge", 0,
         "one scan past the limit, every scan legal")
+    # A file of several scans keeps every coefficient: 2 bytes a pixel of a
+    # grey picture, 24 MiB at the most.
+    grey = Image.new("L", (4096, 3072), 128)
+    put("jpeg_progressive_at_whole_limit.jpg", encoded(grey, "JPEG", quality=30, progressive=True),
+        "ok", 1, "progressive, its coefficients exactly 24 MiB", seconds=2)
+    put("jpeg_progressive_past_whole_limit.jpg",
+        encoded(grey.resize((4096, 3080)), "JPEG", quality=30, progressive=True), "toolarge", 0,
+        "progressive, its coefficients one block row past 24 MiB")
     put("jpeg_2000_scans.jpg", prog[:eoi] + prog[sos:eoi] * 2000 + b"\xFF\xD9", "corrupt", 0,
         "a progressive file whose last scan comes 2000 times")
 
@@ -418,6 +436,14 @@ def main():
         "a VP8X canvas of 1000 x 1000 around a 32 x 24 frame")
     put("webp_lossless_truncated_header.webp", lossless[:24], "corrupt", 0,
         "a lossless header cut short")
+    # Lossless data is held whole by libwebp, 4 bytes a pixel: 24 MiB at the
+    # most.
+    flat = Image.new("RGB", (3072, 2048), (40, 80, 120))
+    put("webp_lossless_at_whole_limit.webp", encoded(flat, "WEBP", lossless=True), "ok", 1,
+        "lossless, exactly 24 MiB held", seconds=2)
+    put("webp_lossless_past_whole_limit.webp",
+        encoded(flat.resize((3072, 2049)), "WEBP", lossless=True), "toolarge", 0,
+        "lossless, one row past 24 MiB")
 
     # ---- Truncations of small valid files at many points.
     valid = [("png", good), ("gif", small_gif()), ("bmp", small_bmp()), ("jpg", base),
