@@ -325,3 +325,38 @@ TEST_F(Loading, FailedAllocationsLeaveAConsistentBitmap) {
             EXPECT_TRUE(result == 1 && n > 2) << name; // loaded after failures
         }
 }
+
+TEST_F(Loading, PeakMemoryFollowsTheBoxNotThePicture) {
+    // The most the platform allocator held during each load, beyond what
+    // was held before (the file's own bytes included): a fitted load holds
+    // the box and a band of rows, however large the picture; a load at the
+    // picture's own size at most 8 bytes a pixel, plus rows and the file.
+    const std::string malformed = ZORVA_MALFORMED_DIR;
+    struct Case {
+        std::string file;
+        BYTE mode;
+        unsigned box;
+        double bytesPerPixel; // of the result, what may be held
+        size_t fixed;         // and a fixed part: rows, tables, the file
+    };
+    const Case cases[] = {
+        {malformed + "/png_8000x8000_1bit.png", 4, 240, 8, 256 << 10},
+        {malformed + "/png_interlaced_2048.png", 4, 240, 24, 256 << 10},
+        {malformed + "/fault3_gif_33_frames_8000.gif", 4, 240, 16, 256 << 10},
+        {malformed + "/fault2_png_40000x1.png", 0, 0, 8, 1 << 20},
+        {zt::CorpusPath("photo_640x480.png"), 4, 60, 16, 1 << 20},
+        {zt::CorpusPath("photo_640x480.png"), 0, 0, 8, 640 << 10},
+        {zt::CorpusPath("photo_2048x1536_progressive.jpg"), 4, 240, 16, 1 << 20},
+    };
+    for (const Case& c : cases) {
+        CCEBitmap bitmap;
+        const size_t before = pf::LiveBytes();
+        pf::ResetPeakBytes();
+        ASSERT_EQ(bitmap.LoadBitmapW(nullptr, zt::Wide(c.file).c_str(), c.mode, c.box, c.box, 0), 1)
+            << c.file;
+        const double pixels = double(bitmap.m_nWidth) * bitmap.m_nHeight;
+        EXPECT_LE(double(pf::PeakBytes() - before), c.bytesPerPixel * pixels + double(c.fixed))
+            << c.file << " mode " << int(c.mode) << ": " << pf::PeakBytes() - before
+            << " bytes for " << pixels << " pixels";
+    }
+}

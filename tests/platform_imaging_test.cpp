@@ -288,6 +288,36 @@ TEST_F(Imaging, AStreamThatFailsMidReadGivesItsCode) {
     }
 }
 
+TEST_F(Imaging, LargeBmpsAreReadBandByBandInEitherRowOrder) {
+    // 700 x 600 at 24 and 32 bits: more rows than one band SDL is given at a
+    // time; bottom-up, and top-down (rows reversed, height negative).
+    zt::Rgba p{700, 600, {}};
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            p.pixels.insert(p.pixels.end(),
+                            {uint8_t(x), uint8_t(y), uint8_t(x ^ y), uint8_t(x * 3 + y)});
+    for (bool alpha : {false, true}) {
+        zt::Rgba expected = p;
+        for (size_t i = 3; !alpha && i < expected.pixels.size(); i += 4)
+            expected.pixels[i] = 255;
+        std::vector<uint8_t> up = zt::MakeBmp(p, alpha), down = up;
+        const size_t offset = up[10] | up[11] << 8, row = (up.size() - offset) / 600;
+        for (size_t y = 0; y < 600; ++y)
+            std::memcpy(&down[offset + y * row], &up[offset + (599 - y) * row], row);
+        const int32_t negative = -600;
+        std::memcpy(&down[22], &negative, 4);
+        for (const auto* file : {&up, &down}) {
+            const std::string path = zt::ScratchPath("band.bmp");
+            ASSERT_TRUE(zt::WriteBytes(path, *file));
+            zt::Rgba actual;
+            ASSERT_EQ(Load(path, &actual), S_OK);
+            EXPECT_EQ(Differences(expected, actual), "")
+                << (file == &up ? "bottom-up" : "top-down");
+            std::remove(path.c_str());
+        }
+    }
+}
+
 TEST_F(Imaging, StreamsAndFilesAreReadUpToTheByteLimit) {
     // A stream of zeros made as it is read: kMaxEncodedBytes of them are
     // read (and are no picture), one more is refused unread; a file is
