@@ -11,11 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
     Input in;
     if (!in.Split(bytes, length, 5) || !SmallEnough(in.data, in.size)) return 0;
     const wchar_t* file = AsFile(in.data, in.size);
+    CCEDraw& canvas = Canvas(); // made before any allocation may fail
     MaybeFailAllocation(in.params[4]);
     CCEBitmap strip;
     unsigned count = 0xDEAD, reserved = 0;
     const uint32_t frame = in.U32(0);
-    const int result = strip.LoadGIF(&Canvas(), file, frame, count, reserved);
+    const int result = strip.LoadGIF(&canvas, file, frame, count, reserved);
     CheckBitmap(strip, result);
     if (result && strip.m_bARGB) Broken("LoadGIF left an alpha flag");
     if (result && count != 0xDEAD && frame == 0 && count != 0 &&
