@@ -11,7 +11,9 @@ struct BenchCanvas {
         config.width = w;
         config.height = h;
         zorva::SetVirtualDisplay(config);
-        window = zorva::OpenWindow("bench");
+        zorva::DisplayOptions memory;
+        memory.kind = zorva::DisplayKind::Virtual;
+        window = zorva::OpenWindow("bench", memory);
         canvas.Create(window, 1);
         canvas.Clear(clearByte);
     }

@@ -24,7 +24,7 @@ public:
     HMODULE m_hDDrawModule;                   // windowed back-end module; owned
     LPDIRECTDRAWCREATE m_pfnDirectDrawCreate; // the windowed back-end's entry point
     BYTE m_bMode;                             // 1 raw frame buffer, 2 DirectDraw
-    DWORD m_cbBackBuffer;                     // bytes Flip copies: the span the pitches cover
+    DWORD m_cbBackBuffer;                     // back buffer bytes: the span the pitches cover
     int m_bSuspended;                         // nonzero between Suspend and Resume
     HWND m_hWnd;                              // the window of the last successful Create
     DWORD m_dwLastError;                      // the last failure; no success clears it
@@ -71,10 +71,11 @@ public:
     long BeginDraw();
     long EndDraw();
 
-    // Copies m_cbBackBuffer bytes from the back buffer to the frame buffer
+    // Copies the back buffer's pixels to the frame buffer in one copy
     // (between a lock and an unlock of the primary surface under the
-    // windowed back-end). 1; 0 with error 105 while suspended; 0 without an
-    // error when there is no back buffer or display to present to.
+    // windowed back-end); with padded rows, never the bytes between rows.
+    // 1; 0 with error 105 while suspended; 0 without an error when there is
+    // no back buffer or display to present to.
     long Flip();
 
     // Suspend closes game input and sets the suspended state; Resume opens
@@ -107,6 +108,7 @@ private:
     bool HoldsDisplay() const;
     bool AdoptLayout();
     BYTE* BackBufferBlock() const;
+    void CopyPixels(BYTE* target, const BYTE* source) const;
     void Adopt(const CCEGraphics& other);
 };
 

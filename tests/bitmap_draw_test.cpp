@@ -1,22 +1,15 @@
-// Pixels, spans, lines, outlines and filled rectangles drawn into bitmaps:
-// worked values at the edges (the corner test, inclusive bounds), bitmaps
-// without pixels, and a seeded comparison with pixel-at-a-time rules.
+// Drawing into bitmaps: a seeded comparison with pixel-at-a-time rules, and
+// bitmaps without pixels for their size.
 #include "support/BlitReference.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
-#include <tuple>
-#include <utility>
 
 namespace {
 
-using Points = std::set<std::pair<int, int>>;
-
 class BitmapDraw : public ::testing::Test {
 protected:
-    void TearDown() override { zt::ResetPlatform(); }
     CCEDraw canvas; // only supplies Surface's default size
 };
 
@@ -44,48 +37,34 @@ void Box(zt::RefImage& r, long x1, long y1, long x2, long y2, F paint) {
 
 } // namespace
 
-// On a 12 x 9 bitmap: one call and the pixels it paints.
-TEST_F(BitmapDraw, WorkedValues) {
-    // clang-format off
-    const std::tuple<char, long, long, long, long, Points> cases[] = {
-        {'P', 12, 0, 0, 0, {}}, {'P', 11, 8, 0, 0, {{11, 8}}},
-        {'H', 3, 2, -20, 2, {{0, 2}, {1, 2}, {2, 2}, {3, 2}}}, {'V', 3, 20, 3, 6, {{3, 6}, {3, 7}, {3, 8}}},
-        {'L', 0, 0, 4, 2, {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}},
-        {'L', -10, 5, 22, 5, {}}, // both ends outside
-        {'L', 12, 9, 8, 5, {{11, 8}, {10, 7}, {9, 6}, {8, 5}}}, // the far corner passes
-        {'R', 6, 5, 4, 3, {{4, 3}, {5, 3}, {6, 3}, {4, 4}, {6, 4}, {4, 5}, {5, 5}, {6, 5}}},
-        {'F', 1, 1, 0, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}}, {'F', 12, 9, 10, 8, {{10, 8}, {11, 8}}},
-        {'R', -1, -1, 13, 10, {}}, {'F', -1, -1, 13, 10, {}}, // enclosing the bitmap
-    };
-    // clang-format on
-    CCEBitmap b;
-    for (const auto& [kind, x1, y1, x2, y2, want] : cases) {
-        ASSERT_EQ(b.Surface(&canvas, 12, 9, 0, 0), 1);
-        EXPECT_EQ(Apply(b, kind, x1, y1, x2, y2, 0x0505), 1);
-        Points painted;
-        for (int i = 0; i < 12 * 9; ++i)
-            if (b.m_pPixels[i]) painted.insert({i % 12, i / 12});
-        EXPECT_EQ(painted, want) << kind << " " << x1 << "," << y1;
-    }
-    // Spans whose ends are not on one row or column draw nothing.
-    EXPECT_EQ(b.DrawHLineBmp(0, 4, 9, 5, 1), 1);
-    EXPECT_EQ(b.DrawVLineBmp(3, 0, 4, 8, 1), 1);
-    EXPECT_EQ(std::count(b.m_pPixels, b.m_pPixels + 12 * 9, 0), 12 * 9);
-}
-
 // A buffer lost to a failed growth (the old size stays), and fields claiming
-// more than the buffer: nothing is written, every call returns 1.
-TEST_F(BitmapDraw, BitmapsWithoutPixels) {
-    CCEBitmap lost, inconsistent;
+// more than the buffer (as a failed load can leave them): drawing writes
+// nothing and gives 1; blits and merges refuse (0) and write nothing.
+TEST_F(BitmapDraw, BitmapsWithoutPixelsForTheirSize) {
+    zt::TestCanvas t(zt::Dense(64, 64));
+    t.canvas.Clear(0ul);
+    CCEBitmap lost, inconsistent, other;
     ASSERT_EQ(lost.Surface(&canvas, 5, 5, 0, 0), 1);
     zorva::FailAllocation(1);
     ASSERT_EQ(lost.Surface(&canvas, 50, 50, 0, 0), 0);
-    ASSERT_EQ(inconsistent.Surface(&canvas, 4, 4, 0x22, 0), 1);
+    ASSERT_EQ(inconsistent.Surface(&canvas, 4, 4, 0x22, 1), 1);
+    ASSERT_EQ(other.Surface(&canvas, 64, 64, 0x33, 0), 1);
     inconsistent.m_nWidth = inconsistent.m_nHeight = 40;
-    for (CCEBitmap* b : {&lost, &inconsistent})
+    for (CCEBitmap* b : {&lost, &inconsistent}) {
         for (char kind : {'P', 'H', 'V', 'L', 'R', 'F'})
             EXPECT_EQ(Apply(*b, kind, 0, 0, 3, 3, 0x1234, kind == 'F' ? 7 : 32), 1);
+        EXPECT_EQ(b->BitBlt(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+        EXPECT_EQ(b->BitRot2x(&t.canvas, 0, 0, 0, 0, 0, 0, SRCCOPY, 32, 1), 0);
+        EXPECT_EQ(other.Merge(&t.canvas, b, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+        EXPECT_EQ(b->Merge(&t.canvas, &other, 0, 0, 0, 0, 0, 0, SRCCOPY, 32), 0);
+    }
     EXPECT_EQ(std::count(inconsistent.m_pPixels, inconsistent.m_pPixels + 16, 0x2222), 16);
+    // Spans whose ends are not on one row or column (never among the random
+    // ones) draw nothing.
+    EXPECT_EQ(other.DrawHLineBmp(0, 4, 9, 5, 1), 1);
+    EXPECT_EQ(other.DrawVLineBmp(3, 0, 4, 8, 1), 1);
+    EXPECT_EQ(std::count(other.m_pPixels, other.m_pPixels + 64 * 64, 0x3333), 64 * 64);
+    EXPECT_EQ(t.Painted(), zt::Pixels());
 }
 
 // Random primitives against the rules: the pixel test, spans cut to the

@@ -1,7 +1,6 @@
-// Shared blocks; the leak checker of the sanitizer build sees any block
-// left behind.
+// Shared blocks; the sanitizer build sees any block left behind.
 #include "core/SharedBlock.h"
-#include "support/TestCanvas.h"
+#include "platform/PlatformTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -34,17 +33,4 @@ TEST(SharedBlock, HoldersGrowthAndFailure) {
     BlockRelease(a);
     BlockRelease(nullptr);
     EXPECT_EQ(BlockHolders(nullptr), 0);
-}
-
-TEST(GrowBuffer, ZeroBytesNeverAllocatesAnAbsentBuffer) {
-    // The rest of the rule is checked through CCEBitmap::Surface
-    // (bitmap_object_test.cpp).
-    void* buffer = nullptr;
-    uint32_t recorded = 0;
-    EXPECT_FALSE(GrowBuffer(buffer, recorded, 0));
-    EXPECT_EQ(buffer, nullptr);
-    ASSERT_TRUE(GrowBuffer(buffer, recorded, 4));
-    EXPECT_TRUE(GrowBuffer(buffer, recorded, 0));
-    EXPECT_EQ(zt::Values(recorded, BlockBytes(buffer)), zt::Values(0, 4));
-    BlockRelease(buffer);
 }

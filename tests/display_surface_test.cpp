@@ -9,6 +9,7 @@
 
 using zorva::GetVirtualDisplayStats;
 using zorva::VirtualDisplayConfig;
+using zorva::VirtualDisplayFaults;
 
 namespace {
 
@@ -41,8 +42,9 @@ protected:
             zorva::CloseWindow(w);
         zt::ResetPlatform();
     }
-    HWND Open(const VirtualDisplayConfig& config) {
+    HWND Open(const VirtualDisplayConfig& config, const VirtualDisplayFaults& faults = {}) {
         zorva::SetVirtualDisplay(config);
+        zorva::SetVirtualDisplayFaults(faults);
         windows.push_back(zorva::OpenWindow("surface"));
         return windows.back();
     }
@@ -53,9 +55,10 @@ protected:
 
 TEST_F(Surface, DeviceTableAndModePickTheBackEnd) {
     using C = VirtualDisplayConfig;
+    using F = VirtualDisplayFaults;
     const struct {
         const char* oem;
-        bool C::*off1, C::*off2; // defaults turned over
+        bool F::*on1, F::*on2; // faults set
         int rawFormat, mode, result, modeAfter, rawQueries, opens;
     } cases[] = {
         {"DEKO100", nullptr, nullptr, 1, 2, 1, 1, 1, 1}, // table devices: raw first
@@ -65,29 +68,30 @@ TEST_F(Surface, DeviceTableAndModePickTheBackEnd) {
         {"meridan", nullptr, nullptr, 1, 2, 1, 1, 1, 1},
         {"q7184", nullptr, nullptr, 1, 2, 1, 1, 1, 1},
         {"Brovik2", nullptr, nullptr, 1, 2, 1, 2, 0, 1}, // whole strings only
-        {"Brovik", &C::oemQueryFails, nullptr, 1, 2, 1, 2, 0, 1},
+        {"Brovik", &F::oemQueryFails, nullptr, 1, 2, 1, 2, 0, 1},
         {"phone", nullptr, nullptr, 1, 0, 0, 0, 0, 0}, // neither 1 nor 2: nothing tried
         {"phone", nullptr, nullptr, 1, 3, 0, 3, 0, 0},
-        {"phone", &C::ddrawModule, nullptr, 1, 2, 1, 1, 1, 1},    // windowed fails: raw
-        {"phone", &C::rawFrameBuffer, nullptr, 1, 1, 1, 2, 1, 1}, // raw fails: windowed
-        {"phone", nullptr, nullptr, 3, 1, 1, 2, 1, 1},            // a format not drawn in
-        {"phone", &C::rawFrameBuffer, &C::ddrawModule, 1, 1, 0, 1, 1, 0},
-        {"phone", &C::ddrawCreateEntry, nullptr, 1, 2, 1, 1, 1, 1},
-        {"phone", &C::ddrawCreateFails, nullptr, 1, 2, 1, 1, 1, 1},
-        {"phone", &C::ddrawCooperativeLevelFails, nullptr, 1, 2, 1, 1, 1, 1},
-        {"phone", &C::ddrawNoPrimaryCaps, nullptr, 1, 2, 1, 1, 1, 1},
-        {"phone", &C::ddrawCreateSurfaceFails, nullptr, 1, 2, 1, 1, 1, 1},
-        {"phone", &C::ddrawLockFails, nullptr, 1, 2, 1, 1, 1, 1},
-        {"phone", &C::gxModule, nullptr, 1, 2, 0, 2, 0, 0},
-        {"phone", &C::gxOpenEntry, &C::gxCloseEntry, 1, 2, 1, 2, 0, 0}, // entries skipped
+        {"phone", &F::noDDraw, nullptr, 1, 2, 1, 1, 1, 1},          // windowed fails: raw
+        {"phone", &F::noRawFrameBuffer, nullptr, 1, 1, 1, 2, 1, 1}, // raw fails: windowed
+        {"phone", nullptr, nullptr, 3, 1, 1, 2, 1, 1},              // a format not drawn in
+        {"phone", &F::noRawFrameBuffer, &F::noDDraw, 1, 1, 0, 1, 1, 0},
+        {"phone", &F::noDDrawCreateEntry, nullptr, 1, 2, 1, 1, 1, 1},
+        {"phone", &F::ddrawCreateFails, nullptr, 1, 2, 1, 1, 1, 1},
+        {"phone", &F::ddrawCooperativeLevelFails, nullptr, 1, 2, 1, 1, 1, 1},
+        {"phone", &F::ddrawNoPrimaryCaps, nullptr, 1, 2, 1, 1, 1, 1},
+        {"phone", &F::ddrawCreateSurfaceFails, nullptr, 1, 2, 1, 1, 1, 1},
+        {"phone", &F::ddrawLockFails, nullptr, 1, 2, 1, 1, 1, 1},
+        {"phone", &F::noGX, nullptr, 1, 2, 0, 2, 0, 0},
+        {"phone", &F::noGXOpenEntry, &F::noGXCloseEntry, 1, 2, 1, 2, 0, 0}, // entries skipped
     };
     for (const auto& k : cases) {
         C config = zt::Dense(32, 16);
         config.oemInfo = k.oem;
         config.rawFormat = k.rawFormat;
-        for (bool C::*f : {k.off1, k.off2})
-            if (f) config.*f = !(config.*f);
-        HWND w = Open(config);
+        F faults;
+        for (bool F::*f : {k.on1, k.on2})
+            if (f) faults.*f = true;
+        HWND w = Open(config, faults);
         zorva::ResetVirtualDisplayStats();
         CCEDraw c;
         const long result = c.Create(w, BYTE(k.mode));

@@ -1,6 +1,6 @@
-// Fades: frames counted through the windowed back-end's surface locks (one
-// per Flip), end colours worked out by hand, random pictures against a
-// per-channel reference of the level sequence, and canvases that cannot show.
+// Fades: frames counted by the windowed back-end's surface locks (one per
+// Flip), random pictures against a per-channel reference, canvases that
+// cannot show.
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 
 namespace {
 
-// Frames presented by `fade`.
 template <class F>
 int Frames(F fade) {
     zorva::ResetVirtualDisplayStats();
@@ -30,42 +29,7 @@ std::vector<uint16_t> Scaled(std::vector<uint16_t> px, int level) {
 
 } // namespace
 
-TEST(Fade, WorkedFramesAndEndColours) {
-    zt::ResetPlatform();
-    zt::TestCanvas t(zt::Dense(16, 12), 2);
-    CCEDraw& c = t.canvas;
-    const struct {
-        unsigned long step;
-        int frames;
-        uint16_t colour;
-    } outs[] = {{0, 22, 0}, {1, 22, 0}, {30, 1, 0xF7BE}, {5, 5, 0x10A2}}; // 5: 31, 26, 21, 16, 11
-    for (const auto& k : outs) {
-        c.Clear(0xFFul);
-        EXPECT_EQ(Frames([&] { c.FadeOut(k.step); }), k.frames) << k.step;
-        EXPECT_EQ(t.Snapshot(), std::vector<uint16_t>(16 * 12, k.colour)) << k.step;
-    }
-    std::vector<uint16_t> screen(16 * 12);
-    ASSERT_TRUE(zorva::ReadScreen(t.window, screen.data())); // the last frame
-    EXPECT_EQ(screen, std::vector<uint16_t>(16 * 12, 0x10A2));
-
-    // FadeIn shows a copy at 8, 8 + step, ... below 33: 5 ends at 28/32.
-    std::mt19937 rng(8);
-    t.FillRandom(rng);
-    const std::vector<uint16_t> picture = t.Snapshot();
-    const int ins[][3] = {{8, 4, 32}, {5, 5, 28}, {100, 1, 8}}; // step, frames, last level
-    for (const auto& k : ins) {
-        t.Load(picture);
-        const long before = zorva::AllocationCount();
-        EXPECT_EQ(Frames([&] { c.FadeIn(k[0]); }), k[1]) << k[0];
-        EXPECT_EQ(zorva::AllocationCount(), before + 1); // the copy, given back
-        EXPECT_EQ(t.Snapshot(), Scaled(picture, k[2])) << k[0];
-    }
-    ASSERT_TRUE(zorva::ReadScreen(t.window, screen.data()));
-    EXPECT_EQ(screen, Scaled(picture, 8));
-}
-
 TEST(Fade, RandomPicturesMatchThePerChannelLevels) {
-    zt::ResetPlatform();
     std::mt19937 rng(1234);
     for (int layout = 0; layout < 4; ++layout) {
         zt::TestCanvas t(zt::Layout(layout, 23 - layout, 17 + layout), 2);
@@ -89,12 +53,16 @@ TEST(Fade, RandomPicturesMatchThePerChannelLevels) {
                 last += s;
             EXPECT_EQ(Frames([&] { t.canvas.FadeIn(step); }), frames) << step;
             ASSERT_EQ(t.Snapshot(), Scaled(picture, last)) << "FadeIn(" << step << ")";
+            if (layout == 0) { // dense: the screen in the canvas's order
+                std::vector<uint16_t> screen(picture.size()); // the last frame shows
+                ASSERT_TRUE(zorva::ReadScreen(t.window, screen.data()));
+                EXPECT_EQ(screen, t.Snapshot()) << step;
+            }
         }
     }
 }
 
 TEST(Fade, SuspendedMemorylessAndReleasedCanvases) {
-    zt::ResetPlatform();
     zt::TestCanvas t(zt::Dense(10, 10), 2);
     CCEDraw& c = t.canvas;
     std::mt19937 rng(55);
@@ -105,15 +73,13 @@ TEST(Fade, SuspendedMemorylessAndReleasedCanvases) {
     EXPECT_EQ(Frames([&] { c.FadeIn(5); }), 0);
     EXPECT_EQ(c.GetLastError(), 105u);
     EXPECT_EQ(t.Snapshot(), Scaled(picture, 28));
-    c.Clear(0xFFul);
-    EXPECT_EQ(Frames([&] { c.FadeOut(5); }), 0);
-    EXPECT_EQ(t.Snapshot(), std::vector<uint16_t>(100, 0x10A2));
     // Without memory for its copy FadeIn does nothing, not even BeginDraw.
     t.Load(picture);
     c.m_dwLastError = 0;
     zorva::FailAllocation(1);
     EXPECT_EQ(Frames([&] { c.FadeIn(8); }), 0);
-    EXPECT_EQ(zt::Values(c.GetLastError(), t.Snapshot() == picture), zt::Values(0, 1));
+    EXPECT_EQ(c.GetLastError(), 0u);
+    EXPECT_EQ(t.Snapshot(), picture);
     c.Resume();
     // Without a back buffer nothing is done.
     c.Release();

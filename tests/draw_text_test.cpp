@@ -1,5 +1,5 @@
-// Text on the canvas: white only, inside the text box one row down,
-// nothing beyond the canvas, the pen ignored, every display layout.
+// Text on the canvas: white only, in the text box one row down, clipped,
+// the pen ignored, on every display layout.
 #include "platform/gdi/Gdi.h"
 #include "support/TestCanvas.h"
 
@@ -55,48 +55,34 @@ void ExpectDrawn(zt::TestCanvas& t, const wchar_t* text, tagPOINT at) {
 
 } // namespace
 
-TEST(DrawText, WhiteOnlyInsideTheBoxOneRowDownNothingBeyondTheCanvas) {
+TEST(DrawText, OverAPictureAndNothingOutsideTheCanvasOrWithoutText) {
     zt::TestCanvas t(zt::Dense(240, 320));
     std::mt19937 rng(5);
     t.FillRandom(rng);
     const std::vector<uint16_t> before = t.Snapshot();
-    const tagSIZE s = Extent(L"Hello");
-    ExpectDrawn(t, L"Hello", {10, 20});
-    const std::vector<uint16_t> after = t.Snapshot();
-    int white = 0;
-    for (int y = 0; y < t.Height(); ++y)
-        for (int x = 0; x < t.Width(); ++x) {
-            const size_t i = size_t(y) * t.Width() + x;
-            if (after[i] == before[i]) continue;
-            EXPECT_TRUE(x >= 10 && x <= 10 + s.cx - 1 && y >= 21 && y <= 20 + s.cy - 1)
-                << x << "," << y;
-            EXPECT_EQ(after[i], 0xFFFF) << x << "," << y;
-            ++white;
-        }
-    EXPECT_GT(white, 20);
-    t.Load(before);
     // Boxes wholly outside (no corner passes the corner test), no point or
     // text, no characters, controls only (no width), wider than any image.
-    tagPOINT outside[] = {{241, 0},
-                          {0, 321},
-                          {-s.cx - 1, 10},
-                          {10, -s.cy - 1},
-                          {INT32_MAX, INT32_MAX},
-                          {INT32_MIN, INT32_MIN}};
-    for (tagPOINT& at : outside)
+    const tagSIZE s = Extent(L"Hello");
+    const int outside[][2] = {
+        {241, 0},      {0, 321}, {-s.cx - 1, 10}, {10, -s.cy - 1}, {INT32_MAX, INT32_MAX},
+        {INT32_MIN, 0}};
+    for (auto [x, y] : outside) {
+        tagPOINT at{x, y};
         EXPECT_EQ(t.canvas.DrawTextW(&at, L"Hello", 5, 0), 1);
+    }
     tagPOINT at{1, 1};
     const std::wstring wide(4000, L'W');
     EXPECT_GT(Extent(wide.c_str()).cx, 16384);
     EXPECT_EQ(t.canvas.DrawTextW(&at, wide.c_str(), 4000, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(nullptr, L"x", 1, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, nullptr, 1, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, L"x", 0, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, L"x", -1, 0), 1);
-    EXPECT_EQ(t.canvas.DrawTextW(&at, L"\n\t", 2, 0), 1);
+    EXPECT_EQ(zt::Values(t.canvas.DrawTextW(nullptr, L"x", 1, 0),
+                         t.canvas.DrawTextW(&at, nullptr, 1, 0),
+                         t.canvas.DrawTextW(&at, L"x", 0, 0), t.canvas.DrawTextW(&at, L"x", -1, 0),
+                         t.canvas.DrawTextW(&at, L"\n\t", 2, 0)),
+              zt::Values(1, 1, 1, 1, 1));
     EXPECT_EQ(t.Snapshot(), before);
     CCEDraw none; // no back buffer
     EXPECT_EQ(none.DrawTextW(&at, L"x", 1, 0), 1);
+    ExpectDrawn(t, L"Hello", {10, 20}); // over a random picture
 }
 
 TEST(DrawText, SeededPositionsAcrossEveryEdgeOnEveryLayoutRedPenIgnored) {
@@ -112,8 +98,6 @@ TEST(DrawText, SeededPositionsAcrossEveryEdgeOnEveryLayoutRedPenIgnored) {
             ExpectDrawn(t, L"Pen",
                         {int(rng() % (t.Width() + 2 * s.cx)) - s.cx,
                          int(rng() % (t.Height() + 2 * s.cy)) - s.cy});
-            for (uint16_t p : t.Snapshot())
-                ASSERT_TRUE(p == 0 || p == 0xFFFF);
         }
     }
 }

@@ -1,25 +1,20 @@
-// Text rendered into bitmaps: sizes in both width modes and every display
-// turn, colour references, the 5-5-5 read-back, the ampersand, the alpha
-// flag and every failure path.
+// Text rendered into bitmaps: sizes, placement, colours, the ampersand,
+// failures.
 #include "CCEBitmap.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
+#include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace pf = zorva::platform;
 
 namespace {
-
-struct LoadText : ::testing::Test {
-    void TearDown() override { zt::ResetPlatform(); }
-};
 
 // The extent of a text in "Tahoma": its advances and the line height.
 tagSIZE Tahoma(const std::wstring& text, int32_t height, int32_t weight = 400) {
@@ -34,93 +29,120 @@ tagSIZE Tahoma(const std::wstring& text, int32_t height, int32_t weight = 400) {
     return size;
 }
 
-uint16_t Pixel(const CCEBitmap& b, int x, int y) {
-    return b.m_pPixels[size_t(y) * b.m_nWidth + x];
+std::vector<uint16_t> Pixels(const CCEBitmap& b) {
+    return std::vector<uint16_t>(b.m_pPixels,
+                                 b.m_pPixels + size_t(b.m_nWidth) * size_t(b.m_nHeight));
 }
 
 } // namespace
 
-TEST_F(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
+TEST(LoadText, WidthOfTheTextOrOfTheScreenByTurn) {
     CCEBitmap b;
     const std::wstring text = L"Forty characters of text for the bitmap!";
-    const tagSIZE size = Tahoma(text, -14);
+    const int lh = Tahoma(text, -14).cy;
     // Full width: the canvas width, or its height on a display turned a
-    // quarter, plus the extra; the whole width holds the background.
+    // quarter, plus the extra, all of it background (white through 5-5-5);
+    // the height is the laid-out text's.
     for (int turn : {0, 1, 2, 4}) {
         zorva::VirtualDisplayConfig config = zt::Dense(240, 320);
         config.orientation = turn;
         zt::TestCanvas t(config);
         ASSERT_EQ(b.LoadText(&t.canvas, -14, 400, 0, L"Turn", 0, 1, 5, 0xFFFFFF), 1);
-        EXPECT_EQ(b.m_nWidth, (turn == 0 || turn == 2 ? 240 : 320) + 5) << "turn " << turn;
-        EXPECT_EQ(b.m_nHeight, size.cy);                // what DrawTextW reports, not the surface
-        EXPECT_EQ(Pixel(b, b.m_nWidth - 1, 0), 0xFFDF); // white through 5-5-5
+        EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight, b.m_pPixels[b.m_nWidth - 1]),
+                  zt::Values(turn & 5 ? 325 : 245, lh, 0xFFDF))
+            << "turn " << turn;
     }
+    // Otherwise the text's extent; bold is as wide as measured, wider than
+    // regular; a positive height is the line's height, a negative one the
+    // em's, so the line is taller.
     zt::TestCanvas t(zt::Dense(240, 320));
     EXPECT_EQ(b.LoadText(&t.canvas, -14, 400, 0xFFFFFF, text.c_str(), 0, 0, 0, 0), 1);
-    EXPECT_TRUE(b.m_nWidth == size.cx && b.m_nHeight == size.cy);
-    // Bold is as wide as measured; a positive height is the line's height.
+    EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, -14).cx, lh));
+    EXPECT_GT(lh, 14);
     EXPECT_EQ(b.LoadText(&t.canvas, 20, 700, 0xFFFFFF, text.c_str(), 0, 0, 0, 0), 1);
-    EXPECT_TRUE(b.m_nWidth == Tahoma(text, 20, 700).cx && b.m_nHeight == 20);
+    EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(Tahoma(text, 20, 700).cx, 20));
+    EXPECT_GT(b.m_nWidth, Tahoma(text, 20).cx);
 }
 
-TEST_F(LoadText, ColourReferencesAlphaFlagAndAmpersand) {
+TEST(LoadText, PlacementFlagsAndWordBreaks) {
+    // A full-width line on the 240 x 320 display: its ink starts where the
+    // horizontal flag puts it; a vertically placed single line ends lower,
+    // and the bitmap is as tall as the laid-out text (odd room halves down).
+    zt::TestCanvas t(zt::Dense(240, 320));
+    const tagSIZE s = Tahoma(L"Wide", -14);
+    const unsigned S = pf::DT_SINGLELINE;
+    const std::tuple<unsigned, int, int> cases[] = {
+        {S, 0, s.cy},
+        {pf::DT_RIGHT | S, 240 - s.cx, s.cy},
+        {pf::DT_CENTER | S, (240 - s.cx) / 2, s.cy},
+        {pf::DT_VCENTER | S, 0, (320 - s.cy) / 2 + s.cy},
+        {pf::DT_BOTTOM | S, 0, 320},
+        {pf::DT_BOTTOM, 0, s.cy}}; // vertical flags place single lines only
+    int left0 = -1;
+    for (auto [format, dx, height] : cases) {
+        CCEBitmap b;
+        ASSERT_EQ(b.LoadText(&t.canvas, -14, 400, 0xFFFFFF, L"Wide", format, 1, 0, 0), 1);
+        int left = b.m_nWidth;
+        for (int i = 0; i < b.m_nWidth * b.m_nHeight; ++i)
+            left = b.m_pPixels[i] ? std::min(left, i % b.m_nWidth) : left;
+        left0 = left0 < 0 ? left : left0;
+        EXPECT_EQ(zt::Values(left - left0, b.m_nHeight), zt::Values(dx, height)) << format;
+    }
+    // Word breaks in a line exactly as wide as the first two words.
+    CCEBitmap b;
+    const int two = Tahoma(L"alpha beta", -14).cx;
+    ASSERT_EQ(
+        b.LoadText(&t.canvas, -14, 400, 0, L"alpha beta gamma", pf::DT_WORDBREAK, 1, two - 240, 0),
+        1);
+    EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight), zt::Values(two, 2 * s.cy));
+}
+
+TEST(LoadText, ColourReferencesAndAmpersand) {
     zt::TestCanvas t(zt::Dense(240, 320));
     CCEBitmap b;
     ASSERT_EQ(b.Surface(&t.canvas, 300, 40, 0, 1), 1);
-    const WORD* pixels = b.m_pPixels;
-    const BYTE* alpha = b.m_pAlpha;
-    // 0xFF as a colour reference is red (as a canvas colour word, blue).
+    // 0xFF as a colour reference is red (as a canvas colour word, blue); the
+    // plane goes out of use.
     ASSERT_EQ(b.LoadText(&t.canvas, -16, 700, 0xFF, L"Red text", 0, 0, 0, 0), 1);
     EXPECT_EQ(b.m_bARGB, 0);
-    EXPECT_TRUE(b.m_pPixels == pixels && b.m_pAlpha == alpha); // reused, kept
-    int red = 0;
-    for (int i = 0; i < b.m_nWidth * b.m_nHeight; ++i) {
-        EXPECT_EQ(b.m_pPixels[i] & 0x07FF, 0) << "green or blue in pixel " << i;
-        red += b.m_pPixels[i] == 0xF800;
-    }
-    EXPECT_GT(red, 20);
-
+    const std::vector<uint16_t> px = Pixels(b);
+    EXPECT_GT(std::count(px.begin(), px.end(), 0xF800), 20);
+    EXPECT_EQ(std::count_if(px.begin(), px.end(), [](uint16_t p) { return p & 0x07FF; }), 0);
     // DT_NOPREFIX is added whatever the caller asks: the same pixels as
     // with the flag given, and 'B' drawn after the ampersand's advance.
     CCEBitmap given;
     ASSERT_EQ(given.LoadText(&t.canvas, -20, 400, 0xFFFFFF, L"A&B", pf::DT_NOPREFIX, 0, 0, 0), 1);
     ASSERT_EQ(b.LoadText(&t.canvas, -20, 400, 0xFFFFFF, L"A&B", 0, 0, 0, 0), 1);
-    const int start = Tahoma(L"A&", -20).cx, n = b.m_nWidth * b.m_nHeight;
-    EXPECT_EQ(std::vector<uint16_t>(b.m_pPixels, b.m_pPixels + n),
-              std::vector<uint16_t>(given.m_pPixels, given.m_pPixels + n));
+    EXPECT_EQ(Pixels(b), Pixels(given));
     int ink = 0;
-    for (int i = 0; i < n; ++i)
+    for (int i = 0, start = Tahoma(L"A&", -20).cx; i < b.m_nWidth * b.m_nHeight; ++i)
         ink += i % b.m_nWidth >= start && b.m_pPixels[i] != 0;
     EXPECT_GT(ink, 10);
 }
 
-TEST_F(LoadText, FailuresLeaveTheBitmapConsistent) {
+TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
     zt::TestCanvas t(zt::Dense(240, 320));
     CCEBitmap b;
     ASSERT_EQ(b.Surface(&t.canvas, 8, 4, 0x5A, 0), 1);
     std::wstring lines; // more lines than 16384 pixels hold
     for (int i = 0; i < 2000; ++i)
         lines += L"a\n";
+    // clang-format off
     const std::tuple<CCEDraw*, long, const wchar_t*, int, int> bad[] = {
-        {&t.canvas, -12, nullptr, 0, 0},
-        {nullptr, -12, L"x", 1, 0},
-        {&t.canvas, -12, L"", 0, 0},
-        {&t.canvas, -12, L"x", 1, -240},
-        {&t.canvas, -12, L"x", 1, 20000},
-        {&t.canvas, -12, L"x", 1, INT32_MAX},
-        {&t.canvas, -5000, L"x", 0, 0},
-        {&t.canvas, -12, lines.c_str(), 0, 0},
-        {&t.canvas, long(INT32_MIN) - 5, L"x", 0, 0}};
+        {&t.canvas, -12, nullptr, 0, 0}, {nullptr, -12, L"x", 1, 0}, {&t.canvas, -12, L"", 0, 0},
+        {&t.canvas, -12, L"x", 1, -240}, {&t.canvas, -12, L"x", 1, 20000},
+        {&t.canvas, -12, L"x", 1, INT32_MAX}, {&t.canvas, -5000, L"x", 0, 0},
+        {&t.canvas, -12, lines.c_str(), 0, 0}, {&t.canvas, long(INT32_MIN) - 5, L"x", 0, 0}};
+    // clang-format on
     for (auto [canvas, height, text, fullWidth, extra] : bad) {
         EXPECT_EQ(b.LoadText(canvas, height, 400, 0, text, 0, fullWidth, extra, 0), 0);
-        EXPECT_TRUE(b.m_nWidth == 8 && b.m_nHeight == 4 && b.m_pPixels[0] == 0x5A5A);
+        EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight, b.m_pPixels[0]), zt::Values(8, 4, 0x5A5A));
     }
     // An empty text in full-width mode is one line of background; without
     // full width no canvas is needed.
     EXPECT_EQ(b.LoadText(&t.canvas, -12, 400, 0, L"", 0, 1, 0, 0xFF0000), 1); // blue
-    EXPECT_TRUE(b.m_nWidth == 240 && Pixel(b, 120, 0) == 0x001F);
+    EXPECT_EQ(zt::Values(b.m_nWidth, b.m_pPixels[120]), zt::Values(240, 0x001F));
     EXPECT_EQ(b.LoadText(nullptr, -12, 400, 0, L"x", 0, 0, 0, 0), 1);
-
     // Each allocation of a full-width render failing in turn (the drawing
     // context and its objects, the drawing surface, the read-back image, the
     // pixels) leaves the bitmap as it was.
@@ -131,7 +153,7 @@ TEST_F(LoadText, FailuresLeaveTheBitmapConsistent) {
         zorva::FailAllocation(n);
         const int result = c.LoadText(&t.canvas, -12, 400, 0, L"Memory", 0, 1, 0, 0);
         zorva::FailAllocation(0);
-        EXPECT_TRUE(!c.m_pPixels || c.m_cbPixels >= uint32_t(c.m_nWidth * c.m_nHeight * 2));
+        zt::ExpectConsistent(c);
         EXPECT_EQ(c.m_nWidth, result ? 240 : 6) << "allocation " << n;
         if (result) break;
         EXPECT_EQ(c.m_nHeight, 2) << "allocation " << n;

@@ -1,15 +1,12 @@
-// Fonts and text of the drawing contexts: face matching, the height and
-// weight conventions, measuring, line layout with made-up advances, and
-// DrawTextW's blending (DT_NOPREFIX drawing '&'), flags and clipping.
+// Text as the platform draws it for LoadText and DrawTextW: line layout with
+// made-up advances, and the blending of glyphs.
 #include "platform/gdi/Gdi.h"
 #include "platform/text/Fonts.h"
 #include "platform/text/TextLayout.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,32 +15,18 @@ namespace pf = zorva::platform;
 
 namespace {
 
-HGDIOBJ Font(const wchar_t* face, int32_t height, int32_t weight = 400) {
-    pf::LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    std::wcsncpy(lf.lfFaceName, face, 32);
-    return pf::CreateFontIndirectW(&lf);
-}
-
-pf::SizedFont& Sized(HGDIOBJ font) {
-    return *static_cast<pf::SizedFont*>(font->fontData.get());
-}
-
-// A memory context on a 24-bit section, every byte preset; it owns `font`.
+// A memory context on a 24-bit section, every byte preset.
 struct Canvas {
-    Canvas(int w, int h, uint8_t fill = 0xFF, HGDIOBJ font_ = nullptr) : font(font_) {
+    Canvas(int w, int h, uint8_t fill) {
         pf::BITMAPINFO info{};
         info.bmiHeader = {40, w, h, 1, 24, 0, 0, 0, 0, 0, 0};
         section = pf::CreateDIBSection(dc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
         std::memset(bits, fill, size_t(section->image.stride) * h);
         pf::SelectObject(dc, section);
-        if (font) pf::SelectObject(dc, font);
     }
     ~Canvas() {
         pf::DeleteDC(dc);
         pf::DeleteObject(section);
-        pf::DeleteObject(font);
     }
     uint32_t At(int x, int y) const {
         uint8_t r, g, b;
@@ -58,17 +41,8 @@ struct Canvas {
         EXPECT_TRUE(pf::GetTextExtentExPointW(dc, s.c_str(), int(s.size()), 0, 0, 0, &size));
         return size;
     }
-    // The box of every pixel other than `paper` from row `top` on.
-    tagRECT Ink(uint32_t paper = 0xFFFFFF, int top = 0) const {
-        tagRECT b{1 << 30, 1 << 30, -1, -1};
-        for (int y = top; y < section->image.height; ++y)
-            for (int x = 0; x < section->image.width; ++x)
-                if (At(x, y) != paper)
-                    b = {std::min(b.left, x), std::min(b.top, y), std::max(b.right, x), y};
-        return b;
-    }
     HDC dc = pf::CreateCompatibleDC(nullptr);
-    HGDIOBJ font, section = nullptr;
+    HGDIOBJ section = nullptr;
     void* bits = nullptr;
 };
 
@@ -112,93 +86,6 @@ TEST(TextLayout, PrefixesBreaksAndWrapping) {
         EXPECT_EQ(Lay(text, format, box), expected) << "format " << format;
 }
 
-TEST(Text, FacesHeightsAndWeights) {
-    // fontconfig's own tool names the family "Tahoma" resolves to.
-    std::string expected(64, '\0');
-    FILE* p = popen("fc-match -f '%{family[0]}' Tahoma:weight=80", "r");
-    expected.resize(fread(&expected[0], 1, 64, p));
-    pclose(p);
-    ASSERT_FALSE(expected.empty()) << "fc-match is missing";
-    Canvas tahoma(1, 1, 0, Font(L"Tahoma", -20)), bold(1, 1, 0, Font(L"Tahoma", -20, 700));
-    EXPECT_EQ(Sized(tahoma.font).FamilyName(), expected);
-    // A new context's default: sans-serif with 12-pixel characters.
-    Canvas byDefault(1, 1), sans(1, 1, 0, Font(L"sans-serif", -12));
-    EXPECT_EQ(byDefault.Extent(L"Default").cx, sans.Extent(L"Default").cx);
-    // Positive: the cell (the line) is that tall; negative: the em is, so
-    // the line is taller, and a capital stands about 0.7 em.
-    for (int32_t h : {9, 12, 20, 33}) {
-        Canvas cell(1, 1, 0, Font(L"Tahoma", h)), em(1, 1, 0, Font(L"Tahoma", -h));
-        EXPECT_EQ(cell.Extent(L"x").cy, h);
-        EXPECT_GT(em.Extent(L"x").cy, h);
-        const int cap = Sized(em.font).Glyph(U'H').height;
-        EXPECT_TRUE(cap >= h * 6 / 10 && cap <= h * 8 / 10 + 1) << h;
-        EXPECT_LT(Sized(cell.font).Glyph(U'H').height, cap);
-    }
-    for (int32_t h : {pf::kMaxFontHeight + 1, -pf::kMaxFontHeight - 1, INT32_MIN})
-        EXPECT_EQ(Font(L"Tahoma", h), nullptr) << h;
-    EXPECT_EQ(pf::CreateFontIndirectW(nullptr), nullptr);
-    Canvas edge(1, 1, 0, Font(L"Tahoma", -pf::kMaxFontHeight)), zero(1, 1, 0, Font(L"Tahoma", 0));
-    EXPECT_EQ(Sized(zero.font).LineHeight(), pf::DefaultFont()->LineHeight());
-
-    // Weight 700 picks the bold face, which is wider; a face without bold
-    // is thickened: more ink, no narrower.
-    EXPECT_EQ(Sized(tahoma.font).StyleName().find("Bold"), std::string::npos);
-    EXPECT_NE(Sized(bold.font).StyleName().find("Bold"), std::string::npos);
-    EXPECT_FALSE(Sized(bold.font).Synthetic());
-    EXPECT_GT(bold.Extent(L"Bold text").cx, tahoma.Extent(L"Bold text").cx);
-    std::string file;
-    int index = 0;
-    bool boldFace = true;
-    ASSERT_TRUE(pf::MatchFont("DejaVu Sans", 400, false, &file, &index, &boldFace) && !boldFace);
-    auto plain = pf::OpenFontFile(file, index, -20, false);
-    auto thick = pf::OpenFontFile(file, index, -20, true);
-    ASSERT_TRUE(plain && thick && thick->Synthetic());
-    const pf::GlyphImage a = plain->Glyph(U'H'), b = thick->Glyph(U'H');
-    EXPECT_GT(std::accumulate(b.coverage, b.coverage + b.width * b.height, 0L) * 8,
-              std::accumulate(a.coverage, a.coverage + a.width * a.height, 0L) * 9);
-    EXPECT_GE(b.advance, a.advance);
-    // More sizes than the cache keeps open, made and dropped in turn.
-    for (int32_t h = 8; h < 70; h += 3) {
-        Canvas c(1, 1, 0, Font(h & 1 ? L"DejaVu Serif" : L"Tahoma", -h, 400 + 300 * (h & 2)));
-        EXPECT_GT(c.Extent(L"Size").cy, h);
-    }
-}
-
-TEST(Text, ExtentsContextsAndBadArguments) {
-    Canvas c(1, 1);
-    const wchar_t* text = L"Measure\tme";
-    int dx[10] = {}, fit = -1, sum = 0;
-    tagSIZE whole{}, size{};
-    ASSERT_TRUE(pf::GetTextExtentExPointW(c.dc, text, 10, 0, nullptr, dx, &whole));
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(dx[i], sum += c.Extent(std::wstring(1, text[i])).cx);
-    const int lh = pf::DefaultFont()->LineHeight();
-    EXPECT_TRUE(whole.cx == sum && whole.cy == lh && dx[7] == dx[6]); // a tab takes no room
-    // How many fit: exactly up to dx[3], and one pixel short of dx[4].
-    for (int limit : {dx[3], dx[4] - 1}) {
-        ASSERT_TRUE(pf::GetTextExtentExPointW(c.dc, text, 10, limit, &fit, nullptr, &size));
-        EXPECT_TRUE(fit == 4 && size.cx == whole.cx) << limit;
-    }
-    // A memory context without an image still answers; the screen only
-    // calculates; an empty text is one empty line.
-    tagRECT r{0, 0, 60, 20};
-    HDC bare = pf::CreateCompatibleDC(nullptr), screen = pf::GetDC(nullptr);
-    EXPECT_EQ(pf::DrawTextW(bare, L"Nothing", -1, &r, 0), lh);
-    EXPECT_EQ(pf::DrawTextW(screen, L"Screen", -1, &r, 0), 0);
-    EXPECT_EQ(pf::DrawTextW(screen, L"Screen", -1, &r, pf::DT_CALCRECT), lh);
-    pf::ReleaseDC(nullptr, screen);
-    pf::DeleteDC(bare);
-    EXPECT_EQ(c.Draw(L"", r, 0), lh);
-    const std::wstring tooLong(pf::kMaxTextLength + 1, L'a');
-    EXPECT_FALSE(pf::GetTextExtentExPointW(c.dc, tooLong.c_str(), int(tooLong.size()), 0, nullptr,
-                                           nullptr, &size));
-    EXPECT_EQ(c.Draw(tooLong.c_str(), r, 0), 0);
-    EXPECT_FALSE(pf::GetTextExtentExPointW(nullptr, L"a", 1, 0, nullptr, nullptr, &size));
-    EXPECT_FALSE(pf::GetTextExtentExPointW(c.dc, L"a", -1, 0, nullptr, nullptr, &size));
-    EXPECT_EQ(pf::DrawTextW(c.dc, L"a", -1, nullptr, 0), 0);
-    EXPECT_EQ(pf::DrawTextW(c.dc, L"a", -2, &r, 0), 0);
-}
-
 TEST(Text, GlyphsBlendFromEachPixelTowardsTheTextColour) {
     // Reference: grey, the line box in the background colour when opaque,
     // then each glyph's coverage a moving every channel towards the text
@@ -235,68 +122,4 @@ TEST(Text, GlyphsBlendFromEachPixelTowardsTheTextColour) {
         for (int i = 0; i < w * h; ++i)
             ASSERT_EQ(c.At(i % w, i / w), ref[i]) << i % w << "," << i / w << " opaque " << opaque;
     }
-}
-
-TEST(Text, PlacementWordBreakAndCalculatedRectangle) {
-    Canvas c(300, 100);
-    const tagSIZE size = c.Extent(L"Wide");
-    const int lh = size.cy, S = pf::DT_SINGLELINE;
-    const int W = 200 + (size.cx + 1) % 2, H = 60 + (lh + 1) % 2; // odd room: halving rounds down
-    const std::tuple<unsigned, int, int, int> cases[] = {
-        {pf::DT_LEFT | S, 0, 0, lh},
-        {pf::DT_RIGHT | S, W - size.cx, 0, lh},
-        {pf::DT_CENTER | S, (W - size.cx) / 2, 0, lh},
-        {pf::DT_VCENTER | S, 0, (H - lh) / 2, (H - lh) / 2 + lh},
-        {pf::DT_BOTTOM | S, 0, H - lh, H},
-        {pf::DT_BOTTOM, 0, 0, lh}, // vertical flags place single lines only
-    };
-    tagRECT left{};
-    for (auto [format, dx, dy, result] : cases) {
-        Canvas box(W, H);
-        EXPECT_EQ(box.Draw(L"Wide", {0, 0, W, H}, format), result) << format;
-        const tagRECT ink = box.Ink();
-        left = format == (pf::DT_LEFT | S) ? ink : left;
-        EXPECT_TRUE(ink.left - left.left == dx && ink.top - left.top == dy) << format;
-    }
-    // Word breaks in a box exactly as wide as the first two words: the
-    // calculated rectangle, nothing drawn; then two lines.
-    const int two = c.Extent(L"alpha beta").cx;
-    tagRECT calc{10, 20, 10 + two, 21};
-    EXPECT_EQ(
-        pf::DrawTextW(c.dc, L"alpha beta gamma", -1, &calc, pf::DT_WORDBREAK | pf::DT_CALCRECT),
-        2 * lh);
-    EXPECT_EQ(c.Ink().right, -1);
-    EXPECT_TRUE(calc.left == 10 && calc.top == 20 && calc.right == 10 + two &&
-                calc.bottom == 20 + 2 * lh);
-    EXPECT_EQ(c.Draw(L"alpha beta gamma", {10, 20, 10 + two, 100}, pf::DT_WORDBREAK), 2 * lh);
-    EXPECT_LT(c.Ink(0xFFFFFF, 20 + lh).left, 10 + 3); // "gamma" from the left, below
-}
-
-TEST(Text, MnemonicUnderlinesTheAdvanceOfItsCharacter) {
-    // The underline: the advance of 'x' in the text colour, on rows where
-    // "xy" alone has no ink; every other pixel as without the mark.
-    auto font = pf::DefaultFont();
-    const int row = font->Ascent() + font->UnderlineOffset(), advance = font->Advance(U'x');
-    Canvas marked(60, 30), plain(60, 30);
-    marked.Draw(L"&xy", {0, 0, 60, 30}, 0);
-    plain.Draw(L"xy", {0, 0, 60, 30}, 0);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 60; ++x) {
-            const bool line = y >= row && y < row + font->UnderlineThickness() && x < advance;
-            EXPECT_EQ(marked.At(x, y), line ? 0u : plain.At(x, y)) << x << "," << y;
-            EXPECT_TRUE(!line || plain.At(x, y) == 0xFFFFFF) << x << "," << y;
-        }
-}
-
-TEST(Text, ClippedToTheRectangleUnlessNoClipAndToTheImage) {
-    Canvas c(100, 40, 0x40), n(100, 40, 0x40), e(16, 8);
-    c.Draw(L"Clipped text", {10, 5, 30, 15}, 0);
-    const tagRECT ink = c.Ink(0x404040);
-    EXPECT_TRUE(ink.left >= 10 && ink.right < 30 && ink.right >= ink.left && ink.top >= 5 &&
-                ink.bottom < 15);
-    n.Draw(L"Clipped text", {10, 5, 30, 15}, pf::DT_NOCLIP);
-    EXPECT_GT(n.Ink(0x404040).right, 30);
-    EXPECT_GT(e.Draw(L"Far", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-                     pf::DT_CENTER | pf::DT_VCENTER | pf::DT_SINGLELINE | pf::DT_NOCLIP),
-              0);
 }

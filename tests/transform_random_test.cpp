@@ -1,6 +1,5 @@
-// Seeded random calls of the five transforms, every success compared with
-// the slow references: on fresh sources, then over bitmaps in every state
-// with failing allocations.
+// Seeded random calls of the five transforms over bitmaps in every state,
+// with failing allocations; every outcome compared with the slow references.
 #include "CCEBitmap.h"
 #include "support/TransformReference.h"
 
@@ -10,8 +9,6 @@
 #include <memory>
 
 namespace {
-
-using TransformRandom = zt::Transform;
 
 // A pool of bitmaps in every state (fresh, sized, with or without alpha, a
 // plane kept without the flag, unloaded or with a side 0 and the blocks
@@ -104,7 +101,9 @@ struct Fuzzer {
         const bool unchanged = zt::Snapshot(dst) == target;
         ASSERT_TRUE(result || want.result || want.sized || unchanged) << "op " << op;
         ASSERT_TRUE(result || op != zt::kRotate || unchanged);
-        ASSERT_TRUE(result || !want.sized || (dst.m_nWidth == want.w && dst.m_nHeight == want.h));
+        if (!result && want.sized) {
+            ASSERT_EQ(zt::Values(dst.m_nWidth, dst.m_nHeight), zt::Values(want.w, want.h));
+        }
         ASSERT_TRUE(!src || src == &dst || op == zt::kRotate || zt::Snapshot(*src) == source);
         // A copy owns its blocks afterwards.
         ASSERT_TRUE(op != zt::kClone || !result || !dst.m_nWidth || !dst.m_nHeight ||
@@ -119,21 +118,7 @@ struct Fuzzer {
 
 } // namespace
 
-// Stretch, FreeRotate and StretchEx of fresh sources up to 40 x 30, into
-// fresh or used bitmaps.
-TEST_F(TransformRandom, MatchesTheReferences) {
-    Fuzzer f(2024);
-    for (int round = 0; round < 1500; ++round) {
-        const int w = 1 + int(f.rng() % 40), h = 1 + int(f.rng() % 30);
-        CCEBitmap src, out;
-        zt::MakeNumbered(src, w, h, round % 2, &f.rng);
-        if (round % 5 == 0) zt::MakeNumbered(out, 5, 5, round % 3); // buffers reused
-        const zt::Call call = f.RandomCall(zt::kStretch + round % 3);
-        ASSERT_TRUE(zt::RunAndCompare(call, out, &src)) << "round " << round;
-    }
-}
-
-TEST_F(TransformRandom, FuzzedArgumentsKeepEveryBitmapSound) {
+TEST(TransformRandom, FuzzedArgumentsKeepEveryBitmapSound) {
     for (uint32_t seed : {1u, 2u, 3u}) {
         Fuzzer f(seed);
         for (int step = 0; step < 5000; ++step) {
@@ -146,7 +131,8 @@ TEST_F(TransformRandom, FuzzedArgumentsKeepEveryBitmapSound) {
         }
         // Every member went through successes, refusals and failures.
         for (size_t op = 0; op < 5; ++op)
-            EXPECT_TRUE(f.made[op] > 100 && f.refused[op] > 10 && f.failed[op] > 10)
+            EXPECT_EQ(zt::Values(f.made[op] > 100, f.refused[op] > 10, f.failed[op] > 10),
+                      zt::Values(1, 1, 1))
                 << op << ": " << f.made[op] << " " << f.refused[op] << " " << f.failed[op];
     }
 }

@@ -10,7 +10,9 @@ int main() {
     config.width = 64;
     config.height = 48;
     zorva::SetVirtualDisplay(config);
-    HWND window = zorva::OpenWindow("consumer");
+    zorva::DisplayOptions memory;
+    memory.kind = zorva::DisplayKind::Virtual;
+    HWND window = zorva::OpenWindow("consumer", memory);
     CCEDraw canvas;
     if (!canvas.Create(window, 1)) {
         std::printf("Create failed: %lu\n", canvas.GetLastError());

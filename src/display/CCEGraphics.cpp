@@ -4,6 +4,7 @@
 #include "core/SharedBlock.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -195,6 +196,8 @@ long CCEGraphics::Release() {
         m_hDDrawModule = nullptr;
         m_pfnDirectDrawCreate = nullptr;
     }
+    // A frame buffer device hands its console back to text.
+    if (m_bMode == 1 && m_pFrameBuffer) zorva::platform::ReleaseRawFrameBuffer(m_pFrameBuffer);
     m_pFrameBuffer = nullptr;
     zorva::BlockRelease(BackBufferBlock());
     m_pBackBuffer = nullptr;
@@ -234,9 +237,36 @@ long CCEGraphics::Flip() {
     // reports; both blocks start at the same offset from their pixel (0, 0).
     BYTE* source = BackBufferBlock();
     BYTE* target = m_pFrameBuffer + (source - m_pBackBuffer);
-    std::memcpy(target, source, m_cbBackBuffer);
+    CopyPixels(target, source);
     if (m_bMode == 2 && m_pPrimarySurface) m_pPrimarySurface->Unlock(nullptr);
     return 1;
+}
+
+// One copy of the pixels between two blocks of the canvas's layout. A dense
+// layout is one block; padded rows (or columns) are copied a line at a time,
+// so that the bytes between lines, which on a panned or padded frame buffer
+// belong to memory off the screen, are never written.
+void CCEGraphics::CopyPixels(BYTE* target, const BYTE* source) const {
+    const int64_t w = m_DisplayProperties.cxWidth;
+    const int64_t h = m_DisplayProperties.cyHeight;
+    if (int64_t(m_cbBackBuffer) == w * h * 2) {
+        std::memcpy(target, source, m_cbBackBuffer);
+        return;
+    }
+    // Lines run along the axis with the smaller step, from the block's
+    // lowest address up, whatever the pitches' signs.
+    const int64_t ax = zorva::Abs64(m_xPitch), ay = zorva::Abs64(m_yPitch);
+    const int64_t step = std::min(ax, ay), stride = std::max(ax, ay);
+    const int64_t length = ax < ay ? w : h, lines = ax < ay ? h : w;
+    for (int64_t line = 0; line < lines; ++line) {
+        const int64_t at = line * stride;
+        if (step == 2) {
+            std::memcpy(target + at, source + at, size_t(length) * 2);
+            continue;
+        }
+        for (int64_t i = 0; i < length; ++i)
+            std::memcpy(target + at + i * step, source + at + i * step, 2);
+    }
 }
 
 long CCEGraphics::Suspend() {

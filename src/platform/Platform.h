@@ -76,6 +76,10 @@ HMODULE AddRefModule(HMODULE module);
 // driver has a raw frame buffer.
 constexpr int GETRAWFRAMEBUFFER = 0x00020001;
 int ExtEscape(HDC dc, int escape, int cbInput, const char* input, int cbOutput, char* output);
+// The canvas that took a raw frame buffer through the escape lets go of it
+// (a frame buffer device hands its console back). `frame` is any address
+// in that frame buffer; others are ignored.
+void ReleaseRawFrameBuffer(void* frame);
 
 struct RawFrameBufferInfo {
     WORD wFormat; // 1 RGB565, 2 RGB555, other values other formats

@@ -1,7 +1,5 @@
-// A slow model of the blits and Merge: every target pixel is visited, tested
-// against the rectangle and the source one at a time, and blended with the
-// per-channel formula. It shares no code with the library's clipping or
-// kernels. Also the random bitmaps and arguments the comparisons run on.
+// A slow model of the blits and Merge, pixel by pixel, sharing no code with
+// the library's clipping or kernels; random bitmaps and arguments.
 #ifndef ZORVA_TESTS_BLITREFERENCE_H
 #define ZORVA_TESTS_BLITREFERENCE_H
 
@@ -44,12 +42,6 @@ struct RefArgs {
 inline std::ostream& operator<<(std::ostream& o, const RefArgs& a) {
     return o << "x " << a.x << " y " << a.y << " w " << a.nWidth << " h " << a.nHeight << " xSrc "
              << a.xSrc << " ySrc " << a.ySrc << " rop " << a.rop << " opacity " << a.opacity;
-}
-
-// A blend at weight a: per channel on the 0..32 scale (32 gives s), by the
-// packed arithmetic beyond it.
-inline uint16_t RefBlend(uint16_t d, uint16_t s, uint32_t a) {
-    return a <= 32 ? BlendPerChannel(d, s, int(a)) : PackedBlend(d, s, a);
 }
 
 // The expected effect of one blit on `img` seen turned by `rotation` (view

@@ -1,4 +1,5 @@
 #include "support/ImageCorpus.h"
+#include "platform/Platform.h"
 #include "support/TestCanvas.h"
 
 #include <algorithm>
@@ -27,15 +28,11 @@ std::string GdkPixbufImages() {
     return fs::is_directory(images) ? images : "";
 }
 
-std::vector<std::string> ListFiles(const std::string& directory, const std::string& suffix) {
+std::vector<std::string> ListFiles(const std::string& directory) {
     std::vector<std::string> paths;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(directory, error)) {
-        const std::string path = entry.path().string();
-        if (path.size() >= suffix.size() &&
-            path.compare(path.size() - suffix.size(), std::string::npos, suffix) == 0)
-            paths.push_back(path);
-    }
+    for (const auto& entry : fs::directory_iterator(directory, error))
+        paths.push_back(entry.path().string());
     std::sort(paths.begin(), paths.end());
     return paths;
 }
@@ -143,17 +140,15 @@ std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha) {
 }
 
 void ExpectConsistent(const CCEBitmap& b) {
-    const uint32_t pixels = uint32_t(b.m_nWidth * b.m_nHeight);
-    EXPECT_TRUE(!b.m_pPixels || b.m_cbPixels >= pixels * 2);
-    EXPECT_TRUE(!b.m_bARGB || (b.m_pAlpha && b.m_cbAlpha >= pixels));
-}
-
-void PlatformTest::SetUp() {
-    ResetPlatform();
+    const uint64_t pixels = uint64_t(b.m_nWidth) * uint64_t(b.m_nHeight);
+    EXPECT_GE(b.m_pPixels ? b.m_cbPixels : UINT64_MAX, pixels * 2);
+    if (!b.m_bARGB) return;
+    EXPECT_NE(b.m_pAlpha, nullptr);
+    EXPECT_GE(b.m_cbAlpha, pixels);
 }
 
 void PlatformTest::TearDown() {
-    ResetPlatform();
+    EXPECT_EQ(zorva::platform::ComInitializations(), 0);
 }
 
 } // namespace zt

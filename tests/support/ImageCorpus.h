@@ -1,5 +1,5 @@
-// The generated image corpus (tests/corpus/make_corpus.sh), the independent
-// readers' pixels it holds, and small helpers for image tests.
+// The image corpus (tests/corpus/make_corpus.sh), its independent readers'
+// pixels, and helpers for image tests.
 #ifndef ZORVA_TESTS_IMAGECORPUS_H
 #define ZORVA_TESTS_IMAGECORPUS_H
 
@@ -16,11 +16,10 @@ namespace zt {
 // OUTDIR/NAME of the corpus built for this test binary.
 std::string CorpusPath(const std::string& name);
 std::wstring Wide(const std::string& path);
-// The Debian gdk-pixbuf-tests images (tests/corpus/fetch_gdk_pixbuf_tests.sh
-// unpacks them), or "" when they are absent.
+// Debian's gdk-pixbuf-tests images, or "" when they are not unpacked.
 std::string GdkPixbufImages();
-// The paths of the files of a directory whose names end with `suffix`.
-std::vector<std::string> ListFiles(const std::string& directory, const std::string& suffix = "");
+// The paths of the files of a directory, sorted; none when it is absent.
+std::vector<std::string> ListFiles(const std::string& directory);
 // The words of a list separated by spaces.
 std::vector<std::string> Words(const std::string& list);
 std::vector<uint8_t> ReadBytes(const std::string& path);
@@ -34,9 +33,8 @@ struct Rgba {
     const uint8_t* At(int x, int y) const { return &pixels[(size_t(y) * width + x) * 4]; }
 };
 
-// The independent reader's pixels of corpus file NAME.EXT: NAME.pam, a
-// netpbm file (P4, P5, P6, P7; 16-bit samples rounded to 8 bits). Empty
-// when it cannot be read.
+// The independent reader's pixels of corpus file NAME.EXT, from NAME.pam
+// (P4 to P7; 16-bit samples rounded to 8 bits); empty when unreadable.
 Rgba Reference(const std::string& corpusFile);
 
 // Pixels of an RGB565 picture (rows `stride` pixels apart) that differ from
@@ -46,17 +44,15 @@ Rgba Reference(const std::string& corpusFile);
 int Differ565(const Rgba& ref, const uint16_t* pixels, int stride, const uint8_t* alpha = nullptr,
               bool overBlack = false);
 
-// An uncompressed BMP file: 24 bits bottom-up, or 32 bits with an alpha mask
-// (a version 4 header).
+// An uncompressed BMP: 24 bits, or 32 with an alpha mask (version 4 header).
 std::vector<uint8_t> MakeBmp(const Rgba& image, bool alpha);
 
-// What any load may leave behind, even a failed one: no size beyond the
-// pixel buffer, no alpha flag without a plane of the bitmap's size.
+// What any load leaves, even a failed one: no size beyond the pixel buffer,
+// no alpha flag without a plane of the bitmap's size.
 void ExpectConsistent(const CCEBitmap& bitmap);
 
-// Tests that use the platform's fault injection or virtual display.
+// Loader tests: every bitmap gives back its factory's COM initialisation.
 struct PlatformTest : ::testing::Test {
-    void SetUp() override;
     void TearDown() override;
 };
 

@@ -6,6 +6,13 @@
 #include <unistd.h>
 
 namespace zt {
+namespace {
+
+// Windows opened without a named device go to the virtual display, also on
+// a machine with a screen; the device tests name their devices.
+const bool g_virtualByDefault = setenv("ZORVA_DISPLAY", "virtual", 1) == 0;
+
+} // namespace
 
 zorva::VirtualDisplayConfig Dense(int width, int height) {
     return {width, height, 2, 2 * width};
@@ -38,7 +45,31 @@ std::string ScratchPath(const std::string& name) {
 
 void ResetPlatform() {
     zorva::SetVirtualDisplay(zorva::VirtualDisplayConfig());
+    zorva::SetVirtualDisplayFaults(zorva::VirtualDisplayFaults());
     zorva::FailAllocation(0);
+}
+
+namespace {
+
+// Every test starts and ends with the default virtual display and no
+// failure planned, whatever the one before it did.
+struct PlatformReset : ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { ResetPlatform(); }
+    void OnTestEnd(const ::testing::TestInfo&) override { ResetPlatform(); }
+};
+
+const bool kResetRegistered =
+    (::testing::UnitTest::GetInstance()->listeners().Append(new PlatformReset), true);
+
+} // namespace
+
+void MakeBitmap(CCEBitmap& b, int w, int h, const std::vector<uint16_t>& pixels,
+                const std::vector<uint8_t>& alpha) {
+    CCEDraw canvas;
+    ASSERT_EQ(b.Surface(&canvas, w, h, 0, alpha.empty() ? 0 : 1), 1);
+    ASSERT_EQ(pixels.size(), size_t(w) * size_t(h));
+    std::copy(pixels.begin(), pixels.end(), b.m_pPixels);
+    std::copy(alpha.begin(), alpha.end(), b.m_pAlpha);
 }
 
 TestCanvas::TestCanvas(const zorva::VirtualDisplayConfig& config, BYTE mode) {
@@ -70,7 +101,7 @@ std::vector<uint16_t> TestCanvas::Snapshot() const {
 void TestCanvas::Load(const std::vector<uint16_t>& image) {
     for (int y = 0; y < Height(); ++y)
         for (int x = 0; x < Width(); ++x)
-            SetPixel(x, y, image[size_t(y) * Width() + x]);
+            *Address(x, y) = image[size_t(y) * Width() + x];
 }
 
 void TestCanvas::FillRandom(std::mt19937& rng) {

@@ -1,10 +1,12 @@
-// A canvas on a virtual display of a chosen layout, with plain pixel access
-// for checking what the library drew, and slow pixel-at-a-time references.
+// A canvas on a virtual display of a chosen layout, plain pixel access, and
+// slow pixel-at-a-time references.
 #ifndef ZORVA_TESTS_TESTCANVAS_H
 #define ZORVA_TESTS_TESTCANVAS_H
 
+#include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
+#include "platform/PlatformTesting.h"
 #include "support/PixelReference.h"
 
 #include <cstdint>
@@ -27,8 +29,14 @@ zorva::VirtualDisplayConfig Layout(int n, int width, int height);
 // A temporary file name no other test process uses at the same time.
 std::string ScratchPath(const std::string& name);
 
-// Restores the default virtual display and forgets injected failures.
+// Restores the default virtual display and forgets injected failures and
+// faults; done before and after every test. (The tests' windows are virtual:
+// the support code sets ZORVA_DISPLAY=virtual for the whole test program.)
 void ResetPlatform();
+
+// Sizes `b` to w x h with these pixels (and plane, when `alpha` has any).
+void MakeBitmap(CCEBitmap& b, int w, int h, const std::vector<uint16_t>& pixels,
+                const std::vector<uint8_t>& alpha = {});
 
 using Pixels = std::set<std::pair<int, int>>;
 
@@ -47,7 +55,6 @@ public:
     int Height() const { return int(canvas.m_DisplayProperties.cyHeight); }
     uint16_t* Address(int x, int y) const;
     uint16_t Pixel(int x, int y) const { return *Address(x, y); }
-    void SetPixel(int x, int y, uint16_t value) { *Address(x, y) = value; }
     // Canvas pixels row by row, Width() x Height().
     std::vector<uint16_t> Snapshot() const;
     void Load(const std::vector<uint16_t>& image);
@@ -69,13 +76,11 @@ struct RefImage {
     uint16_t& At(int x, int y) { return pixels[size_t(y) * width + x]; }
 };
 
-// Bresenham as written out: both ends, the minor axis steps when the error
-// is strictly positive.
+// Bresenham as written out: both ends; the minor axis steps at error > 0.
 void RefLine(RefImage& img, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint16_t c);
 
-// Several integers as one value, so that one check compares them all.
-// Arguments are evaluated in no set order: pass values, not calls that
-// change what the others read.
+// Several integers as one value, so that one check compares them all (in
+// no set order: pass values, not calls that change what the others read).
 template <class... T>
 std::vector<int64_t> Values(T... v) {
     return {int64_t(v)...};

@@ -1,6 +1,6 @@
-// The windowed back-end over the virtual display: a DirectDraw object whose
-// primary surface is the window's display memory. Its create / lock /
-// unlock steps are the ones every windowed device goes through.
+// The windowed back-end: a DirectDraw object whose primary surface is the
+// window's frame memory. Each step asks the window's device whether it
+// works; unlocking the surface presents the frame.
 #include "platform/Platform.h"
 #include "platform/display/Display.h"
 
@@ -9,16 +9,6 @@
 
 namespace zorva::platform {
 namespace {
-
-const VirtualDisplayConfig Settings() {
-    std::lock_guard<std::mutex> hold(System().lock);
-    return System().config;
-}
-
-void Count(int VirtualDisplayStats::*counter, int delta) {
-    std::lock_guard<std::mutex> hold(System().lock);
-    System().stats.*counter += delta;
-}
 
 // DirectDraw objects answer no other interface.
 template <class Interface>
@@ -38,7 +28,7 @@ public:
 
     HRESULT Lock(tagRECT*, DDSURFACEDESC* desc, DWORD, HANDLE) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_GENERIC;
-        if (Settings().ddrawLockFails) return DDERR_GENERIC;
+        if (m_device->Step(WindowedStep::Lock) != S_OK) return DDERR_GENERIC;
         Count(&VirtualDisplayStats::surfaceLocks, 1);
         const DisplayDevice& d = *m_device;
         desc->dwWidth = DWORD(d.Width());
@@ -47,13 +37,14 @@ public:
         desc->lPitch = d.YPitch();
         desc->lpSurface = d.Origin();
         desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        desc->ddpfPixelFormat.dwRGBBitCount = DWORD(Settings().ddrawBitsPerPixel);
+        desc->ddpfPixelFormat.dwRGBBitCount = d.SurfaceBitsPerPixel();
         desc->ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
         return S_OK;
     }
 
     HRESULT Unlock(tagRECT*) override {
         Count(&VirtualDisplayStats::surfaceUnlocks, 1);
+        m_device->Present();
         return S_OK;
     }
 
@@ -68,13 +59,16 @@ public:
     DirectDraw() { Count(&VirtualDisplayStats::directDrawObjects, 1); }
 
     HRESULT SetCooperativeLevel(HWND window, DWORD) override {
-        if (!window || Settings().ddrawCooperativeLevelFails) return DDERR_GENERIC;
+        if (!window || window->device->Step(WindowedStep::CooperativeLevel) != S_OK)
+            return DDERR_GENERIC;
         m_device = window->device;
         return S_OK;
     }
 
     HRESULT GetCaps(DDCAPS* driverCaps, DDCAPS* emulationCaps) override {
-        DWORD caps = Settings().ddrawNoPrimaryCaps ? 0 : DDSCAPS_PRIMARYSURFACE;
+        std::shared_ptr<DisplayDevice> device = m_device ? m_device : ScreenDevice();
+        const DWORD caps =
+            device && device->Step(WindowedStep::PrimaryCaps) == S_OK ? DDSCAPS_PRIMARYSURFACE : 0;
         for (DDCAPS* c : {driverCaps, emulationCaps}) {
             if (!c) continue;
             std::memset(c, 0, sizeof *c);
@@ -90,7 +84,7 @@ public:
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC) || !(desc->dwFlags & DDSD_CAPS) ||
             !(desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) || !m_device)
             return DDERR_GENERIC;
-        if (Settings().ddrawCreateSurfaceFails) return DDERR_GENERIC;
+        if (m_device->Step(WindowedStep::CreateSurface) != S_OK) return DDERR_GENERIC;
         *surface = new (std::nothrow) PrimarySurface(m_device);
         return *surface ? S_OK : DDERR_GENERIC;
     }
@@ -103,10 +97,11 @@ private:
 
 } // namespace
 
-HRESULT VirtualDirectDrawCreate(GUID*, IDirectDraw** directDraw, IUnknown*) {
+HRESULT DirectDrawCreate(GUID*, IDirectDraw** directDraw, IUnknown*) {
     if (!directDraw) return DDERR_GENERIC;
     *directDraw = nullptr;
-    if (Settings().ddrawCreateFails) return DDERR_GENERIC;
+    std::shared_ptr<DisplayDevice> screen = ScreenDevice();
+    if (!screen || screen->Step(WindowedStep::Create) != S_OK) return DDERR_GENERIC;
     *directDraw = new (std::nothrow) DirectDraw;
     return *directDraw ? S_OK : DDERR_GENERIC;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace zorva::platform {
 namespace {
@@ -73,7 +74,7 @@ struct Source {
     void ReadRow(int x, int y, int count, uint8_t* bgr) const {
         if (!screen) return ReadRowBgr(bits, x, y, count, bgr);
         for (int i = 0; i < count; ++i)
-            RGB565ToBgr24(screen->Pixel(x + i, y), bgr + 3 * i);
+            RGB565ToBgr24(screen->ScreenPixel(x + i, y), bgr + 3 * i);
     }
 };
 
@@ -389,33 +390,33 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int xSour
 long ChangeDisplaySettingsEx(const wchar_t*, DEVMODEW* mode, HWND, DWORD flags, void*) {
     if (!mode || !(flags & CDS_TEST)) return DISP_CHANGE_BADMODE;
     if (mode->dmFields & DM_DISPLAYORIENTATION) {
-        std::lock_guard<std::mutex> hold(System().lock);
-        mode->dmDisplayOrientation = DWORD(System().config.orientation);
+        std::shared_ptr<DisplayDevice> screen = ScreenDevice();
+        mode->dmDisplayOrientation = screen ? DWORD(screen->Orientation()) : 0;
     }
     return DISP_CHANGE_SUCCESSFUL;
 }
 
 int ExtEscape(HDC dc, int escape, int, const char*, int cbOutput, char* output) {
     if (escape != GETRAWFRAMEBUFFER) return 0;
-    {
-        std::lock_guard<std::mutex> hold(System().lock);
-        System().stats.rawFrameBufferQueries++;
-    }
+    Count(&VirtualDisplayStats::rawFrameBufferQueries);
     if (!dc || dc->kind != HDC__::Kind::Window || !dc->window || !output ||
         cbOutput < int(sizeof(RawFrameBufferInfo)))
         return 0;
-    const DisplayDevice& d = *dc->window->device;
-    if (!d.Config().rawFrameBuffer) return 0;
     RawFrameBufferInfo info{};
-    info.wFormat = WORD(d.Config().rawFormat);
-    info.wBPP = WORD(d.Config().bitsPerPixel);
-    info.pFramePointer = d.Origin();
-    info.cxStride = d.XPitch();
-    info.cyStride = d.YPitch();
-    info.cxPixels = d.Width();
-    info.cyPixels = d.Height();
+    if (!dc->window->device->RawFrameBuffer(&info)) return 0;
     std::memcpy(output, &info, sizeof info);
     return 1;
+}
+
+void ReleaseRawFrameBuffer(void* frame) {
+    std::vector<std::shared_ptr<DisplayDevice>> devices;
+    {
+        std::lock_guard<std::mutex> hold(Windows().lock);
+        for (HWND w : Windows().windows)
+            devices.push_back(w->device);
+    }
+    for (const auto& d : devices)
+        if (d->Holds(frame)) d->ReleaseRawFrameBuffer();
 }
 
 } // namespace zorva::platform

@@ -1,7 +1,7 @@
 // Run-time modules. The platform provides the two modules the display
 // surface loads, "ddraw.dll" (the windowed back-end) and "GX.dll" (game
 // input), from its own code; whether they exist and which entries they
-// export follows the display configuration.
+// export is the screen device's answer.
 #include "platform/Platform.h"
 #include "platform/display/Display.h"
 
@@ -9,52 +9,51 @@
 
 namespace zorva::platform {
 
-HRESULT VirtualDirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnknown* outer);
+HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnknown* outer);
 
 namespace {
 
+// Game input opens and closes on the screen device.
 int GXOpenInputEntry() {
-    std::lock_guard<std::mutex> hold(System().lock);
-    System().stats.gameInputOpens++;
-    System().gameInputOpen++;
+    if (std::shared_ptr<DisplayDevice> screen = ScreenDevice()) screen->OpenGameInput();
     return 1;
 }
 
 int GXCloseInputEntry() {
-    std::lock_guard<std::mutex> hold(System().lock);
-    System().stats.gameInputCloses++;
-    if (System().gameInputOpen > 0) System().gameInputOpen--;
+    if (std::shared_ptr<DisplayDevice> screen = ScreenDevice()) screen->CloseGameInput();
     return 1;
 }
 
 struct ModuleEntry {
     const wchar_t* name;
     void* address;
-    bool VirtualDisplayConfig::*exported; // null: always exported
 };
 
 struct Module {
     const wchar_t* name;
-    bool VirtualDisplayConfig::*exists;
+    ModuleId id;
     ModuleEntry entries[2];
     int references;
 };
 
 Module g_modules[] = {
     {L"ddraw.dll",
-     &VirtualDisplayConfig::ddrawModule,
-     {{L"DirectDrawCreate", reinterpret_cast<void*>(&VirtualDirectDrawCreate),
-       &VirtualDisplayConfig::ddrawCreateEntry},
-      {nullptr, nullptr, nullptr}},
+     ModuleId::DirectDraw,
+     {{L"DirectDrawCreate", reinterpret_cast<void*>(&DirectDrawCreate)}, {nullptr, nullptr}},
      0},
     {L"GX.dll",
-     &VirtualDisplayConfig::gxModule,
-     {{L"?GXOpenInput@@YAHXZ", reinterpret_cast<void*>(&GXOpenInputEntry),
-       &VirtualDisplayConfig::gxOpenEntry},
-      {L"?GXCloseInput@@YAHXZ", reinterpret_cast<void*>(&GXCloseInputEntry),
-       &VirtualDisplayConfig::gxCloseEntry}},
+     ModuleId::GameInput,
+     {{L"?GXOpenInput@@YAHXZ", reinterpret_cast<void*>(&GXOpenInputEntry)},
+      {L"?GXCloseInput@@YAHXZ", reinterpret_cast<void*>(&GXCloseInputEntry)}},
      0},
 };
+
+std::mutex g_lock;
+
+bool Exists(ModuleId id, int entry) {
+    std::shared_ptr<DisplayDevice> screen = ScreenDevice();
+    return screen && screen->Exports(id, entry);
+}
 
 Module* FromHandle(HMODULE handle) {
     for (Module& m : g_modules)
@@ -62,11 +61,11 @@ Module* FromHandle(HMODULE handle) {
     return nullptr;
 }
 
-// Caller holds the system lock.
+// Caller holds g_lock.
 HMODULE Reference(Module& m) {
     if (m.references++ == 0) {
-        System().stats.moduleLoads++;
-        System().stats.modulesLoaded++;
+        Count(&VirtualDisplayStats::moduleLoads);
+        Count(&VirtualDisplayStats::modulesLoaded);
     }
     return reinterpret_cast<HMODULE>(&m);
 }
@@ -75,17 +74,17 @@ HMODULE Reference(Module& m) {
 
 HMODULE LoadLibraryW(const wchar_t* name) {
     if (!name) return nullptr;
-    std::lock_guard<std::mutex> hold(System().lock);
     for (Module& m : g_modules) {
         if (_wcsicmp(name, m.name) != 0) continue;
-        if (!(System().config.*m.exists)) return nullptr;
+        if (!Exists(m.id, 0)) return nullptr;
+        std::lock_guard<std::mutex> hold(g_lock);
         return Reference(m);
     }
     return nullptr;
 }
 
 HMODULE AddRefModule(HMODULE handle) {
-    std::lock_guard<std::mutex> hold(System().lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     Module* m = FromHandle(handle);
     if (!m || m->references == 0) return nullptr;
     return Reference(*m);
@@ -93,24 +92,26 @@ HMODULE AddRefModule(HMODULE handle) {
 
 void* GetProcAddressW(HMODULE handle, const wchar_t* procName) {
     if (!procName) return nullptr;
-    std::lock_guard<std::mutex> hold(System().lock);
     Module* m = FromHandle(handle);
-    if (!m || m->references == 0) return nullptr;
-    for (const ModuleEntry& e : m->entries) {
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        if (!m || m->references == 0) return nullptr;
+    }
+    for (int i = 0; i < 2; ++i) {
+        const ModuleEntry& e = m->entries[i];
         if (!e.name || std::wcscmp(e.name, procName) != 0) continue;
-        if (e.exported && !(System().config.*e.exported)) return nullptr;
-        return e.address;
+        return Exists(m->id, i + 1) ? e.address : nullptr;
     }
     return nullptr;
 }
 
 BOOL FreeLibrary(HMODULE handle) {
-    std::lock_guard<std::mutex> hold(System().lock);
+    std::lock_guard<std::mutex> hold(g_lock);
     Module* m = FromHandle(handle);
     if (!m || m->references == 0) return 0;
     if (--m->references == 0) {
-        System().stats.moduleUnloads++;
-        System().stats.modulesLoaded--;
+        Count(&VirtualDisplayStats::moduleUnloads);
+        Count(&VirtualDisplayStats::modulesLoaded, -1);
     }
     return 1;
 }

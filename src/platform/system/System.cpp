@@ -1,20 +1,55 @@
-// System queries answered from the display model.
+// System queries answered by the screen device.
 #include "platform/Platform.h"
 #include "platform/display/Display.h"
 
 #include <cwctype>
+#include <fstream>
+#include <iterator>
 
 namespace zorva::platform {
+namespace {
+
+std::mutex g_oemLock;
+std::string g_oemRoot;
+
+// The file's text up to its first control character (device tree strings
+// end in a null, DMI ones in a line break), without trailing spaces.
+std::string FirstLine(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    size_t end = 0;
+    while (end < text.size() && end < 127 && uint8_t(text[end]) >= 0x20)
+        ++end;
+    while (end > 0 && text[end - 1] == ' ')
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
+std::string HostOemInfo() {
+    std::string root;
+    {
+        std::lock_guard<std::mutex> hold(g_oemLock);
+        root = g_oemRoot;
+    }
+    for (const char* path : {"/proc/device-tree/model", "/sys/class/dmi/id/product_name"}) {
+        const std::string model = FirstLine(root + path);
+        if (!model.empty()) return model;
+    }
+    return "Linux";
+}
 
 BOOL SystemParametersInfoW(unsigned uiAction, unsigned uiParam, void* pvParam, unsigned) {
     if (uiAction != SPI_GETOEMINFO || !pvParam) return 0;
     size_t capacity = uiParam / sizeof(wchar_t);
     if (capacity == 0) return 0;
     std::string oem;
-    {
-        std::lock_guard<std::mutex> hold(System().lock);
-        if (System().config.oemQueryFails) return 0;
-        oem = System().config.oemInfo;
+    std::shared_ptr<DisplayDevice> screen = ScreenDevice();
+    if (screen) {
+        if (!screen->OemInfo(&oem)) return 0;
+    } else {
+        oem = HostOemInfo();
     }
     // The string is 8-bit text; each byte becomes one wide character.
     auto* out = static_cast<wchar_t*>(pvParam);
@@ -48,3 +83,12 @@ int32_t MulDiv(int32_t number, int32_t numerator, int32_t denominator) {
 }
 
 } // namespace zorva::platform
+
+namespace zorva {
+
+void SetOemRoot(const std::string& root) {
+    std::lock_guard<std::mutex> hold(platform::g_oemLock);
+    platform::g_oemRoot = root;
+}
+
+} // namespace zorva

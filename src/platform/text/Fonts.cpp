@@ -24,7 +24,7 @@
 namespace zorva::platform {
 
 // The FreeType library instance, kept alive by every face opened with it.
-struct FreeTypeLibrary {
+struct FreeTypeLibrary : Allocated {
     FT_Library library = nullptr;
     ~FreeTypeLibrary() {
         if (library) FT_Done_FreeType(library);
@@ -188,7 +188,8 @@ private:
             m_faces.erase(found);
         }
         if (!m_freeType) {
-            auto library = std::make_shared<FreeTypeLibrary>();
+            auto library = std::shared_ptr<FreeTypeLibrary>(new (std::nothrow) FreeTypeLibrary);
+            if (!library) return nullptr;
             if (FT_Init_FreeType(&library->library) != 0) {
                 library->library = nullptr;
                 return nullptr;
