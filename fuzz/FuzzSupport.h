@@ -12,6 +12,7 @@
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
 #include "platform/Platform.h"
+#include "platform/PlatformTesting.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +77,13 @@ inline const wchar_t* AsFile(const uint8_t* data, size_t size) {
     return path.c_str();
 }
 
+// A window on the virtual display, whatever display the machine has.
+inline HWND VirtualWindow() {
+    zorva::DisplayOptions options;
+    options.kind = zorva::DisplayKind::Virtual;
+    return zorva::OpenWindow("fuzz", options);
+}
+
 // A canvas on a small virtual display, made once per process.
 inline CCEDraw& Canvas() {
     static CCEDraw* canvas = [] {
@@ -83,7 +91,7 @@ inline CCEDraw& Canvas() {
         config.width = 64;
         config.height = 48;
         zorva::SetVirtualDisplay(config);
-        HWND window = zorva::OpenWindow("fuzz");
+        HWND window = VirtualWindow();
         auto* c = new CCEDraw;
         if (!window || !c->Create(window, 1)) Broken("no canvas");
         return c;

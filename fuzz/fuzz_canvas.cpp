@@ -248,7 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
     const uint8_t layout = r.U8();
     const int w = 1 + r.U8() % 64, h = 1 + r.U8() % 64;
     zorva::SetVirtualDisplay(Layout(layout, w, h));
-    HWND window = zorva::OpenWindow("fuzz");
+    HWND window = VirtualWindow();
     if (!window) Broken("no window");
     {
         CCEPen pen(0, 1, 0xF800);
