@@ -183,7 +183,8 @@ TEST(Malformed, EveryFileGivesItsDocumentedResultInTime) {
         // Boxes that fit most pictures far beyond the limits: refused before
         // any buffer grows, never a block of gigabytes kept.
         const std::vector<uint8_t> bytes = zt::ReadBytes(r.file);
-        for (auto [bw, bh] : {std::pair{2147483647u, 1024u}, {46340u, 46340u}, {240u, 320u}}) {
+        for (const auto& box : {std::pair{2147483647u, 1024u}, {46340u, 46340u}, {240u, 320u}}) {
+            unsigned bw = box.first, bh = box.second;
             IStream* stream = zorva::OpenMemoryStream(bytes.data(), bytes.size());
             ASSERT_NE(stream, nullptr);
             const long hr =
