@@ -15,6 +15,17 @@ bool SkipExtension(GifFileType* gif, GifByteType* block) {
     return true;
 }
 
+// Reads a frame's descriptor into gif->Image. giflib also keeps a record of
+// every descriptor read (with a copy of its colour table), growing one array
+// a frame; nothing here uses those records, so they are let go at once: a
+// file of many frames then costs neither memory nor a reallocation a frame.
+bool ReadDescriptor(GifFileType* gif) {
+    if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
+    GifFreeSavedImages(gif);
+    gif->ImageCount = 0;
+    return true;
+}
+
 bool SkipImageData(GifFileType* gif) {
     int codeSize = 0;
     GifByteType* block = nullptr;
@@ -96,7 +107,7 @@ HRESULT GifAnimation::Open(EncodedPtr bytes) {
             continue;
         }
         if (record != IMAGE_DESC_RECORD_TYPE) return IMGERR_CORRUPT;
-        if (DGifGetImageDesc(m_gif) == GIF_ERROR) return IMGERR_CORRUPT;
+        if (!ReadDescriptor(m_gif)) return IMGERR_CORRUPT;
         const GifImageDesc& d = m_gif->Image;
         if (d.Left < 0 || d.Top < 0 || d.Width <= 0 || d.Height <= 0 ||
             uint64_t(d.Left) + uint64_t(d.Width) > m_width ||
@@ -175,7 +186,7 @@ HRESULT GifAnimation::NextDescriptor(const ColorMapObject** colors) {
         if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR || !SkipExtension(m_gif, block))
             return IMGERR_CORRUPT;
     }
-    if (DGifGetImageDesc(m_gif) == GIF_ERROR) return IMGERR_CORRUPT;
+    if (!ReadDescriptor(m_gif)) return IMGERR_CORRUPT;
     *colors = m_gif->Image.ColorMap ? m_gif->Image.ColorMap : m_gif->SColorMap;
     if (!*colors || uint32_t(m_gif->Image.Width) != frame.width ||
         uint32_t(m_gif->Image.Height) != frame.height)
