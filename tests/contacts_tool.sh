@@ -3,6 +3,7 @@
 # status of bad input, the database chosen by --db, ZORVA_CONTACTS_DB and
 # XDG_DATA_HOME, and the BMP that show writes, read back with Pillow.
 #   contacts_tool.sh TOOL PICTURE.png SCRATCH_DIR
+# A cross build runs the tool through ZORVA_TOOL_EMULATOR (qemu-user).
 tool=$1 photo=$2 dir=$3
 rm -rf "$dir" && mkdir -p "$dir" || exit 1
 export HOME="$dir/home" ZORVA_CONTACTS_DB="$dir/env.db"
@@ -13,7 +14,7 @@ failures=0
 expect() {
     want=$1
     shift
-    "$tool" "$@" >"$dir/out" 2>"$dir/err"
+    $ZORVA_TOOL_EMULATOR "$tool" "$@" >"$dir/out" 2>"$dir/err"
     got=$?
     if [ "$got" -ne "$want" ]; then
         echo "FAIL: zorva_contacts $* exited $got, not $want"

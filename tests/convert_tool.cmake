@@ -1,7 +1,8 @@
 # Runs zorva_convert on a 640 x 480 picture with a 100 x 100 box and checks
 # the BMP it writes with Pillow: 100 x 75 pixels, 24 bits.
 file(REMOVE ${OUTPUT})
-execute_process(COMMAND ${TOOL} ${INPUT} ${OUTPUT} 100 100 RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+string(REPLACE "|" ";" EMULATOR "${EMULATOR}")
+execute_process(COMMAND ${EMULATOR} ${TOOL} ${INPUT} ${OUTPUT} 100 100 RESULT_VARIABLE rc OUTPUT_VARIABLE out)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "zorva_convert failed: ${out}")
 endif()
@@ -11,7 +12,7 @@ execute_process(
 if(NOT rc EQUAL 0 OR NOT seen STREQUAL "(100, 75) RGB")
   message(FATAL_ERROR "the written BMP reads as '${seen}', not a 100 x 75 RGB picture")
 endif()
-execute_process(COMMAND ${TOOL} ${INPUT}.missing ${OUTPUT} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+execute_process(COMMAND ${EMULATOR} ${TOOL} ${INPUT}.missing ${OUTPUT} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
 if(rc EQUAL 0)
   message(FATAL_ERROR "zorva_convert reported success for a missing file")
 endif()

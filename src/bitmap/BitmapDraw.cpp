@@ -6,6 +6,7 @@
 
 #include "bitmap/BitmapState.h"
 #include "core/Raster.h"
+#include "draw/Fill.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "bitmap/BitmapState.h"
-#include "bitmap/BlitKernels.h"
 #include "draw/CanvasView.h"
+#include "kernels/Kernels.h"
 
 #include <algorithm>
 
@@ -96,8 +96,8 @@ int BlitToView(const PixelView& target, const BlitSource& source, const BlitRect
                                                   : target.At(int32_t(x0), int32_t(y)));
     d.disjoint = Disjoint(target, source);
 
-    const BlitKernelTable& kernels = ActiveBlitKernels();
-    (scale == 2 ? kernels.twice : kernels.single)[size_t(mode)](d);
+    const KernelTable& kernels = Kernels();
+    (scale == 2 ? kernels.blit2x : kernels.blit)[size_t(mode)](d);
     return 1;
 }
 

@@ -2,7 +2,7 @@
 // rotated blits (on a turned view of the canvas) and Merge (on the
 // destination bitmap's pixels). It validates and clips once, in the order
 // the blits define, picks the case and hands a clipped descriptor to the
-// kernel of that case (BlitKernels.h).
+// kernel of that case (kernels/Kernels.h).
 #ifndef ZORVA_BITMAP_BLIT_H
 #define ZORVA_BITMAP_BLIT_H
 

@@ -34,66 +34,6 @@ void DrawColumnSpan(const PixelView& view, int64_t x, int64_t y1, int64_t y2, ui
     FillSpan(view.At(int32_t(x), int32_t(y1)), view.yPitch, int32_t(y2 - y1 + 1), colour);
 }
 
-void FillRectOpaque(const PixelView& view, int32_t x, int32_t y, int32_t w, int32_t h,
-                    uint16_t colour) {
-    // Walk whichever axis is contiguous in memory; the pixels are independent.
-    if (view.yPitch == 2 && view.xPitch != 2) {
-        for (int32_t i = 0; i < w; ++i)
-            FillSpan(view.At(x + i, y), 2, h, colour);
-        return;
-    }
-    for (int32_t j = 0; j < h; ++j)
-        FillSpan(view.At(x, y + j), view.xPitch, w, colour);
-}
-
-namespace {
-
-// One row (or column) of a blended fill: d = BlendSpread(spread(d), S, a).
-void BlendSpan(uint8_t* p, ptrdiff_t stepBytes, int32_t count, uint32_t S, uint32_t weight) {
-    if (stepBytes == 2) {
-        auto* q = reinterpret_cast<uint16_t*>(p);
-        for (int32_t i = 0; i < count; ++i)
-            q[i] = BlendSpread(SpreadRGB565(q[i]), S, weight);
-        return;
-    }
-    for (int32_t i = 0; i < count; ++i, p += stepBytes) {
-        auto* q = reinterpret_cast<uint16_t*>(p);
-        *q = BlendSpread(SpreadRGB565(*q), S, weight);
-    }
-}
-
-} // namespace
-
-void FillRectBlend(const PixelView& view, int32_t x, int32_t y, int32_t w, int32_t h,
-                   uint16_t colour, uint32_t weight) {
-    const uint32_t S = SpreadRGB565(colour);
-    if (view.yPitch == 2 && view.xPitch != 2) {
-        for (int32_t i = 0; i < w; ++i)
-            BlendSpan(reinterpret_cast<uint8_t*>(view.At(x + i, y)), 2, h, S, weight);
-        return;
-    }
-    for (int32_t j = 0; j < h; ++j)
-        BlendSpan(reinterpret_cast<uint8_t*>(view.At(x, y + j)), view.xPitch, w, S, weight);
-}
-
-void FillBetweenCorners(const PixelView& view, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
-                        bool farEdgeIncluded, uint16_t colour, uint32_t weight) {
-    if (x1 > x2) std::swap(x1, x2);
-    if (y1 > y2) std::swap(y1, y2);
-    if (farEdgeIncluded) {
-        ++x2;
-        ++y2;
-    }
-    const int64_t l = std::max<int64_t>(x1, 0), r = std::min<int64_t>(x2, view.width);
-    const int64_t t = std::max<int64_t>(y1, 0), b = std::min<int64_t>(y2, view.height);
-    if (l >= r || t >= b) return;
-    const int32_t x = int32_t(l), y = int32_t(t), w = int32_t(r - l), h = int32_t(b - t);
-    if (weight == 32)
-        FillRectOpaque(view, x, y, w, h, colour);
-    else
-        FillRectBlend(view, x, y, w, h, colour, weight);
-}
-
 // ---- Lines
 //
 // Along the major axis step k (0 <= k <= dmaj) sits at major0 + smaj * k. The

@@ -54,24 +54,6 @@ inline PixelView DenseView(uint16_t* pixels, int32_t width, int32_t height) {
 // `count` pixels from `first`, `stepBytes` apart, become `colour`.
 void FillSpan(uint16_t* first, ptrdiff_t stepBytes, int32_t count, uint16_t colour);
 
-// The w x h rectangle at (x, y) becomes `colour`.
-void FillRectOpaque(const PixelView& view, int32_t x, int32_t y, int32_t w, int32_t h,
-                    uint16_t colour);
-
-// Every pixel p of the w x h rectangle at (x, y) becomes
-// BlendRGB565(p, colour, weight); the colour is spread once.
-void FillRectBlend(const PixelView& view, int32_t x, int32_t y, int32_t w, int32_t h,
-                   uint16_t colour, uint32_t weight);
-
-// ---- Filled rectangles with their clipping
-
-// The rectangle between corners (x1, y1) and (x2, y2), given in either order,
-// clipped to the view; the far column and row (the larger x and y) are
-// filled only when farEdgeIncluded. Opaque at weight 32, else blended with
-// the weight (above 32 the packed arithmetic runs as it is).
-void FillBetweenCorners(const PixelView& view, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
-                        bool farEdgeIncluded, uint16_t colour, uint32_t weight);
-
 // ---- Spans with their clipping
 
 // Row y from x1 to x2, both included, given in either order: nothing when

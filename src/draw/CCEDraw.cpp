@@ -4,6 +4,7 @@
 
 #include "core/Pixel565.h"
 #include "draw/CanvasView.h"
+#include "draw/Fill.h"
 
 #include <cstring>
 

@@ -4,6 +4,7 @@
 
 #include "core/Pixel565.h"
 #include "draw/CanvasView.h"
+#include "kernels/Kernels.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -16,13 +17,9 @@ using zorva::PixelView;
 // `count` pixels `step` bytes apart: to[i] = ScaleRGB565(from[i], level).
 // `to` and `from` are the same run or separate ones.
 void ScaleRun(uint8_t* to, const uint8_t* from, ptrdiff_t step, int32_t count, uint32_t level) {
-    if (step == 2) {
-        auto* t = reinterpret_cast<uint16_t*>(to);
-        auto* f = reinterpret_cast<const uint16_t*>(from);
-        for (int32_t i = 0; i < count; ++i)
-            t[i] = zorva::ScaleRGB565(f[i], level);
-        return;
-    }
+    if (step == 2)
+        return zorva::Kernels().scaleRow(reinterpret_cast<uint16_t*>(to),
+                                         reinterpret_cast<const uint16_t*>(from), count, level);
     for (int32_t i = 0; i < count; ++i, to += step, from += step)
         *reinterpret_cast<uint16_t*>(to) =
             zorva::ScaleRGB565(*reinterpret_cast<const uint16_t*>(from), level);

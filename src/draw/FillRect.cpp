@@ -2,6 +2,7 @@
 #include "CCEDraw.h"
 
 #include "draw/CanvasView.h"
+#include "draw/Fill.h"
 
 int CCEDraw::FillRect(long left, long top, long right, long bottom, unsigned char bOpacity) {
     if (!m_pBrush) return 1;

@@ -6,6 +6,7 @@
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "draw/CanvasView.h"
+#include "kernels/Kernels.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -25,16 +26,10 @@ namespace {
 // pixel to 0xFFFF; the others leave it.
 void WhiteWhereNotKey(const uint8_t* source, ptrdiff_t sourceStride, const PixelView& dest,
                       int32_t x0, int32_t y0, int32_t cols, int32_t rows, uint16_t key) {
-    for (int32_t j = 0; j < rows; ++j) {
-        const uint8_t* s = source + j * sourceStride;
-        uint8_t* d = reinterpret_cast<uint8_t*>(dest.At(x0, y0 + j));
-        for (int32_t i = 0; i < cols; ++i, s += 3, d += dest.xPitch) {
-            if (zorva::Bgr24ToRGB565(s) != key) {
-                const uint16_t white = 0xFFFF;
-                std::memcpy(d, &white, 2);
-            }
-        }
-    }
+    const zorva::KernelTable& k = zorva::Kernels();
+    for (int32_t j = 0; j < rows; ++j)
+        k.whiteWhereNotKey(reinterpret_cast<uint8_t*>(dest.At(x0, y0 + j)), dest.xPitch,
+                           source + j * sourceStride, cols, key);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "core/SharedBlock.h"
 #include "draw/CanvasView.h"
 #include "imageio/ImageIo.h"
+#include "kernels/Kernels.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -230,13 +231,16 @@ int ConvertRendering(IImagingFactory* factory, IImage* image, uint32_t width, ui
         bitmap->Release();
         return 0;
     }
-    const size_t bytesPerPixel = format == pf::PixelFormat32bppARGB ? 4 : 3;
-    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+    const zorva::KernelTable& k = zorva::Kernels();
+    const int32_t columns = rect.right - rect.left;
+    for (int32_t y = rect.top; y < rect.bottom; ++y, pixels += columns) {
         const uint8_t* in =
             static_cast<const uint8_t*>(data.Scan0) + ptrdiff_t(y - rect.top) * data.Stride;
-        for (int32_t x = rect.left; x < rect.right; ++x, in += bytesPerPixel) {
-            *pixels++ = zorva::Bgr24ToRGB565(in);
-            if (alpha) *alpha++ = BYTE(in[3] >> 3);
+        if (alpha) {
+            k.bgra32Row(pixels, alpha, in, columns);
+            alpha += columns;
+        } else {
+            k.bgr24Row(pixels, in, columns);
         }
     }
     bitmap->UnlockBits(&data);

@@ -2,7 +2,7 @@
 #include "CCEBitmap.h"
 
 #include "bitmap/BitmapState.h"
-#include "core/Pixel565.h"
+#include "kernels/Kernels.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -42,13 +42,6 @@ void FillHeaders(uint8_t (&h)[kFileHeaderBytes + kInfoHeaderBytes], int32_t widt
     Put16(h + 28, 24);
 }
 
-// Expands `count` RGB565 pixels into B, G, R bytes with zero low bits.
-// Contract: count >= 1; `out` holds 3 x count bytes.
-void ExpandRow(const uint16_t* pixels, int32_t count, uint8_t* out) {
-    for (int32_t i = 0; i < count; ++i, out += 3)
-        zorva::RGB565ToBgr24(pixels[i], out);
-}
-
 bool WriteAll(HANDLE file, const void* data, size_t bytes) {
     DWORD written = 0;
     return pf::WriteFile(file, data, DWORD(bytes), &written, nullptr) && written == bytes;
@@ -79,7 +72,7 @@ int CCEBitmap::SaveFile(const wchar_t* pszFile) {
         ok = row != nullptr;
         if (ok) std::memset(row, 0, size_t(rowBytes));
         for (int32_t y = m_nHeight - 1; ok && y >= 0; --y) {
-            ExpandRow(m_pPixels + ptrdiff_t(y) * m_nWidth, m_nWidth, row);
+            zorva::Kernels().expandRow(row, m_pPixels + ptrdiff_t(y) * m_nWidth, m_nWidth);
             ok = WriteAll(file, row, size_t(rowBytes));
         }
     }

@@ -3,6 +3,7 @@
 // out the sine, the cosine and the box once; every pixel is found by integer
 // inverse mapping in 8.8 fixed point.
 #include "CCEBitmap.h"
+#include "kernels/Kernels.h"
 #include "transform/TransformCommon.h"
 
 #include <algorithm>
@@ -49,26 +50,51 @@ TurnGeometry GeometryForTurn(int nAngle, int32_t W, int32_t H) {
     return g;
 }
 
+int64_t FloorDiv(int64_t a, int64_t b) { // b != 0
+    const int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return -FloorDiv(-a, b);
+}
+
+// Narrows [lo, hi] to the steps q at which start + q * step lies in
+// [0, limit).
+void KeepInside(int64_t start, int64_t step, int64_t limit, int64_t& lo, int64_t& hi) {
+    if (step == 0) {
+        if (start < 0 || start >= limit) hi = lo - 1;
+        return;
+    }
+    const int64_t a = step > 0 ? CeilDiv(-start, step) : CeilDiv(limit - 1 - start, step);
+    const int64_t b = step > 0 ? FloorDiv(limit - 1 - start, step) : FloorDiv(-start, step);
+    lo = std::max(lo, a);
+    hi = std::min(hi, b);
+}
+
 // Copies into the result every element whose source position lies inside
-// the W x H source; the others keep what `dst` held. u and v advance by
-// additions: along a row u += cos256, v -= sin256; down a row u += sin256,
-// v += cos256. 0 <= u >> 8 < W is tested as 0 <= u < W * 256, one unsigned
-// comparison.
+// the W x H source; the others keep what `dst` held. Along a row u grows
+// by cos256 and v falls by sin256; down a row u grows by sin256 and v by
+// cos256. Both are linear along the row, so the pixels whose position lies
+// inside (0 <= u < W * 256, 0 <= v < H * 256) are one run, found once per
+// row; the row kernel then samples it without a test.
 // Contract: `dst` holds width x height elements, `src` W x H; worked in 64
 // bits, so no position can wrap for any size that fits the buffers.
-template <class T>
-void TurnSample(T* dst, const T* src, int32_t W, int32_t H, const TurnGeometry& g) {
+template <class T, class SampleLine>
+void TurnSample(T* dst, const T* src, int32_t W, int32_t H, const TurnGeometry& g,
+                SampleLine sample) {
     const int64_t c = g.cos256, s = g.sin256;
-    const uint64_t uLimit = uint64_t(W) << 8, vLimit = uint64_t(H) << 8;
+    const int64_t uLimit = int64_t(W) << 8, vLimit = int64_t(H) << 8;
     int64_t uRow = g.minX * c + g.minY * s;
     int64_t vRow = g.minY * c - g.minX * s;
     for (int64_t r = 0; r < g.height; ++r, uRow += s, vRow += c) {
+        int64_t lo = 0, hi = g.width - 1;
+        KeepInside(uRow, c, uLimit, lo, hi);
+        KeepInside(vRow, -s, vLimit, lo, hi);
+        if (lo > hi) continue;
         T* out = dst + size_t(r) * size_t(g.width);
-        int64_t u = uRow, v = vRow;
-        for (int64_t q = 0; q < g.width; ++q, u += c, v -= s) {
-            if (uint64_t(u) < uLimit && uint64_t(v) < vLimit)
-                out[q] = src[size_t(v >> 8) * size_t(W) + size_t(u >> 8)];
-        }
+        sample(out + lo, int32_t(hi - lo + 1), src, ptrdiff_t(W), uRow + lo * c, vRow - lo * s, c,
+               -s);
     }
 }
 
@@ -89,7 +115,7 @@ int CCEBitmap::FreeRotate(CCEBitmap* pSrc, int nAngle, unsigned long fill) {
 
     if (!zorva::SizeForWriting(m_pPixels, m_cbPixels, pixelBytes, src.Shares(m_pPixels))) return 0;
     std::memset(m_pPixels, int(fill & 0xFF), size_t(pixelBytes));
-    TurnSample(m_pPixels, src.pixels, src.width, src.height, g);
+    TurnSample(m_pPixels, src.pixels, src.width, src.height, g, zorva::Kernels().sampleLine16);
     if (src.alpha) {
         if (!zorva::SizeForWriting(m_pAlpha, m_cbAlpha, alphaBytes, src.Shares(m_pAlpha))) {
             // The pixels now hold the turned picture and may sit in a fresh
@@ -101,7 +127,7 @@ int CCEBitmap::FreeRotate(CCEBitmap* pSrc, int nAngle, unsigned long fill) {
         }
         // The background is transparent: only copied pixels carry weight.
         std::memset(m_pAlpha, 0, size_t(alphaBytes));
-        TurnSample(m_pAlpha, src.alpha, src.width, src.height, g);
+        TurnSample(m_pAlpha, src.alpha, src.width, src.height, g, zorva::Kernels().sampleLine8);
         m_bARGB = 1;
     } else {
         m_bARGB = 0;

@@ -4,6 +4,7 @@
 #include "CCEBitmap.h"
 #include "bitmap/BitmapState.h"
 #include "core/SharedBlock.h"
+#include "kernels/Kernels.h"
 #include "platform/Platform.h"
 
 #include <cstddef>
@@ -46,42 +47,29 @@ bool WalkForTurn(unsigned code, int32_t w, int32_t h, TurnWalk& walk) {
 
 // Writes the W x H plane `src`, read row by row, to `dst` along the walk.
 // Contract: the walk is WalkForTurn's for the same W and H (W, H >= 1), so
-// every element lands inside dst's W x H elements, each exactly once. The
-// element index moves by additions only.
-//
-// Rows are taken kStrip at a time and walked column by column, so that a
-// quarter turn (per-row step +-1) writes kStrip neighbouring elements per
-// column instead of one element per destination row; the order of writes
-// changes, the elements written do not.
+// every element lands inside dst's W x H elements, each exactly once.
+// Quarter turns (per-row step +-1: the source rows land side by side) go to
+// the turn kernel, which walks them in tiles; the half turn reverses rows.
 template <class T>
 void TurnPlane(T* dst, const T* src, int32_t W, int32_t H, const TurnWalk& walk) {
-    constexpr int32_t kStrip = 8;
-    const ptrdiff_t w = W;
-    ptrdiff_t rowStart = walk.start;
-    int32_t y = 0;
-    for (; y + kStrip <= H; y += kStrip) {
-        const T* strip = src + ptrdiff_t(y) * w;
-        ptrdiff_t at = rowStart;
-        for (ptrdiff_t x = 0; x < w; ++x) {
-            ptrdiff_t to = at;
-            const T* from = strip + x;
-            for (int32_t s = 0; s < kStrip; ++s) {
-                dst[to] = *from;
-                to += walk.perRow;
-                from += w;
-            }
-            at += walk.perColumn;
-        }
-        rowStart += kStrip * walk.perRow;
+    if (walk.perRow == 1 || walk.perRow == -1) {
+        zorva::TurnDesc t;
+        t.dst = reinterpret_cast<uint8_t*>(dst + walk.start);
+        t.dstColumnStep = walk.perColumn * ptrdiff_t(sizeof(T));
+        t.dstRowStep = walk.perRow * ptrdiff_t(sizeof(T));
+        t.src = src;
+        t.srcStride = W;
+        t.width = W;
+        t.height = H;
+        const zorva::KernelTable& k = zorva::Kernels();
+        return sizeof(T) == 2 ? k.turn16(t) : k.turn8(t);
     }
-    for (; y < H; ++y) {
-        const T* row = src + ptrdiff_t(y) * w;
+    ptrdiff_t rowStart = walk.start;
+    for (int32_t y = 0; y < H; ++y, rowStart += walk.perRow) {
+        const T* row = src + ptrdiff_t(y) * W;
         ptrdiff_t at = rowStart;
-        for (ptrdiff_t x = 0; x < w; ++x) {
+        for (int32_t x = 0; x < W; ++x, at += walk.perColumn)
             dst[at] = row[x];
-            at += walk.perColumn;
-        }
-        rowStart += walk.perRow;
     }
 }
 

@@ -1,7 +1,7 @@
 // Scaling of another bitmap to a new size: nearest sampling of pixels and
 // weights, or bilinear filtering of the pixels, on 8.8 fixed-point positions.
 #include "CCEBitmap.h"
-#include "core/Pixel565.h"
+#include "kernels/Kernels.h"
 #include "transform/TransformCommon.h"
 
 #include <algorithm>
@@ -29,8 +29,8 @@ struct StretchGeometry {
 // addition. An output row whose source row is the previous output row's is
 // that row again, so it is copied instead of sampled.
 // Contract: `dst` holds W x H elements, `src` the source's; geometry as above.
-template <class T>
-void StretchNearest(T* dst, const T* src, const StretchGeometry& g) {
+template <class T, class SampleRow>
+void StretchNearest(T* dst, const T* src, const StretchGeometry& g, SampleRow sample) {
     const size_t W = size_t(g.width);
     int64_t Y = 0;
     int64_t previousRow = -1;
@@ -42,7 +42,7 @@ void StretchNearest(T* dst, const T* src, const StretchGeometry& g) {
             continue;
         }
         previousRow = y0;
-        zorva::SampleSpan(out, g.width, src + size_t(y0) * size_t(g.srcWidth), 0, g.xStep);
+        sample(out, int32_t(g.width), src + size_t(y0) * size_t(g.srcWidth), 0, g.xStep);
     }
 }
 
@@ -51,64 +51,65 @@ void StretchNearest(T* dst, const T* src, const StretchGeometry& g) {
 //   top    = (p(x0, y0) * (256 - fx) + p(x1, y0) * fx) >> 8
 //   bottom = (p(x0, y1) * (256 - fx) + p(x1, y1) * fx) >> 8
 //   value  = (top * (256 - fy) + bottom * fy) >> 8
-// The three channels are worked at once in the wide spread layout, which
-// gives each of them these exact sums.
 //
-// `top` and `bottom` depend only on the source row and the output column, so
-// they are built once per source row ("filtered across") and kept while the
-// output rows that need them are written; output rows are made in tiles of
-// kTile columns so that two filtered rows fit in a few kilobytes of stack.
-// When fy is 0, or y0 is the last row, the value is `top` itself.
+// x0, whether x1 is a step further, and fx depend only on the output column,
+// so they are worked out once per call. `top` and `bottom` depend only on
+// the source row and the output column, so they are filtered across once
+// per source row (three planes of channel values) and kept while the output
+// rows that need them are written; output rows are made in tiles of kTile
+// columns so that the planes stay in a few kilobytes. When y0 is the last
+// row, or fy is 0, the bottom row is the top one (the lerp then gives top).
 // Contract: as StretchNearest, for the pixel plane.
-constexpr int64_t kTile = 256;
+constexpr int32_t kTile = 512;
 
-// out[i] = top (or bottom) for output columns c0 .. c0 + n - 1 from `row`.
-void FilterAcross(uint64_t* out, const uint16_t* row, int64_t c0, int64_t n,
-                  const StretchGeometry& g) {
-    const int64_t lastColumn = g.srcWidth - 1;
-    int64_t X = c0 * g.xStep;
-    for (int64_t i = 0; i < n; ++i, X += g.xStep) {
-        const int64_t x0 = X >> 8;
-        const int64_t x1 = x0 + (x0 < lastColumn ? 1 : 0);
-        out[i] = zorva::LerpWide(zorva::SpreadWideRGB565(row[x0]), zorva::SpreadWideRGB565(row[x1]),
-                                 uint32_t(X & 255));
-    }
-}
+struct FilteredRow {
+    uint16_t b[kTile], g[kTile], r[kTile];
+};
 
 void StretchFiltered(uint16_t* dst, const uint16_t* src, const StretchGeometry& g) {
+    const zorva::KernelTable& k = zorva::Kernels();
     const size_t sw = size_t(g.srcWidth), W = size_t(g.width);
-    const int64_t lastRow = g.srcHeight - 1;
-    uint64_t first[kTile], second[kTile];
+    const int64_t lastRow = g.srcHeight - 1, lastColumn = g.srcWidth - 1;
+    int32_t column[kTile];
+    uint8_t next[kTile];
+    uint16_t frac[kTile];
+    FilteredRow rows[2];
     for (int64_t c0 = 0; c0 < g.width; c0 += kTile) {
-        const int64_t n = std::min(kTile, g.width - c0);
-        uint64_t* top = first;
-        uint64_t* bottom = second;
+        const int32_t n = int32_t(std::min<int64_t>(kTile, g.width - c0));
+        int64_t X = c0 * g.xStep;
+        for (int32_t i = 0; i < n; ++i, X += g.xStep) {
+            column[i] = int32_t(X >> 8);
+            next[i] = column[i] < lastColumn ? 1 : 0;
+            frac[i] = uint16_t(X & 255);
+        }
+        FilteredRow* top = &rows[0];
+        FilteredRow* bottom = &rows[1];
         int64_t topRow = -1, bottomRow = -1; // the source rows they hold
+        auto filter = [&](FilteredRow* f, int64_t y) {
+            k.filterAcross(f->b, f->g, f->r, src + size_t(y) * sw, column, next, frac, n);
+        };
         int64_t Y = 0;
         for (int64_t j = 0; j < g.height; ++j, Y += g.yStep) {
-            const int64_t y0 = Y >> 8;
-            const uint32_t fy = uint32_t(Y & 255);
+            const int64_t y0 = Y >> 8, y1 = y0 < lastRow ? y0 + 1 : y0;
             if (topRow != y0) {
                 if (bottomRow == y0) { // moved down one source row
                     std::swap(top, bottom);
                     std::swap(topRow, bottomRow);
                 } else {
-                    FilterAcross(top, src + size_t(y0) * sw, c0, n, g);
+                    filter(top, y0);
                     topRow = y0;
                 }
             }
-            uint16_t* out = dst + size_t(j) * W + size_t(c0);
-            if (fy == 0 || y0 == lastRow) {
-                for (int64_t i = 0; i < n; ++i)
-                    out[i] = zorva::PackWideRGB565(top[i]);
-                continue;
+            const FilteredRow* low = top;
+            if (y1 != y0 && (Y & 255) != 0) {
+                if (bottomRow != y1) {
+                    filter(bottom, y1);
+                    bottomRow = y1;
+                }
+                low = bottom;
             }
-            if (bottomRow != y0 + 1) {
-                FilterAcross(bottom, src + size_t(y0 + 1) * sw, c0, n, g);
-                bottomRow = y0 + 1;
-            }
-            for (int64_t i = 0; i < n; ++i)
-                out[i] = zorva::PackWideRGB565(zorva::LerpWide(top[i], bottom[i], fy));
+            k.lerpRows(dst + size_t(j) * W + size_t(c0), top->b, top->g, top->r, low->b, low->g,
+                       low->r, uint32_t(Y & 255), n);
         }
     }
 }
@@ -136,15 +137,16 @@ int CCEBitmap::Stretch(CCEBitmap* pSrc, int nWidth, int nHeight, int bSmooth) {
     m_nHeight = 0;
     m_bARGB = 0;
     if (!zorva::SizeForWriting(m_pPixels, m_cbPixels, pixelBytes, src.Shares(m_pPixels))) return 0;
+    const zorva::KernelTable& k = zorva::Kernels();
     if (bSmooth)
         StretchFiltered(m_pPixels, src.pixels, g);
     else
-        StretchNearest(m_pPixels, src.pixels, g);
+        StretchNearest(m_pPixels, src.pixels, g, k.sampleRow16);
     // The weights are sampled nearest in both modes, so a filtered sprite
     // keeps its transparency.
     if (src.alpha) {
         if (!zorva::SizeForWriting(m_pAlpha, m_cbAlpha, alphaBytes, src.Shares(m_pAlpha))) return 0;
-        StretchNearest(m_pAlpha, src.alpha, g);
+        StretchNearest(m_pAlpha, src.alpha, g, k.sampleRow8);
         m_bARGB = 1;
     }
     m_nWidth = int32_t(g.width);

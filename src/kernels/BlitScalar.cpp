@@ -1,5 +1,6 @@
-// The scalar blit kernels: the definition every faster kernel is held to.
-#include "bitmap/BlitKernels.h"
+// The scalar blit and turn kernels: the definition every faster kernel is
+// held to.
+#include "kernels/KernelsScalar.h"
 
 #include "core/Pixel565.h"
 
@@ -7,6 +8,9 @@
 
 namespace zorva {
 namespace {
+
+template <class T>
+void TurnStrips(const TurnDesc& t);
 
 // The one rule of every case: what is written over the pixel at `q` for
 // source pixel `s` (with alpha byte `alphaByte`). False leaves the pixel
@@ -104,6 +108,10 @@ void Single(const BlitDesc& d) {
     const bool dense = d.dstStep == 2;
     if constexpr (C == BlitCase::Copy) {
         if (dense && d.disjoint) return CopyDenseDisjointRows(d);
+        // A quarter-turned view: the source rows land side by side, so the
+        // copy is a turn, walked in tiles rather than a column at a time.
+        TurnDesc t;
+        if (!dense && TurnOfCopy(d, t)) return TurnStrips<uint16_t>(t);
     }
     if constexpr (C == BlitCase::KeyOpaque) {
         if (dense && d.disjoint) return KeyDenseDisjointRows(d);
@@ -152,21 +160,49 @@ void Twice(const BlitDesc& d) {
     return dense ? TwiceRows<C, false, true>(d) : TwiceRows<C, false, false>(d);
 }
 
-constexpr BlitKernelTable kScalar = {
-    {Single<BlitCase::AlphaPlane>, Single<BlitCase::ConstantAlpha>, Single<BlitCase::KeyOpaque>,
-     Single<BlitCase::KeyBlend>, Single<BlitCase::Copy>},
-    {Twice<BlitCase::AlphaPlane>, Twice<BlitCase::ConstantAlpha>, Twice<BlitCase::KeyOpaque>,
-     Twice<BlitCase::KeyBlend>, Twice<BlitCase::Copy>},
-};
+// Turns in strips of kStrip source rows, walked column by column: the
+// strip's elements of one column land side by side, so each column writes
+// kStrip neighbouring elements instead of one element per destination row.
+template <class T>
+void TurnStrips(const TurnDesc& t) {
+    constexpr int32_t kStrip = 8;
+    const T* src = static_cast<const T*>(t.src);
+    uint8_t* rowStart = t.dst;
+    int32_t y = 0;
+    for (; y + kStrip <= t.height; y += kStrip) {
+        const T* strip = src + ptrdiff_t(y) * t.srcStride;
+        uint8_t* at = rowStart;
+        for (int32_t x = 0; x < t.width; ++x, at += t.dstColumnStep) {
+            uint8_t* to = at;
+            const T* from = strip + x;
+            for (int32_t s = 0; s < kStrip; ++s, to += t.dstRowStep, from += t.srcStride)
+                *reinterpret_cast<T*>(to) = *from;
+        }
+        rowStart += kStrip * t.dstRowStep;
+    }
+    for (; y < t.height; ++y, rowStart += t.dstRowStep) {
+        const T* row = src + ptrdiff_t(y) * t.srcStride;
+        uint8_t* at = rowStart;
+        for (int32_t x = 0; x < t.width; ++x, at += t.dstColumnStep)
+            *reinterpret_cast<T*>(at) = row[x];
+    }
+}
 
 } // namespace
 
-const BlitKernelTable& ScalarBlitKernels() {
-    return kScalar;
-}
-
-const BlitKernelTable& ActiveBlitKernels() {
-    return kScalar;
+void SetScalarBlitKernels(KernelTable& k) {
+    const BlitKernel single[] = {Single<BlitCase::AlphaPlane>, Single<BlitCase::ConstantAlpha>,
+                                 Single<BlitCase::KeyOpaque>, Single<BlitCase::KeyBlend>,
+                                 Single<BlitCase::Copy>};
+    const BlitKernel twice[] = {Twice<BlitCase::AlphaPlane>, Twice<BlitCase::ConstantAlpha>,
+                                Twice<BlitCase::KeyOpaque>, Twice<BlitCase::KeyBlend>,
+                                Twice<BlitCase::Copy>};
+    for (size_t i = 0; i < size_t(BlitCase::Count); ++i) {
+        k.blit[i] = single[i];
+        k.blit2x[i] = twice[i];
+    }
+    k.turn16 = TurnStrips<uint16_t>;
+    k.turn8 = TurnStrips<uint8_t>;
 }
 
 } // namespace zorva

@@ -1,0 +1,103 @@
+// NEON kernels: eight 16-bit lanes. Built on AArch64, where NEON is always
+// there, and on 32-bit ARM with -mfpu=neon (the table is then used only when
+// the kernel reports NEON).
+#include "kernels/KernelsScalar.h"
+#include "kernels/VectorKernels.h"
+
+#include <arm_neon.h>
+
+namespace zorva {
+namespace {
+
+struct Neon {
+    using T = uint16x8_t;
+    static constexpr int kLanes = 8;
+    static T Load(const uint16_t* p) { return vld1q_u16(p); }
+    static void Store(uint16_t* p, T v) { vst1q_u16(p, v); }
+    static T LoadWeights(const uint8_t* p) { return vmovl_u8(vld1_u8(p)); }
+    static T Splat(uint16_t v) { return vdupq_n_u16(v); }
+    static T Add(T a, T b) { return vaddq_u16(a, b); }
+    static T Sub(T a, T b) { return vsubq_u16(a, b); }
+    static T Mul(T a, T b) { return vmulq_u16(a, b); }
+    // The high half of the signed 32-bit product: vqdmulh doubles it, so
+    // the (even) multiplier is halved first.
+    static T MulHigh(T a, T b) {
+        return vreinterpretq_u16_s16(
+            vqdmulhq_s16(vreinterpretq_s16_u16(a), vshrq_n_s16(vreinterpretq_s16_u16(b), 1)));
+    }
+    template <int n>
+    static T Sra(T a) {
+        return vreinterpretq_u16_s16(vshrq_n_s16(vreinterpretq_s16_u16(a), n));
+    }
+    template <int n>
+    static T Srl(T a) {
+        return vshrq_n_u16(a, n);
+    }
+    template <int n>
+    static T Sll(T a) {
+        return vshlq_n_u16(a, n);
+    }
+    static T And(T a, T b) { return vandq_u16(a, b); }
+    static T Or(T a, T b) { return vorrq_u16(a, b); }
+    static T Eq(T a, T b) { return vceqq_u16(a, b); }
+    static T GtSigned(T a, T b) {
+        return vcgtq_s16(vreinterpretq_s16_u16(a), vreinterpretq_s16_u16(b));
+    }
+    static T Select(T mask, T a, T b) { return vbslq_u16(mask, a, b); }
+    // A mask's lanes are all ones or all zeros: its narrowed bytes say.
+    static uint64_t Narrow(T mask) {
+        return vget_lane_u64(vreinterpret_u64_u8(vmovn_u16(mask)), 0);
+    }
+    static bool AllTrue(T mask) { return Narrow(mask) == ~uint64_t(0); }
+    static bool AnyTrue(T mask) { return Narrow(mask) != 0; }
+    static T EvenLanes(T lo, T hi) { return vuzpq_u16(lo, hi).val[0]; }
+    static T ZipLo(T v) { return vzipq_u16(v, v).val[0]; }
+    static T ZipHi(T v) { return vzipq_u16(v, v).val[1]; }
+    // The quarter turns' tile operations (defined below).
+    static void Transpose8x8(T (&r)[8]);
+    static T Reverse8(T v);
+};
+
+// ---- Quarter turns: 8 x 8 tiles transposed in registers (vtrn at 16,
+// 32 and 64 bits).
+void Neon::Transpose8x8(uint16x8_t (&r)[8]) {
+    const uint16x8x2_t a0 = vtrnq_u16(r[0], r[1]), a1 = vtrnq_u16(r[2], r[3]);
+    const uint16x8x2_t a2 = vtrnq_u16(r[4], r[5]), a3 = vtrnq_u16(r[6], r[7]);
+    const uint32x4x2_t b0 =
+        vtrnq_u32(vreinterpretq_u32_u16(a0.val[0]), vreinterpretq_u32_u16(a1.val[0]));
+    const uint32x4x2_t b1 =
+        vtrnq_u32(vreinterpretq_u32_u16(a0.val[1]), vreinterpretq_u32_u16(a1.val[1]));
+    const uint32x4x2_t b2 =
+        vtrnq_u32(vreinterpretq_u32_u16(a2.val[0]), vreinterpretq_u32_u16(a3.val[0]));
+    const uint32x4x2_t b3 =
+        vtrnq_u32(vreinterpretq_u32_u16(a2.val[1]), vreinterpretq_u32_u16(a3.val[1]));
+    auto low = [](uint32x4_t x, uint32x4_t y) {
+        return vreinterpretq_u16_u32(vcombine_u32(vget_low_u32(x), vget_low_u32(y)));
+    };
+    auto high = [](uint32x4_t x, uint32x4_t y) {
+        return vreinterpretq_u16_u32(vcombine_u32(vget_high_u32(x), vget_high_u32(y)));
+    };
+    r[0] = low(b0.val[0], b2.val[0]);
+    r[1] = low(b1.val[0], b3.val[0]);
+    r[2] = low(b0.val[1], b2.val[1]);
+    r[3] = low(b1.val[1], b3.val[1]);
+    r[4] = high(b0.val[0], b2.val[0]);
+    r[5] = high(b1.val[0], b3.val[0]);
+    r[6] = high(b0.val[1], b2.val[1]);
+    r[7] = high(b1.val[1], b3.val[1]);
+}
+
+uint16x8_t Neon::Reverse8(uint16x8_t v) {
+    const uint16x8_t r = vrev64q_u16(v);
+    return vcombine_u16(vget_high_u16(r), vget_low_u16(r));
+}
+
+} // namespace
+
+void SetNeonKernels(KernelTable& k) {
+    vec::InstallShared<Neon>(k);
+    k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Neon>;
+    k.turn16 = vec::TurnTiles<Neon>;
+}
+
+} // namespace zorva

@@ -1,0 +1,95 @@
+// SSE2 kernels: eight 16-bit lanes. Built with -msse2 on x86 only.
+#include "kernels/KernelsScalar.h"
+#include "kernels/VectorKernels.h"
+
+#include <emmintrin.h>
+
+namespace zorva {
+namespace {
+
+struct Sse2 {
+    using T = __m128i;
+    static constexpr int kLanes = 8;
+    static T Load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static void Store(uint16_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static T LoadWeights(const uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const T*>(p)),
+                                 _mm_setzero_si128());
+    }
+    static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
+    static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }
+    template <int n>
+    static T Sra(T a) {
+        return _mm_srai_epi16(a, n);
+    }
+    template <int n>
+    static T Srl(T a) {
+        return _mm_srli_epi16(a, n);
+    }
+    template <int n>
+    static T Sll(T a) {
+        return _mm_slli_epi16(a, n);
+    }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
+    static T GtSigned(T a, T b) { return _mm_cmpgt_epi16(a, b); }
+    // mask ? a : b
+    static T Select(T mask, T a, T b) {
+        return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+    }
+    static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+    static bool AnyTrue(T mask) { return _mm_movemask_epi8(mask) != 0; }
+    // Lanes 0, 2, 4, ... of the sixteen in lo, hi: the low halves of the
+    // 32-bit lanes, sign-extended so that the saturating pack keeps them.
+    static T EvenLanes(T lo, T hi) {
+        return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(lo, 16), 16),
+                               _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16));
+    }
+    static T ZipLo(T v) { return _mm_unpacklo_epi16(v, v); }
+    static T ZipHi(T v) { return _mm_unpackhi_epi16(v, v); }
+    // The quarter turns' tile operations (defined below).
+    static void Transpose8x8(T (&r)[8]);
+    static T Reverse8(T v);
+};
+
+// ---- Quarter turns: 8 x 8 tiles transposed in registers.
+
+// Rows r[0..7] of a tile become its columns.
+void Sse2::Transpose8x8(__m128i (&r)[8]) {
+    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+__m128i Sse2::Reverse8(__m128i v) {
+    v = _mm_shufflelo_epi16(v, 0x1B);
+    v = _mm_shufflehi_epi16(v, 0x1B);
+    return _mm_shuffle_epi32(v, 0x4E);
+}
+
+} // namespace
+
+void SetSse2Kernels(KernelTable& k) {
+    vec::InstallShared<Sse2>(k);
+    k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Sse2>;
+    k.turn16 = vec::TurnTiles<Sse2>;
+}
+
+} // namespace zorva

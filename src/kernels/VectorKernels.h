@@ -1,0 +1,444 @@
+// The vector kernels, written once over a vector of 16-bit lanes. Each
+// instruction-set file defines its vector (a struct V of static operations
+// on V::T, V::kLanes lanes) and instantiates these templates with it; only
+// those files include this header, and only templates over V live here, so
+// no function compiled for one instruction set can stand in for another's.
+//
+// The blend works channel by channel in 16-bit lanes: for a weight a in
+// 0..32 and channels s, d (5 or 6 bits), (s - d) * a lies in
+// [-2016, 2016], and an arithmetic shift right by 5 is the floor of the
+// packed formula, so d + ((s - d) * a >> 5) is BlendRGB565's channel bit
+// for bit. Weights above 32 (which the packed formula lets spill across
+// channels) go to the scalar kernel.
+//
+// Tails: the last kLanes or fewer pixels of a row are copied into lane-sized
+// buffers, worked by the same vector code and copied back, so every pixel
+// goes through one formula and nothing outside the row is read or written.
+#ifndef ZORVA_KERNELS_VECTORKERNELS_H
+#define ZORVA_KERNELS_VECTORKERNELS_H
+
+#include "kernels/Kernels.h"
+#include "kernels/KernelsScalar.h"
+
+#include <cstring>
+
+namespace zorva {
+namespace vec {
+
+// Channel by channel d + ((s - d) * a >> 5); a per lane, 0..32. Each
+// channel's change is worked where it is cheapest and added to d in place:
+// the new channel lies between d's and s's, so no sum borrows from or
+// carries into a neighbour.
+//   blue  (bits 0..4):  (sb - db) * a >> 5, arithmetic
+//   green (bits 5..10): x = (sg - dg) << 5 in [-2016, 2016] stays in place;
+//                       the high half of x * (a << 6) is (sg - dg) * a >> 5
+//   red   (bits 11..15): v = (sr - dr) * a from the shifted channels;
+//                       (v >> 5) << 11 is (v << 6) & 0xF800 in 16 bits
+template <class V>
+inline typename V::T Blend(typename V::T d, typename V::T s, typename V::T a) {
+    using T = typename V::T;
+    const T m5 = V::Splat(0x1F), m6 = V::Splat(0x7E0);
+    const T b = V::template Sra<5>(V::Mul(V::Sub(V::And(s, m5), V::And(d, m5)), a));
+    const T g = V::MulHigh(V::Sub(V::And(s, m6), V::And(d, m6)), V::template Sll<6>(a));
+    const T r = V::Mul(V::Sub(V::template Srl<11>(s), V::template Srl<11>(d)), a);
+    return V::Add(V::Add(d, b),
+                  V::Add(V::template Sll<5>(g), V::And(V::template Sll<6>(r), V::Splat(0xF800))));
+}
+
+// Each channel v becomes v * level >> 5, level 0..32.
+template <class V>
+inline typename V::T Scale(typename V::T p, typename V::T level) {
+    using T = typename V::T;
+    const T b = V::Mul(V::And(p, V::Splat(0x1F)), level);
+    const T g = V::Mul(V::And(V::template Srl<5>(p), V::Splat(0x3F)), level);
+    const T r = V::Mul(V::template Srl<11>(p), level);
+    // (g >> 5) << 5 and (r >> 5) << 11 as masks: g < 2048, r << 6 < 65536.
+    return V::Or(V::Or(V::template Srl<5>(b), V::And(g, V::Splat(0x7E0))),
+                 V::And(V::template Sll<6>(r), V::Splat(0xF800)));
+}
+
+// Runs body(offset, n) over a row of `count` pixels: n == kLanes for the
+// whole vectors, then once with the remaining 1..kLanes-1 pixels.
+template <class V, class Body>
+inline void OverRow(int32_t count, Body body) {
+    int32_t i = 0;
+    for (; i + V::kLanes <= count; i += V::kLanes)
+        body(i, V::kLanes);
+    if (i < count) body(i, count - i);
+}
+
+// A kLanes-pixel window on a row: the row itself for a whole vector, a
+// zero-padded copy for a tail (filled only then, so that whole vectors cost
+// nothing here).
+template <class V>
+struct Window16 {
+    uint16_t buffer[V::kLanes * 2];
+    uint16_t* at;
+    Window16(uint16_t* row, int32_t n, int32_t width = V::kLanes) {
+        if (n == width) {
+            at = row;
+        } else {
+            std::memset(buffer, 0, sizeof buffer);
+            std::memcpy(buffer, row, size_t(n) * 2);
+            at = buffer;
+        }
+    }
+    void WriteBack(uint16_t* row, int32_t n) const {
+        if (at == buffer) std::memcpy(row, buffer, size_t(n) * 2);
+    }
+};
+
+template <class V>
+struct Window8 {
+    uint8_t buffer[V::kLanes];
+    const uint8_t* at = nullptr;
+    void Set(const uint8_t* row, int32_t n) {
+        if (n == V::kLanes) {
+            at = row;
+        } else {
+            std::memset(buffer, 0, sizeof buffer);
+            std::memcpy(buffer, row, size_t(n));
+            at = buffer;
+        }
+    }
+};
+
+// ---- Single-size blits, dense rows
+
+// The pixels of one vector, in an alpha-plane blit whose weights are at
+// most 32: skipped when every weight is 0, copied when every weight is 32.
+template <class V, bool kFull>
+inline void AlphaVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha,
+                        typename V::T opacity) {
+    using T = typename V::T;
+    T a = V::LoadWeights(alpha);
+    if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
+    if (V::AllTrue(V::Eq(a, V::Splat(0)))) return;
+    const T sv = V::Load(s);
+    if (V::AllTrue(V::Eq(a, V::Splat(32)))) {
+        V::Store(q, sv);
+        return;
+    }
+    V::Store(q, Blend<V>(V::Load(q), sv, a));
+}
+
+// Whether every alpha byte of a row is at most 32, so that every weight
+// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop: the
+// compiler widens it for the instruction set of the file (a template over V,
+// like everything here, so each file has its own copy).
+template <class V>
+inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
+    uint8_t most = 0;
+    for (int32_t i = 0; i < count; ++i)
+        most = alpha[i] > most ? alpha[i] : most;
+    return most <= 32;
+}
+
+template <class V, BlitCase C, bool kFull>
+inline void CaseVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha, typename V::T opacity,
+                       typename V::T key) {
+    if constexpr (C == BlitCase::AlphaPlane) {
+        return AlphaVector<V, kFull>(q, s, alpha, opacity);
+    } else if constexpr (C == BlitCase::ConstantAlpha) {
+        V::Store(q, Blend<V>(V::Load(q), V::Load(s), opacity));
+    } else if constexpr (C == BlitCase::KeyOpaque) {
+        const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
+        if (!V::AnyTrue(keyed))
+            V::Store(q, sv);
+        else if (!V::AllTrue(keyed))
+            V::Store(q, V::Select(keyed, V::Load(q), sv));
+    } else {
+        static_assert(C == BlitCase::KeyBlend, "copies are block copies");
+        const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
+        if (V::AllTrue(keyed)) return;
+        const typename V::T dv = V::Load(q);
+        V::Store(q, V::Select(keyed, dv, Blend<V>(dv, sv, opacity)));
+    }
+}
+
+// One row at single size.
+template <class V, BlitCase C, bool kFull>
+void SingleRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t width,
+               typename V::T opacity, typename V::T key) {
+    OverRow<V>(width, [&](int32_t i, int32_t n) {
+        Window16<V> qw(q + i, n);
+        Window16<V> sw(const_cast<uint16_t*>(s + i), n);
+        Window8<V> aw;
+        if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
+        CaseVector<V, C, kFull>(qw.at, sw.at, aw.at, opacity, key);
+        qw.WriteBack(q + i, n);
+    });
+}
+
+// Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
+// (ReadsAhead) and weights of at most 32 are worked here; everything else
+// goes to `scalar`, the same case's scalar kernel.
+template <class V, BlitCase C>
+void Single(const BlitDesc& d, BlitKernel scalar) {
+    const bool weighted = C != BlitCase::KeyOpaque;
+    if (d.dstStep != 2 || !ReadsAhead(d) || (weighted && d.opacity > 32)) return scalar(d);
+    const bool full = C == BlitCase::AlphaPlane && d.opacity == 32;
+    const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride) {
+        auto* q = reinterpret_cast<uint16_t*>(row);
+        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
+            // A weight above 32 spills across channels: the scalar rule.
+            BlitDesc one = d;
+            one.dst = row;
+            one.src = src;
+            one.alpha = alpha;
+            one.height = 1;
+            scalar(one);
+        } else if (full)
+            SingleRow<V, C, true>(q, src, alpha, d.width, opacity, key);
+        else
+            SingleRow<V, C, false>(q, src, alpha, d.width, opacity, key);
+        if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    }
+}
+
+// ---- Double-size blits, dense rows
+
+// One vector of source pixels: their blocks' values from the top-left
+// pixels (the even pixels of the top row), then both rows written, the
+// blocks left alone keeping their four pixels.
+template <class V, BlitCase C, bool kFull>
+inline void TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
+                        typename V::T opacity, typename V::T key) {
+    using T = typename V::T;
+    const T sv = V::Load(s);
+    if constexpr (C == BlitCase::Copy) {
+        const T lo = V::ZipLo(sv), hi = V::ZipHi(sv);
+        V::Store(top, lo);
+        V::Store(top + V::kLanes, hi);
+        V::Store(bottom, lo);
+        V::Store(bottom + V::kLanes, hi);
+        return;
+    } else {
+        const T d = V::EvenLanes(V::Load(top), V::Load(top + V::kLanes));
+        T value, keep;
+        if constexpr (C == BlitCase::AlphaPlane) {
+            T a = V::LoadWeights(alpha);
+            if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
+            keep = V::Eq(a, V::Splat(0));
+            value = Blend<V>(d, sv, a);
+        } else if constexpr (C == BlitCase::ConstantAlpha) {
+            keep = V::Splat(0);
+            value = Blend<V>(d, sv, opacity);
+        } else {
+            keep = V::Eq(sv, key);
+            value = C == BlitCase::KeyOpaque ? sv : Blend<V>(d, sv, opacity);
+        }
+        if (V::AllTrue(keep)) return;
+        const T lo = V::ZipLo(value), hi = V::ZipHi(value);
+        if (!V::AnyTrue(keep)) {
+            V::Store(top, lo);
+            V::Store(top + V::kLanes, hi);
+            V::Store(bottom, lo);
+            V::Store(bottom + V::kLanes, hi);
+            return;
+        }
+        const T keepLo = V::ZipLo(keep), keepHi = V::ZipHi(keep);
+        V::Store(top, V::Select(keepLo, V::Load(top), lo));
+        V::Store(top + V::kLanes, V::Select(keepHi, V::Load(top + V::kLanes), hi));
+        V::Store(bottom, V::Select(keepLo, V::Load(bottom), lo));
+        V::Store(bottom + V::kLanes, V::Select(keepHi, V::Load(bottom + V::kLanes), hi));
+    }
+}
+
+template <class V, BlitCase C, bool kFull>
+void TwiceRow(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
+              int32_t width, typename V::T opacity, typename V::T key) {
+    OverRow<V>(width, [&](int32_t i, int32_t n) {
+        Window16<V> tw(top + 2 * i, 2 * n, 2 * V::kLanes);
+        Window16<V> bw(bottom + 2 * i, 2 * n, 2 * V::kLanes);
+        Window16<V> sw(const_cast<uint16_t*>(s + i), n);
+        Window8<V> aw;
+        if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
+        TwiceVector<V, C, kFull>(tw.at, bw.at, sw.at, aw.at, opacity, key);
+        tw.WriteBack(top + 2 * i, 2 * n);
+        bw.WriteBack(bottom + 2 * i, 2 * n);
+    });
+}
+
+template <class V, BlitCase C>
+void Twice(const BlitDesc& d, BlitKernel scalar) {
+    const bool weighted = C != BlitCase::KeyOpaque && C != BlitCase::Copy;
+    if (d.dstStep != 2 || !d.disjoint || (weighted && d.opacity > 32)) return scalar(d);
+    const bool full = C == BlitCase::AlphaPlane && d.opacity == 32;
+    const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
+    uint8_t* row = d.dst;
+    const uint16_t* src = d.src;
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j, row += 2 * d.dstRowStep, src += d.srcStride) {
+        auto* top = reinterpret_cast<uint16_t*>(row);
+        auto* bottom = reinterpret_cast<uint16_t*>(row + d.dstRowStep);
+        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
+            BlitDesc one = d;
+            one.dst = row;
+            one.src = src;
+            one.alpha = alpha;
+            one.height = 1;
+            scalar(one);
+        } else if (full)
+            TwiceRow<V, C, true>(top, bottom, src, alpha, d.width, opacity, key);
+        else
+            TwiceRow<V, C, false>(top, bottom, src, alpha, d.width, opacity, key);
+        if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    }
+}
+
+// ---- Rows
+
+template <class V>
+void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
+    const typename V::T c = V::Splat(colour), a = V::Splat(uint16_t(weight));
+    OverRow<V>(count, [&](int32_t i, int32_t n) {
+        Window16<V> w(row + i, n);
+        V::Store(w.at, Blend<V>(V::Load(w.at), c, a));
+        w.WriteBack(row + i, n);
+    });
+}
+
+template <class V>
+void ScaleRow(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
+    const typename V::T l = V::Splat(uint16_t(level));
+    OverRow<V>(count, [&](int32_t i, int32_t n) {
+        Window16<V> f(const_cast<uint16_t*>(from + i), n);
+        Window16<V> t(to + i, n);
+        V::Store(t.at, Scale<V>(V::Load(f.at), l));
+        t.WriteBack(to + i, n);
+    });
+}
+
+// channel = (top * (256 - fy) + bottom * fy) >> 8: at most 63 * 256, so the
+// sums fit 16-bit lanes.
+template <class V>
+void LerpRows(uint16_t* out, const uint16_t* topB, const uint16_t* topG, const uint16_t* topR,
+              const uint16_t* bottomB, const uint16_t* bottomG, const uint16_t* bottomR,
+              uint32_t fy, int32_t count) {
+    using T = typename V::T;
+    const T f = V::Splat(uint16_t(fy)), g = V::Splat(uint16_t(256 - fy));
+    auto lerp = [&](const uint16_t* t, const uint16_t* b) {
+        return V::template Srl<8>(V::Add(V::Mul(V::Load(t), g), V::Mul(V::Load(b), f)));
+    };
+    OverRow<V>(count, [&](int32_t i, int32_t n) {
+        if (n == V::kLanes) {
+            const T b = lerp(topB + i, bottomB + i), gr = lerp(topG + i, bottomG + i),
+                    r = lerp(topR + i, bottomR + i);
+            V::Store(out + i, V::Or(V::Or(b, V::template Sll<5>(gr)), V::template Sll<11>(r)));
+            return;
+        }
+        uint16_t in[6][V::kLanes] = {}, o[V::kLanes];
+        const uint16_t* from[6] = {topB, topG, topR, bottomB, bottomG, bottomR};
+        for (int c = 0; c < 6; ++c)
+            std::memcpy(in[c], from[c] + i, size_t(n) * 2);
+        const T b = lerp(in[0], in[3]), gr = lerp(in[1], in[4]), r = lerp(in[2], in[5]);
+        V::Store(o, V::Or(V::Or(b, V::template Sll<5>(gr)), V::template Sll<11>(r)));
+        std::memcpy(out + i, o, size_t(n) * 2);
+    });
+}
+
+// ---- The entries every vector level fills the same way. Inputs the
+// vectors do not take (weights or levels above 32) go to the scalar entry.
+
+template <class V, BlitCase C>
+void SingleEntry(const BlitDesc& d) {
+    Single<V, C>(d, ScalarKernels().blit[size_t(C)]);
+}
+
+template <class V, BlitCase C>
+void TwiceEntry(const BlitDesc& d) {
+    Twice<V, C>(d, ScalarKernels().blit2x[size_t(C)]);
+}
+
+template <class V>
+void BlendFillEntry(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
+    if (weight > 32) return ScalarKernels().blendFillRow(row, count, colour, weight);
+    BlendFillRow<V>(row, count, colour, weight);
+}
+
+template <class V>
+void ScaleEntry(uint16_t* to, const uint16_t* from, int32_t count, uint32_t level) {
+    if (level > 32) return ScalarKernels().scaleRow(to, from, count, level);
+    ScaleRow<V>(to, from, count, level);
+}
+
+template <class V>
+void InstallShared(KernelTable& k) {
+    k.blit[size_t(BlitCase::AlphaPlane)] = SingleEntry<V, BlitCase::AlphaPlane>;
+    k.blit[size_t(BlitCase::ConstantAlpha)] = SingleEntry<V, BlitCase::ConstantAlpha>;
+    k.blit[size_t(BlitCase::KeyOpaque)] = SingleEntry<V, BlitCase::KeyOpaque>;
+    k.blit[size_t(BlitCase::KeyBlend)] = SingleEntry<V, BlitCase::KeyBlend>;
+    k.blit2x[size_t(BlitCase::AlphaPlane)] = TwiceEntry<V, BlitCase::AlphaPlane>;
+    k.blit2x[size_t(BlitCase::ConstantAlpha)] = TwiceEntry<V, BlitCase::ConstantAlpha>;
+    k.blit2x[size_t(BlitCase::KeyOpaque)] = TwiceEntry<V, BlitCase::KeyOpaque>;
+    k.blit2x[size_t(BlitCase::KeyBlend)] = TwiceEntry<V, BlitCase::KeyBlend>;
+    k.blit2x[size_t(BlitCase::Copy)] = TwiceEntry<V, BlitCase::Copy>;
+    k.blendFillRow = BlendFillEntry<V>;
+    k.scaleRow = ScaleEntry<V>;
+    k.lerpRows = LerpRows<V>;
+}
+
+// ---- Quarter turns of 8-lane vectors: 8 x 8 tiles transposed in registers
+// (V::Transpose8x8 makes a tile's rows its columns, V::Reverse8 reverses the
+// lanes). Whole tiles here; the right and bottom edges (fewer than 8 columns
+// or rows) by the scalar kernel.
+template <class V>
+void TurnTiles(const TurnDesc& t) {
+    static_assert(V::kLanes == 8, "tiles of 8 x 8");
+    const bool up = t.dstRowStep == 2;
+    if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
+    const auto* src = static_cast<const uint16_t*>(t.src);
+    const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
+    // Blocks of four tiles down (32 source rows), walked across: the tiles
+    // of one column fill whole 64-byte lines of the destination together.
+    for (int32_t y0 = 0; y0 < h8; y0 += 32) {
+        const int32_t y1 = y0 + 32 < h8 ? y0 + 32 : h8;
+        for (int32_t x = 0; x < w8; x += 8) {
+            for (int32_t y = y0; y < y1; y += 8) {
+                typename V::T r[8];
+                for (int k = 0; k < 8; ++k)
+                    r[k] = V::Load(src + (y + k) * t.srcStride + x);
+                V::Transpose8x8(r);
+                uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
+                for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
+                    if (up)
+                        V::Store(reinterpret_cast<uint16_t*>(at), r[k]);
+                    else
+                        V::Store(reinterpret_cast<uint16_t*>(at - 14), V::Reverse8(r[k]));
+                }
+            }
+        }
+    }
+    TurnDesc edge = t;
+    if (w8 < t.width) { // right columns, all rows
+        edge.dst = t.dst + ptrdiff_t(w8) * t.dstColumnStep;
+        edge.src = src + w8;
+        edge.width = t.width - w8;
+        ScalarKernels().turn16(edge);
+    }
+    if (h8 < t.height && w8 > 0) { // bottom rows, whole-tile columns
+        edge.dst = t.dst + ptrdiff_t(h8) * t.dstRowStep;
+        edge.src = src + ptrdiff_t(h8) * t.srcStride;
+        edge.width = w8;
+        edge.height = t.height - h8;
+        ScalarKernels().turn16(edge);
+    }
+}
+
+// A copy blit onto a turned view is a turn; any other copy is the scalar one.
+template <class V>
+void CopyEntry(const BlitDesc& d) {
+    TurnDesc t;
+    if (d.dstStep != 2 && TurnOfCopy(d, t)) return TurnTiles<V>(t);
+    ScalarKernels().blit[size_t(BlitCase::Copy)](d);
+}
+
+} // namespace vec
+} // namespace zorva
+
+#endif // ZORVA_KERNELS_VECTORKERNELS_H

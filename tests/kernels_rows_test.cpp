@@ -1,0 +1,209 @@
+// The row kernels of every vector level against the scalar ones: the blend
+// and the fade scale on all 65,536 pixels at every weight, the rest on
+// random rows of odd lengths at unaligned starts. Guard elements around each
+// row catch a kernel that writes past its row.
+#include "kernels/Kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using zorva::KernelTable;
+
+std::vector<const KernelTable*> VectorTables() {
+    std::vector<const KernelTable*> out;
+    for (zorva::SimdLevel level :
+         {zorva::SimdLevel::Sse2, zorva::SimdLevel::Avx2, zorva::SimdLevel::Neon})
+        if (const KernelTable* k = zorva::KernelsFor(level)) out.push_back(k);
+    return out;
+}
+
+const KernelTable& Scalar() {
+    return zorva::ScalarKernels();
+}
+
+constexpr int kGuard = 24;
+
+template <class T>
+std::vector<T> RandomRow(std::mt19937& rng, size_t n) {
+    std::vector<T> v(n + 2 * kGuard);
+    for (T& x : v)
+        x = T(rng());
+    return v;
+}
+
+// Every pixel value, at offset 1 so that no row starts aligned.
+std::vector<uint16_t> AllPixels() {
+    std::vector<uint16_t> v(65536 + 2 * kGuard);
+    for (size_t i = 0; i < 65536; ++i)
+        v[kGuard + 1 + i - 1] = uint16_t(i);
+    return v;
+}
+
+TEST(KernelsRows, BlendFillEveryPixelEveryWeight) {
+    std::mt19937 rng(21);
+    for (const KernelTable* k : VectorTables()) {
+        for (uint32_t weight = 0; weight <= 34; ++weight) {
+            const uint32_t w = weight == 34 ? 200 : weight;
+            for (uint16_t colour : {uint16_t(0), uint16_t(0xFFFF), uint16_t(rng())}) {
+                std::vector<uint16_t> a = AllPixels(), b = a;
+                Scalar().blendFillRow(a.data() + kGuard, 65536, colour, w);
+                k->blendFillRow(b.data() + kGuard, 65536, colour, w);
+                ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " weight " << w;
+            }
+        }
+    }
+}
+
+TEST(KernelsRows, FadeScaleEveryPixelEveryLevelInPlaceAndApart) {
+    for (const KernelTable* k : VectorTables()) {
+        for (uint32_t level = 0; level <= 33; ++level) {
+            const std::vector<uint16_t> from = AllPixels();
+            std::vector<uint16_t> a = from, b = from;
+            Scalar().scaleRow(a.data() + kGuard, a.data() + kGuard, 65536, level);
+            k->scaleRow(b.data() + kGuard, b.data() + kGuard, 65536, level);
+            ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " level " << level;
+            std::vector<uint16_t> c(from.size(), 7), d = c;
+            Scalar().scaleRow(c.data() + kGuard + 3, from.data() + kGuard, 65533, level);
+            k->scaleRow(d.data() + kGuard + 3, from.data() + kGuard, 65533, level);
+            ASSERT_EQ(c, d) << zorva::LevelName(k->level) << " level " << level;
+        }
+    }
+}
+
+// Nearest sampling of long rows too, so that small steps (large
+// enlargements) reach whole vectors, at every step up to 2.5 pixels.
+TEST(KernelsRows, SamplingAtEveryStepMatchesScalar) {
+    std::mt19937 rng(24);
+    for (const KernelTable* k : VectorTables()) {
+        for (int64_t step = 0; step <= 640; ++step) {
+            const int32_t n = 1 + int32_t(rng() % 700);
+            const int64_t pos = int64_t(rng() % 256);
+            const int64_t srcLength = ((pos + (n - 1) * step) >> 8) + 1;
+            const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(srcLength));
+            std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(n)), b = a;
+            const size_t at = kGuard + rng() % 4;
+            Scalar().sampleRow16(a.data() + at, n, src.data() + kGuard, pos, step);
+            k->sampleRow16(b.data() + at, n, src.data() + kGuard, pos, step);
+            ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " step " << step << " n " << n;
+        }
+    }
+}
+
+TEST(KernelsRows, RandomRowsOfEveryLengthMatchScalar) {
+    std::mt19937 rng(22);
+    for (const KernelTable* k : VectorTables()) {
+        for (int32_t n = 1; n <= 70; ++n) {
+            const size_t at = kGuard + rng() % 4;
+            // The stretch rows: channel planes in range, every fy.
+            std::vector<uint16_t> planes[6];
+            for (int c = 0; c < 6; ++c) {
+                planes[c] = RandomRow<uint16_t>(rng, size_t(n));
+                for (uint16_t& x : planes[c])
+                    x &= c % 3 == 1 ? 0x3F : 0x1F;
+            }
+            for (uint32_t fy = 0; fy < 256; fy += 1 + n % 7) {
+                std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(n)), b = a;
+                Scalar().lerpRows(a.data() + at, planes[0].data() + at, planes[1].data() + at,
+                                  planes[2].data() + at, planes[3].data() + at,
+                                  planes[4].data() + at, planes[5].data() + at, fy, n);
+                k->lerpRows(b.data() + at, planes[0].data() + at, planes[1].data() + at,
+                            planes[2].data() + at, planes[3].data() + at, planes[4].data() + at,
+                            planes[5].data() + at, fy, n);
+                ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " n " << n << " fy " << fy;
+            }
+            // Filtering across: columns inside the row, a step further or not.
+            const std::vector<uint16_t> row = RandomRow<uint16_t>(rng, size_t(n));
+            std::vector<int32_t> column(static_cast<size_t>(n));
+            std::vector<uint8_t> next(static_cast<size_t>(n));
+            std::vector<uint16_t> frac(static_cast<size_t>(n));
+            for (int32_t i = 0; i < n; ++i) {
+                column[size_t(i)] = int32_t(rng() % uint32_t(n));
+                next[size_t(i)] = column[size_t(i)] + 1 < n ? uint8_t(rng() % 2) : 0;
+                frac[size_t(i)] = uint16_t(rng() % 256);
+            }
+            std::vector<uint16_t> fa[3], fb[3];
+            for (int c = 0; c < 3; ++c)
+                fa[c] = fb[c] = std::vector<uint16_t>(size_t(n) + 2 * kGuard, 5);
+            Scalar().filterAcross(fa[0].data() + at, fa[1].data() + at, fa[2].data() + at,
+                                  row.data() + kGuard, column.data(), next.data(), frac.data(), n);
+            k->filterAcross(fb[0].data() + at, fb[1].data() + at, fb[2].data() + at,
+                            row.data() + kGuard, column.data(), next.data(), frac.data(), n);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(fa[c], fb[c]) << zorva::LevelName(k->level) << " n " << n;
+            // Nearest sampling at steps that shrink and grow.
+            const int64_t step = int64_t(rng() % 512), pos = int64_t(rng() % 256);
+            const int64_t srcLength = ((pos + (n - 1) * step) >> 8) + 1;
+            const std::vector<uint16_t> src16 = RandomRow<uint16_t>(rng, size_t(srcLength));
+            const std::vector<uint8_t> src8 = RandomRow<uint8_t>(rng, size_t(srcLength));
+            std::vector<uint16_t> s16a = RandomRow<uint16_t>(rng, size_t(n)), s16b = s16a;
+            std::vector<uint8_t> s8a = RandomRow<uint8_t>(rng, size_t(n)), s8b = s8a;
+            Scalar().sampleRow16(s16a.data() + at, n, src16.data() + kGuard, pos, step);
+            k->sampleRow16(s16b.data() + at, n, src16.data() + kGuard, pos, step);
+            Scalar().sampleRow8(s8a.data() + at, n, src8.data() + kGuard, pos, step);
+            k->sampleRow8(s8b.data() + at, n, src8.data() + kGuard, pos, step);
+            ASSERT_EQ(s16a, s16b) << zorva::LevelName(k->level) << " n " << n;
+            ASSERT_EQ(s8a, s8b) << zorva::LevelName(k->level) << " n " << n;
+            // The loaders' conversions and the BMP rows.
+            const std::vector<uint8_t> bytes = RandomRow<uint8_t>(rng, size_t(4 * n));
+            std::vector<uint16_t> pa = RandomRow<uint16_t>(rng, size_t(n)), pb = pa;
+            std::vector<uint8_t> aa = RandomRow<uint8_t>(rng, size_t(n)), ab = aa;
+            Scalar().bgr24Row(pa.data() + at, bytes.data() + kGuard, n);
+            k->bgr24Row(pb.data() + at, bytes.data() + kGuard, n);
+            ASSERT_EQ(pa, pb) << zorva::LevelName(k->level) << " n " << n;
+            Scalar().bgra32Row(pa.data() + at, aa.data() + at, bytes.data() + kGuard, n);
+            k->bgra32Row(pb.data() + at, ab.data() + at, bytes.data() + kGuard, n);
+            ASSERT_EQ(pa, pb) << zorva::LevelName(k->level) << " n " << n;
+            ASSERT_EQ(aa, ab) << zorva::LevelName(k->level) << " n " << n;
+            std::vector<uint8_t> ea = RandomRow<uint8_t>(rng, size_t(3 * n)), eb = ea;
+            Scalar().expandRow(ea.data() + at, pa.data() + kGuard, n);
+            k->expandRow(eb.data() + at, pa.data() + kGuard, n);
+            ASSERT_EQ(ea, eb) << zorva::LevelName(k->level) << " n " << n;
+        }
+    }
+}
+
+// Quarter turns of w x h planes, both directions, 16- and 8-bit elements.
+TEST(KernelsRows, TurnsMatchScalar) {
+    std::mt19937 rng(23);
+    for (const KernelTable* k : VectorTables()) {
+        for (int trial = 0; trial < 60; ++trial) {
+            const int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 40);
+            const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(w) * h);
+            const std::vector<uint8_t> src8 = RandomRow<uint8_t>(rng, size_t(w) * h);
+            for (int direction : {1, -1}) {
+                // Turned picture h wide and w high; code 1 starts at the
+                // first row's end, code 4 at the last row's start.
+                zorva::TurnDesc t;
+                t.srcStride = w;
+                t.width = w;
+                t.height = h;
+                const ptrdiff_t start = direction == 1 ? ptrdiff_t(w - 1) * h : h - 1;
+                const ptrdiff_t columnStep = direction == 1 ? -h : h;
+                std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(w) * h), b = a;
+                t.src = src.data() + kGuard;
+                t.dstColumnStep = columnStep * 2;
+                t.dstRowStep = direction * 2;
+                t.dst = reinterpret_cast<uint8_t*>(a.data() + kGuard + start);
+                Scalar().turn16(t);
+                t.dst = reinterpret_cast<uint8_t*>(b.data() + kGuard + start);
+                k->turn16(t);
+                ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " " << w << " x " << h;
+                std::vector<uint8_t> a8 = RandomRow<uint8_t>(rng, size_t(w) * h), b8 = a8;
+                t.src = src8.data() + kGuard;
+                t.dstColumnStep = columnStep;
+                t.dstRowStep = direction;
+                t.dst = a8.data() + kGuard + start;
+                Scalar().turn8(t);
+                t.dst = b8.data() + kGuard + start;
+                k->turn8(t);
+                ASSERT_EQ(a8, b8) << zorva::LevelName(k->level) << " " << w << " x " << h;
+            }
+        }
+    }
+}
+
+} // namespace
