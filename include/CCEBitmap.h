@@ -166,8 +166,8 @@ public:
     // display of pDraw as turned), with an alpha plane when the image has
     // alpha; bKeep keeps the decoded image in m_pImage. A null pszFile copies
     // the canvas (0 without one). 0 when the file cannot be opened or decoded,
-    // the box needs a missing canvas, a side would not fit 32 signed bits, or
-    // a buffer cannot be grown. See docs/image-io.md.
+    // the box needs a missing canvas, the size is beyond the imaging limits
+    // (nothing grown) or a buffer cannot be grown. See docs/image-io.md.
     int LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                     unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep);
     // LoadBitmapW with bKeep, without first clearing the size: opens pszFile
@@ -179,8 +179,9 @@ public:
     // Decodes a stream from its position to its end, fitted into the box
     // *puBoxWidth x *puBoxHeight (read, not written), without an alpha plane;
     // pDraw may be null. 0; 0x80004005 for a null stream or box pointer, an
-    // empty image, a failed growth or conversion; otherwise the imaging
-    // service's failure code. See docs/image-io.md.
+    // empty image, a fitted size beyond the imaging limits (nothing changes),
+    // a failed growth or conversion; otherwise the imaging service's failure
+    // code. See docs/image-io.md.
     long GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                              unsigned int* puBoxHeight);
     // Fills the bitmap with the picture of the contact whose phone number
@@ -194,8 +195,8 @@ public:
     // counted from 0 (at or beyond the count: the first), as a viewer shows
     // them, and their delays; other formats as one frame. uFrameCount gets
     // the count as soon as it is known, before the delay record's size is
-    // read. 0 for a null pszFile (delays freed) or any failure; a frame that
-    // fails repeats the ones before it. See docs/image-io.md.
+    // read. 0 for a null pszFile (delays freed), a strip beyond 2^26 pixels
+    // or any failure; a failed frame repeats the last. See docs/image-io.md.
     int LoadGIF(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uFrame,
                 unsigned int& uFrameCount, unsigned int& uReserved);
     // The delay of frame uIndex (1 is the first) in hundredths of a second,

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace pf = zorva::platform;
@@ -184,6 +186,60 @@ TEST_F(Loading, StreamsFitTheirBoxAndGiveTheirFailures) {
               pf::IMGERR_TOOLARGE);
 }
 
+TEST_F(Loading, LargeBmpsAreReadBandByBandInEitherRowOrder) {
+    // 700 x 600 at 24 and 32 bits: more rows than SDL is given at a time;
+    // bottom-up, and top-down (rows reversed, height negative).
+    for (bool alpha : {false, true}) {
+        const zt::Rgba p = Pattern(700, 600, alpha);
+        std::vector<uint8_t> up = zt::MakeBmp(p, alpha), down = up;
+        const size_t offset = up[10] | up[11] << 8, row = (up.size() - offset) / 600;
+        for (size_t y = 0; y < 600; ++y)
+            std::memcpy(&down[offset + y * row], &up[offset + (599 - y) * row], row);
+        const int32_t negative = -600;
+        std::memcpy(&down[22], &negative, 4);
+        for (const auto* file : {&up, &down}) {
+            const std::string path = zt::ScratchPath("bands.bmp");
+            ASSERT_TRUE(zt::WriteBytes(path, *file));
+            CCEBitmap bitmap;
+            ASSERT_EQ(bitmap.LoadBitmapW(nullptr, zt::Wide(path).c_str(), 0, 0, 0, 0), 1);
+            EXPECT_EQ(zt::Differ565(p, bitmap.m_pPixels, 700, alpha ? bitmap.m_pAlpha : nullptr), 0)
+                << (alpha ? "32" : "24") << (file == &up ? " bottom-up" : " top-down");
+        }
+    }
+}
+
+namespace {
+
+// `size` zero bytes, made as they are read.
+struct Zeros final : IStream {
+    explicit Zeros(size_t size) : left(size) {}
+    HRESULT QueryInterface(const GUID&, void**) override { return pf::E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT Read(void* data, ULONG cb, ULONG* read) override {
+        *read = ULONG(std::min<size_t>(cb, left));
+        std::memset(data, 0, *read);
+        left -= *read;
+        return pf::S_OK;
+    }
+    HRESULT Write(const void*, ULONG, ULONG*) override { return pf::E_FAIL; }
+    HRESULT Seek(int64_t, DWORD, uint64_t*) override { return pf::E_FAIL; }
+    size_t left;
+};
+
+} // namespace
+
+TEST_F(Loading, StreamsAreReadUpToTheByteLimit) {
+    // The limit's bytes are read (zeros: no picture); one more is refused.
+    for (size_t bytes : {pf::kMaxEncodedBytes, pf::kMaxEncodedBytes + 1}) {
+        Zeros zeros(bytes);
+        CCEBitmap bitmap;
+        unsigned bw = 60, bh = 60;
+        EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, &zeros, &bw, &bh),
+                  bytes > pf::kMaxEncodedBytes ? pf::IMGERR_TOOLARGE : pf::IMGERR_UNKNOWNFORMAT);
+    }
+}
+
 TEST_F(Loading, TheCanvasIsCopiedAsItShows) {
     for (const auto& config :
          {zt::Dense(24, 16), zt::Padded(24, 16, 6), zt::NegativeXPitch(24, 16)}) {
@@ -290,4 +346,39 @@ TEST_F(Loading, FailedAllocationsLeaveAConsistentBitmap) {
             EXPECT_EQ(result, 1) << name;
             EXPECT_GT(n, 2) << name; // loaded after failures
         }
+}
+
+TEST_F(Loading, PeakMemoryFollowsTheBoxNotThePicture) {
+    // The most the platform allocator held during each load, beyond what
+    // was held before (the file's own bytes included): a fitted load holds
+    // the box and a band of rows, however large the picture; a load at the
+    // picture's own size at most 8 bytes a pixel, plus rows and the file.
+    const std::string malformed = ZORVA_MALFORMED_DIR;
+    struct Case {
+        std::string file;
+        BYTE mode;
+        unsigned box;
+        double bytesPerPixel; // of the result, what may be held
+        size_t fixed;         // and a fixed part: rows, tables, the file
+    };
+    const Case cases[] = {
+        {malformed + "/png_8000x8000_1bit.png", 4, 240, 8, 256 << 10},
+        {malformed + "/png_interlaced_2048.png", 4, 240, 24, 256 << 10},
+        {malformed + "/fault3_gif_33_frames_8000.gif", 4, 240, 16, 256 << 10},
+        {malformed + "/fault2_png_40000x1.png", 0, 0, 8, 1 << 20},
+        {zt::CorpusPath("photo_640x480.png"), 4, 60, 16, 1 << 20},
+        {zt::CorpusPath("photo_640x480.png"), 0, 0, 8, 640 << 10},
+        {zt::CorpusPath("photo_2048x1536_progressive.jpg"), 4, 240, 16, 1 << 20},
+    };
+    for (const Case& c : cases) {
+        CCEBitmap bitmap;
+        const size_t before = pf::LiveBytes();
+        pf::ResetPeakBytes();
+        ASSERT_EQ(bitmap.LoadBitmapW(nullptr, zt::Wide(c.file).c_str(), c.mode, c.box, c.box, 0), 1)
+            << c.file;
+        const double pixels = double(bitmap.m_nWidth) * bitmap.m_nHeight;
+        EXPECT_LE(double(pf::PeakBytes() - before), c.bytesPerPixel * pixels + double(c.fixed))
+            << c.file << " mode " << int(c.mode) << ": " << pf::PeakBytes() - before
+            << " bytes for " << pixels << " pixels";
+    }
 }

@@ -14,9 +14,14 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// The 54 header bytes for a width and height (the size field 0), then `body`.
-Bytes File(uint32_t w, uint32_t h, const Bytes& body = {}) {
-    Bytes b = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0};
+// The 54 header bytes for a width and height, then `body`; the size field
+// holds `length`, by default the file's.
+Bytes File(uint32_t w, uint32_t h, const Bytes& body = {}, size_t length = 0) {
+    length = length ? length : 54 + body.size();
+    Bytes b = {'B', 'M'};
+    for (int k = 0; k < 32; k += 8)
+        b.push_back(uint8_t(length >> k));
+    b.insert(b.end(), {0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0});
     for (uint32_t v : {w, h})
         for (int k = 0; k < 32; k += 8)
             b.push_back(uint8_t(v >> k));
@@ -26,21 +31,30 @@ Bytes File(uint32_t w, uint32_t h, const Bytes& body = {}) {
     return b;
 }
 
-// What Pillow reads from a file: "format width height", then R, G, B bytes.
-std::string Pillow(const std::string& path) {
-    const std::string command =
-        "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-        "print(im.format, *im.size, flush=True); "
-        "sys.stdout.buffer.write(im.convert('RGB').tobytes())\" " +
-        path + " 2>&1";
+// What a command prints, with " exit N" added when it does not exit 0.
+std::string Output(const std::string& command) {
     std::string read;
     if (FILE* p = popen(command.c_str(), "r")) {
         char buffer[4096];
         while (size_t n = fread(buffer, 1, sizeof buffer, p))
             read.append(buffer, n);
-        pclose(p);
+        if (const int status = pclose(p)) read += " exit " + std::to_string(status);
     }
     return read;
+}
+
+// What Pillow reads from a file: "format width height", then R, G, B bytes.
+std::string Pillow(const std::string& path) {
+    return Output(
+        "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+        "print(im.format, *im.size, flush=True); "
+        "sys.stdout.buffer.write(im.convert('RGB').tobytes())\" " +
+        path + " 2>&1");
+}
+
+// What ImageMagick reads, its warnings counted as errors: R, G, B bytes.
+std::string ImageMagick(const std::string& path) {
+    return Output("/usr/bin/convert -regard-warnings " + path + " -depth 8 RGB:- 2>&1");
 }
 
 struct SaveFile : ::testing::Test {
@@ -53,8 +67,9 @@ struct SaveFile : ::testing::Test {
         paths.push_back(zt::ScratchPath(name));
         return paths.back();
     }
-    // Saves w x h pixels (rows top first), checks Pillow's reading of the
-    // file and gives the file's bytes.
+    // Saves w x h pixels (rows top first), checks the readings of two
+    // independent decoders, Pillow and ImageMagick (which refuses a file
+    // whose length field is wrong), and gives the file's bytes.
     Bytes SaveAndRead(int w, int h, const std::vector<uint16_t>& pixels) {
         CCEBitmap b;
         EXPECT_EQ(b.Surface(&t.canvas, w, h, 0, 0), 1);
@@ -65,6 +80,7 @@ struct SaveFile : ::testing::Test {
         for (uint16_t p : pixels) // R, G, B with the low bits zero
             expected += {char(p >> 11 << 3), char((p >> 5 & 0x3F) << 2), char((p & 0x1F) << 3)};
         EXPECT_EQ(Pillow(path), expected) << w << " x " << h;
+        EXPECT_EQ(ImageMagick(path), expected.substr(expected.find('\n') + 1)) << w << " x " << h;
         return zt::ReadBytes(path);
     }
     zt::TestCanvas t{zt::Dense(240, 320)};
@@ -124,7 +140,7 @@ TEST_F(SaveFile, HeadersAloneReplacingAndFailures) {
     zorva::FailAllocation(2); // the file is opened, no row buffer
     EXPECT_EQ(b.SaveFile(zt::Wide(never).c_str()), 0);
     zorva::FailAllocation(0);
-    EXPECT_EQ(zt::ReadBytes(never), File(4, 4));
+    EXPECT_EQ(zt::ReadBytes(never), File(4, 4, {}, 54 + 4 * 12)); // the length it was to have
     EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight, b.m_pPixels != nullptr), zt::Values(4, 4, 1));
 }
 

@@ -1,10 +1,13 @@
-// The resampler against reference filters: area averaging when shrinking,
-// bilinear when enlarging, on premultiplied colour.
+// The scaler against reference filters: area averaging when shrinking,
+// bilinear when enlarging, on premultiplied colour; its windows and rows
+// that come out of order against the whole picture.
 #include "platform/imaging/Codecs.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace pf = zorva::platform;
@@ -32,9 +35,11 @@ std::vector<std::pair<int, double>> Weights(uint32_t i, uint32_t from, uint32_t 
 
 TEST(Resample, MatchesTheReferenceFiltersOnRandomPictures) {
     std::mt19937 rng(2024);
-    const uint32_t sizes[][4] = {{64, 48, 20, 15},  {97, 61, 13, 29}, {40, 40, 7, 7},
-                                 {30, 20, 61, 43},  {11, 9, 40, 50},  {50, 20, 20, 45},
-                                 {123, 77, 240, 9}, {16, 16, 16, 33}};
+    // Down to a pixel from thousands and up to hundreds from two: scales
+    // far past what 16.16 fixed point holds.
+    const uint32_t sizes[][4] = {
+        {64, 48, 20, 15}, {97, 61, 13, 29},  {40, 40, 7, 7},   {30, 20, 61, 43}, {11, 9, 40, 50},
+        {50, 20, 20, 45}, {123, 77, 240, 9}, {16, 16, 16, 33}, {3000, 2, 1, 1},  {2, 3, 999, 2}};
     for (bool alpha : {false, true})
         for (const auto& s : sizes) {
             // Smooth-ish content with noise, so that the filters have work.
@@ -73,4 +78,52 @@ TEST(Resample, MatchesTheReferenceFiltersOnRandomPictures) {
                 << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
             EXPECT_LE(worstColour, 2.0) << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
         }
+}
+
+TEST(Scaler, WindowsAndRowsInAnyOrderGiveTheWholePicturesPixels) {
+    // A window of a scaling is exactly that part of the whole; rows that
+    // come out of order, a few pixels at a time as interlaced passes bring
+    // them, give the same picture to within a level.
+    std::mt19937 rng(77);
+    pf::Pixmap src;
+    ASSERT_EQ(src.Allocate(97, 61), pf::S_OK);
+    for (uint32_t i = 0; i < 97 * 61 * 4; ++i)
+        src.Bits()[i] = uint8_t(rng());
+    const uint32_t targets[][2] = {{20, 15}, {130, 90}, {40, 100}, {97, 61}};
+    for (const auto& t : targets) {
+        pf::Pixmap whole, part, any;
+        ASSERT_EQ(pf::Resample(src, true, t[0], t[1], &whole), pf::S_OK);
+        const tagRECT window{int32_t(t[0] / 3), int32_t(t[1] / 4), int32_t(t[0] - 1),
+                             int32_t(t[1])};
+        pf::PixmapWriter partWriter(&part), anyWriter(&any);
+        pf::Scaler partScaler(t[0], t[1], window, true, partWriter);
+        pf::Scaler anyScaler(t[0], t[1], tagRECT{0, 0, int32_t(t[0]), int32_t(t[1])}, true,
+                             anyWriter);
+        ASSERT_EQ(partScaler.Begin(97, 61, true), pf::S_OK);
+        ASSERT_EQ(anyScaler.Begin(97, 61, false), pf::S_OK);
+        for (uint32_t y = 0; y < 61; ++y)
+            ASSERT_TRUE(partScaler.Row(y, src.Row(y), 0, 1));
+        // Adam7's passes: (first column, column step, first row, row step).
+        const uint32_t passes[7][4] = {{0, 8, 0, 8}, {4, 8, 0, 8}, {0, 4, 4, 8}, {2, 4, 0, 4},
+                                       {0, 2, 2, 4}, {1, 2, 0, 2}, {0, 1, 1, 2}};
+        std::vector<uint8_t> packed;
+        for (const auto& p : passes)
+            for (uint32_t y = p[2]; y < 61; y += p[3]) {
+                packed.clear();
+                for (uint32_t x = p[0]; x < 97; x += p[1])
+                    packed.insert(packed.end(), src.Row(y) + 4 * x, src.Row(y) + 4 * x + 4);
+                ASSERT_TRUE(anyScaler.Row(y, packed.data(), p[0], p[1]));
+            }
+        ASSERT_EQ(partScaler.End(), pf::S_OK);
+        ASSERT_EQ(anyScaler.End(), pf::S_OK);
+        int windowDiffers = 0, worst = 0;
+        for (int32_t y = window.top; y < window.bottom; ++y)
+            windowDiffers += std::memcmp(part.Row(uint32_t(y - window.top)),
+                                         whole.Row(uint32_t(y)) + 4 * window.left,
+                                         4 * size_t(window.right - window.left)) != 0;
+        for (uint32_t i = 0; i < t[0] * t[1] * 4; ++i)
+            worst = std::max(worst, std::abs(int(any.Bits()[i]) - int(whole.Bits()[i])));
+        EXPECT_EQ(windowDiffers, 0) << t[0] << "x" << t[1];
+        EXPECT_LE(worst, 1) << t[0] << "x" << t[1];
+    }
 }

@@ -1,6 +1,7 @@
 // Filled polygons: a scan-line fill over an edge table and an active edge
 // list, even-odd rule, integer stepping from row to row, one DrawHLine per
-// span.
+// span. The table is sorted once and the active list merge-sorted by runs,
+// so no step costs the square of the vertex count.
 #include "CCEDraw.h"
 
 #include "draw/CanvasView.h"
@@ -104,31 +105,62 @@ bool MakeEdge(Vertex a, Vertex b, PolyEdge& e) {
     return true;
 }
 
-// Before the first record whose yTop is greater, or equal with an x at or
-// beyond the new one's.
-void InsertIntoTable(PolyEdge*& table, PolyEdge* e) {
-    PolyEdge** link = &table;
-    while (*link && ((*link)->yTop < e->yTop || ((*link)->yTop == e->yTop && (*link)->x < e->x)))
-        link = &(*link)->pNext;
-    e->pNext = *link;
-    *link = e;
+// The edge table: every record ordered by yTop, then x, sorted once. (Equal
+// records may come in any order: painting depends only on the x values of
+// the active edges in order, never on which edge holds which.)
+PolyEdge* BuildTable(PolyEdge* records, int count) {
+    std::sort(records, records + count, [](const PolyEdge& a, const PolyEdge& b) {
+        return a.yTop < b.yTop || (a.yTop == b.yTop && a.x < b.x);
+    });
+    for (int i = 0; i + 1 < count; ++i)
+        records[i].pNext = &records[i + 1];
+    if (count > 0) records[count - 1].pNext = nullptr;
+    return count > 0 ? records : nullptr;
 }
 
-// Adjacent swaps until a pass makes none; equal x keep their order. Edges
-// only change order where they cross, so this is usually one pass.
-void ResortActive(PolyEdge*& active) {
-    for (bool swapped = true; swapped;) {
-        swapped = false;
-        for (PolyEdge** link = &active; *link && (*link)->pNext; link = &(*link)->pNext) {
-            PolyEdge* a = *link;
-            PolyEdge* b = a->pNext;
-            if (a->x > b->x) {
-                a->pNext = b->pNext;
-                b->pNext = a;
-                *link = b;
-                swapped = true;
-            }
+// Detaches the first run of records in order of x (each x at or beyond the
+// one before) from the front of `list`.
+PolyEdge* TakeRun(PolyEdge*& list) {
+    PolyEdge* run = list;
+    PolyEdge* last = run;
+    while (last->pNext && last->pNext->x >= last->x)
+        last = last->pNext;
+    list = last->pNext;
+    last->pNext = nullptr;
+    return run;
+}
+
+// Merges two lists in order of x onto *tail, the first list's records
+// first among equals; returns the new tail.
+PolyEdge** MergeOnto(PolyEdge** tail, PolyEdge* a, PolyEdge* b) {
+    while (a && b) {
+        PolyEdge*& from = b->x < a->x ? b : a;
+        *tail = from;
+        tail = &from->pNext;
+        from = from->pNext;
+    }
+    *tail = a ? a : b;
+    while (*tail)
+        tail = &(*tail)->pNext;
+    return tail;
+}
+
+// Sorts the active edge list by x, keeping equal x in their order: runs
+// already in order are merged pairwise, so a list in order (edges change
+// order only where they cross) costs one pass, and any list n log n.
+PolyEdge* SortByX(PolyEdge* list) {
+    for (;;) {
+        PolyEdge* sorted = nullptr;
+        PolyEdge** tail = &sorted;
+        int runs = 0;
+        while (list) {
+            PolyEdge* a = TakeRun(list);
+            PolyEdge* b = list ? TakeRun(list) : nullptr;
+            tail = MergeOnto(tail, a, b);
+            ++runs;
         }
+        if (runs <= 1) return sorted;
+        list = sorted;
     }
 }
 
@@ -142,14 +174,14 @@ int FillEdges(CCEDraw& canvas, int count, MoveVertex move) {
     auto* records = static_cast<PolyEdge*>(zorva::platform::malloc(size_t(bytes)));
     if (!records) return 0;
 
-    PolyEdge* table = nullptr;
     int used = 0;
     Vertex previous = move(count - 1);
     for (int i = 0; i < count; ++i) {
         const Vertex current = move(i);
-        if (MakeEdge(previous, current, records[used])) InsertIntoTable(table, &records[used++]);
+        if (MakeEdge(previous, current, records[used])) ++used;
         previous = current;
     }
+    PolyEdge* table = BuildTable(records, used);
 
     const zorva::PixelView view = zorva::CanvasView(canvas);
     const short colour = short(canvas.m_pBrush->m_wColor);
@@ -169,21 +201,17 @@ int FillEdges(CCEDraw& canvas, int count, MoveVertex move) {
     auto clampX = [&](int64_t x) { return long(std::min(std::max(x, xLow), xHigh)); };
 
     while ((table || active) && y < view.height) {
-        // Activate: records of one yTop come out of the table in ascending
-        // x, so each search starts at the record inserted before it.
-        PolyEdge** from = &active;
+        // Activate: the records reaching this row join the front of the
+        // list, which is then put in order of x (records that began above
+        // the canvas enter where their stepping would have brought them).
         while (table && table->yTop <= y) {
             PolyEdge* e = table;
             table = e->pNext;
-            const bool late = e->yTop < y; // began above the canvas
-            if (late && !SkipRows(*e, y - e->yTop)) continue;
-            if (late) from = &active;
-            while (*from && (*from)->x < e->x)
-                from = &(*from)->pNext;
-            e->pNext = *from;
-            *from = e;
-            if (late) from = &active;
+            if (e->yTop < y && !SkipRows(*e, y - e->yTop)) continue;
+            e->pNext = active;
+            active = e;
         }
+        active = SortByX(active);
         // Paint pairs; a pair sharing one x paints the two columns x - 1
         // and x, since DrawHLine orders its ends.
         for (PolyEdge* a = active; a && a->pNext; a = a->pNext->pNext)
@@ -203,7 +231,6 @@ int FillEdges(CCEDraw& canvas, int count, MoveVertex move) {
             }
             link = &e->pNext;
         }
-        ResortActive(active);
         ++y;
     }
     zorva::platform::free(records);

@@ -43,7 +43,8 @@ int CCEDraw::DrawTextW(tagPOINT* pPoint, const wchar_t* pszText, int nCount, uns
     tagSIZE size{};
     void* bits = nullptr;
     HGDIOBJ image = nullptr;
-    if (pf::GetTextExtentExPointW(screen, pszText, nCount, 0, nullptr, nullptr, &size)) {
+    if (pf::GetTextExtentExPointW(screen, pszText, nCount, 0, nullptr, nullptr, &size) &&
+        size.cx <= pf::kMaxTextSide && size.cy <= pf::kMaxTextSide) {
         const pf::BITMAPINFO info = zorva::BottomUpSection(size.cx, size.cy, 24);
         image = pf::CreateDIBSection(screen, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
     }

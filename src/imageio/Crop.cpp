@@ -15,7 +15,9 @@ int CropImage(CCEBitmap& bitmap, unsigned int uWidth, unsigned int uHeight, int 
               unsigned int uCropWidth, unsigned int uCropHeight, unsigned char bOrientation,
               OpenImage open, Argb loadArgb, Resize loadResize) {
     zorva::CropPlan plan;
-    if (!zorva::PlanCrop(uWidth, uHeight, x, y, uCropWidth, uCropHeight, bOrientation, &plan))
+    // The whole rendering must be a size the imaging service renders.
+    if (!zorva::PlanCrop(uWidth, uHeight, x, y, uCropWidth, uCropHeight, bOrientation, &plan) ||
+        !pf::ImageSizeAllowed(plan.renderWidth, plan.renderHeight))
         return 0;
     const uint64_t count = uint64_t(plan.width) * plan.height;
     if (!zorva::GrowBuffer(bitmap.m_pPixels, bitmap.m_cbPixels, count * 2)) return 0;

@@ -61,7 +61,10 @@ int LoadOpenImage(CCEBitmap& bitmap, IImage* image, unsigned char bMode, unsigne
     if (bMode != 0 && !zorva::LoaderBox(pDraw, uBoxWidth, uBoxHeight, &boxWidth, &boxHeight))
         return 0;
     zorva::TargetSize target;
-    if (!zorva::ComputeTargetSize(bMode, info.Width, info.Height, boxWidth, boxHeight, &target))
+    // A size beyond the imaging limits could never be rendered: it fails
+    // before anything changes.
+    if (!zorva::ComputeTargetSize(bMode, info.Width, info.Height, boxWidth, boxHeight, &target) ||
+        !pf::ImageSizeAllowed(target.width, target.height))
         return 0;
     IImage* thumbnail = nullptr;
     if (target.thumbnail) {
@@ -194,9 +197,11 @@ long CCEBitmap::GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned i
     if (hr >= 0) {
         unsigned width = info.Width, height = info.Height;
         zorva::FitToBox(int(*puBoxWidth), int(*puBoxHeight), &width, &height);
-        m_bARGB = 0;
         hr = pf::E_FAIL;
-        if (width <= unsigned(INT32_MAX) && height <= unsigned(INT32_MAX)) {
+        // A fitted size beyond the imaging limits fails before anything
+        // changes.
+        if (pf::ImageSizeAllowed(width, height)) {
+            m_bARGB = 0;
             m_nWidth = int32_t(width);
             m_nHeight = int32_t(height);
             if (zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(width) * height * 2) &&
@@ -220,18 +225,17 @@ int ConvertRendering(IImagingFactory* factory, IImage* image, uint32_t width, ui
     if (factory->CreateBitmapFromImage(image, width, height, format, 0, &bitmap) != pf::S_OK ||
         !bitmap)
         return 0;
+    // Only the rectangle is locked, so only it is rendered.
     BitmapData data{};
-    const tagRECT all{0, 0, int32_t(width), int32_t(height)};
-    if (bitmap->LockBits(&all, pf::ImageLockModeRead, 0, &data) != pf::S_OK) {
+    if (bitmap->LockBits(&rect, pf::ImageLockModeRead, 0, &data) != pf::S_OK) {
         bitmap->Release();
         return 0;
     }
-    const size_t bytesPerPixel = format == pf::PixelFormat32bppARGB ? 4 : 3;
     const zorva::KernelTable& k = zorva::Kernels();
     const int32_t columns = rect.right - rect.left;
     for (int32_t y = rect.top; y < rect.bottom; ++y, pixels += columns) {
-        const uint8_t* in = static_cast<const uint8_t*>(data.Scan0) + ptrdiff_t(y) * data.Stride +
-                            bytesPerPixel * size_t(rect.left);
+        const uint8_t* in =
+            static_cast<const uint8_t*>(data.Scan0) + ptrdiff_t(y - rect.top) * data.Stride;
         if (alpha) {
             k.bgra32Row(pixels, alpha, in, columns);
             alpha += columns;

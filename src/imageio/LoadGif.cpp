@@ -72,7 +72,11 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
             return 0;
         uFrameCount = frames;
         if (uFrame == 0) {
-            if (uint64_t(width) * frames > uint64_t(INT32_MAX)) return 0;
+            // The strip is held to the limit of a picture (its pixels, so
+            // its bytes), checked before anything is allocated for it.
+            if (uint64_t(width) * frames > uint64_t(INT32_MAX) ||
+                uint64_t(width) * frames * height > pf::kMaxImagePixels)
+                return 0;
             count = frames;
             m_nWidth = int32_t(width * frames);
         } else if (uFrame < frames) {

@@ -91,7 +91,7 @@ int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned lon
         cx = size.cx;
         cy = size.cy;
     }
-    if (cx < 1 || cy < 1 || cx > INT32_MAX || cy > INT32_MAX) return 0;
+    if (cx < 1 || cy < 1 || cx > pf::kMaxTextSide || cy > pf::kMaxTextSide) return 0;
     o.surface = pf::CreateBitmap(int(cx), int(cy), 1, 16, nullptr);
     if (!o.surface) return 0;
     o.previousSurface = pf::SelectObject(o.dc, o.surface);
@@ -119,7 +119,7 @@ int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned lon
     if (!o.readDc) return fail();
     const pf::BITMAPINFO info = zorva::BottomUpSection(m_nWidth, m_nHeight, 16);
     void* bits = nullptr;
-    if (m_nHeight > 0)
+    if (m_nHeight > 0 && m_nHeight <= pf::kMaxTextSide)
         o.readBack = pf::CreateDIBSection(o.readDc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!o.readBack) return fail();
     o.previousReadBack = pf::SelectObject(o.readDc, o.readBack);

@@ -24,13 +24,16 @@ void Put32(uint8_t* p, uint32_t v) {
     Put16(p + 2, v >> 16);
 }
 
-// The file header and the information header, little-endian: "BM", a file
-// size of 0, the pixels at offset 54; width, positive height (bottom row
-// first), 1 plane, 24 bits, no compression, everything else 0.
-void FillHeaders(uint8_t (&h)[kFileHeaderBytes + kInfoHeaderBytes], int32_t width, int32_t height) {
+// The file header and the information header, little-endian: "BM", the
+// file's length, the pixels at offset 54; width, positive height (bottom row
+// first), 1 plane, 24 bits, no compression, everything else 0. (Readers
+// check the length against the file: ImageMagick refuses a 0 there.)
+void FillHeaders(uint8_t (&h)[kFileHeaderBytes + kInfoHeaderBytes], int32_t width, int32_t height,
+                 uint32_t fileBytes) {
     std::memset(h, 0, sizeof h);
     h[0] = 'B';
     h[1] = 'M';
+    Put32(h + 2, fileBytes);
     Put32(h + 10, uint32_t(kFileHeaderBytes + kInfoHeaderBytes));
     Put32(h + 14, uint32_t(kInfoHeaderBytes));
     Put32(h + 18, uint32_t(width));
@@ -56,7 +59,9 @@ int CCEBitmap::SaveFile(const wchar_t* pszFile) {
                                   pf::FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == ZORVA_INVALID_HANDLE_VALUE) return 0;
     uint8_t headers[kFileHeaderBytes + kInfoHeaderBytes];
-    FillHeaders(headers, m_nWidth, m_nHeight);
+    // A length beyond 32 bits cannot be told: the field then holds 0.
+    const uint64_t fileBytes = kFileHeaderBytes + kInfoHeaderBytes + height * rowBytes;
+    FillHeaders(headers, m_nWidth, m_nHeight, fileBytes > UINT32_MAX ? 0 : uint32_t(fileBytes));
     bool ok = WriteAll(file, headers, kFileHeaderBytes) &&
               WriteAll(file, headers + kFileHeaderBytes, kInfoHeaderBytes);
 

@@ -3,6 +3,7 @@
 #include "platform/gdi/Gdi.h"
 
 #include "core/Pixel565.h"
+#include "platform/imaging/Imaging.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,8 +12,6 @@
 
 namespace zorva::platform {
 namespace {
-
-constexpr int kMaxSide = 16384;
 
 HGDIOBJ__ MakeStock(HGDIOBJ__::Kind kind, COLORREF color) {
     HGDIOBJ__ o;
@@ -28,7 +27,9 @@ int Stride(int width, int bitsPerPixel) {
 
 // A new image object with zeroed pixels, or null.
 HGDIOBJ NewImage(int width, int height, PixelLayout layout, int bitsPerPixel, bool bottomUp) {
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return nullptr;
+    // The imaging service's limits: any picture it decodes can be drawn.
+    if (width < 1 || height < 1 || !ImageSizeAllowed(uint32_t(width), uint32_t(height)))
+        return nullptr;
     const int stride = Stride(width, bitsPerPixel);
     const size_t bytes = size_t(stride) * size_t(height);
     auto* bits = static_cast<uint8_t*>(platform::malloc(bytes));

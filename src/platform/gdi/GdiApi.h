@@ -68,6 +68,10 @@ struct LOGFONTW {
 constexpr BYTE DEFAULT_CHARSET = 1;
 constexpr BYTE OUT_RASTER_PRECIS = 6;
 
+// The largest image text is laid out on, a side: the text paths of the
+// library refuse boxes beyond it.
+constexpr int kMaxTextSide = 16384;
+
 // DrawTextW format flags.
 constexpr unsigned DT_TOP = 0x0000;
 constexpr unsigned DT_LEFT = 0x0000;
@@ -113,8 +117,8 @@ BOOL DeleteDC(HDC dc);
 // ---- Images. Sections of 16 (5-5-5, blue lowest, top bit unused), 24 (B,
 // G, R) or 32 (B, G, R, unused) bits per pixel, rows padded to 4 bytes,
 // bottom row first for a positive height. Null for anything else, sizes
-// above 16384 on a side, or when memory cannot be had. *bits receives the
-// pixels.
+// beyond the imaging service's limits (ImageSizeAllowed: 65535 a side,
+// 2^26 pixels), or when memory cannot be had. *bits receives the pixels.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, unsigned usage, void** bits,
                          HANDLE section, DWORD offset);
 // A device image in the display's own format (16 bits: RGB565), top row

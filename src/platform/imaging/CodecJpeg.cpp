@@ -1,6 +1,6 @@
 // JPEG through libjpeg-turbo. The library's default error handler ends the
-// process; here every error, a truncated file and a file of too many scans
-// leave by longjmp to the setjmp in ReadJpeg instead.
+// process; here every error, every warning that the data is damaged, and a
+// file of too many scans leave by longjmp to the setjmp in ReadJpeg instead.
 #include "platform/imaging/Codecs.h"
 
 #include <csetjmp>
@@ -18,6 +18,7 @@ struct JpegErrors {
     jpeg_error_mgr manager;
     jpeg_progress_mgr progress;
     jmp_buf jump;
+    volatile bool tooManyScans;
 };
 
 JpegErrors* ErrorsOf(j_common_ptr info) {
@@ -28,10 +29,32 @@ JpegErrors* ErrorsOf(j_common_ptr info) {
     std::longjmp(ErrorsOf(info)->jump, 1);
 }
 
-// Warnings are silent, except the end of the data: the codec would fill the
-// rest of the picture with grey and call it done.
+// Damage: libjpeg reports damaged data as a warning and carries on, filling
+// what it cannot decode with grey or with whatever the damaged codes say. A
+// picture is damaged when the file ends early, its entropy-coded data is
+// corrupt (bad codes, extraneous bytes before a marker, a marker in the
+// middle of a segment, a restart that had to be resynchronised) or its scans
+// do not fit together; each fails the picture. Warnings about the metadata
+// (an unknown JFIF version or Adobe transform, a damaged ICC profile) leave
+// the pixels as they are and stay silent.
+bool DamagedData(int code) {
+    switch (code) {
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_JPEG_EOF:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void OnMessage(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) std::longjmp(ErrorsOf(info)->jump, 1);
+    if (level < 0 && DamagedData(info->err->msg_code)) std::longjmp(ErrorsOf(info)->jump, 1);
 }
 
 void OnOutput(j_common_ptr) {}
@@ -40,7 +63,28 @@ void OnOutput(j_common_ptr) {}
 // each of which costs a pass over the whole coefficient buffer.
 void OnProgress(j_common_ptr info) {
     auto* d = reinterpret_cast<j_decompress_ptr>(info);
-    if (d->input_scan_number > kMaxJpegScans) std::longjmp(ErrorsOf(info)->jump, 1);
+    if (d->input_scan_number > kMaxJpegScans) {
+        ErrorsOf(info)->tooManyScans = true;
+        std::longjmp(ErrorsOf(info)->jump, 1);
+    }
+}
+
+// A file of several scans (progressive, or components in scans of their
+// own) keeps every DCT coefficient of the picture until the last scan: 64
+// of 2 bytes a block, per component, whatever size the picture is decoded
+// at. 0 for a single-scan file, which is decoded a band of rows at a time.
+uint64_t WholeCoefficientBytes(j_decompress_ptr info) {
+    if (!jpeg_has_multiple_scans(info)) return 0;
+    uint64_t bytes = 0;
+    for (int c = 0; c < info->num_components; ++c) {
+        const jpeg_component_info& comp = info->comp_info[c];
+        const uint64_t h = comp.h_samp_factor > 0 ? uint64_t(comp.h_samp_factor) : 1;
+        const uint64_t v = comp.v_samp_factor > 0 ? uint64_t(comp.v_samp_factor) : 1;
+        const uint64_t across = (uint64_t(comp.width_in_blocks) + h - 1) / h * h;
+        const uint64_t down = (uint64_t(comp.height_in_blocks) + v - 1) / v * v;
+        bytes += across * down * sizeof(JBLOCK);
+    }
+    return bytes;
 }
 
 uint32_t ScaledSide(uint32_t side, uint32_t denominator) {
@@ -65,7 +109,7 @@ void CmykToBgra(const uint8_t* cmyk, uint8_t* bgra, uint32_t count, bool inverte
 }
 
 HRESULT ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                 ImageHeader* header, Pixmap* out) {
+                 ImageHeader* header, RowConsumer* out) {
     if (size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF)
         return IMGERR_UNKNOWNFORMAT;
     jpeg_decompress_struct info;
@@ -74,20 +118,21 @@ HRESULT ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t m
     errors.manager.error_exit = OnError;
     errors.manager.emit_message = OnMessage;
     errors.manager.output_message = OnOutput;
-    uint8_t* volatile cmykRow = nullptr;
+    uint8_t* volatile rowBuffer = nullptr;
     volatile HRESULT failure = IMGERR_CORRUPT;
+    errors.tooManyScans = false;
     if (setjmp(errors.jump)) {
-        platform::free(cmykRow);
-        if (out) out->Reset();
+        platform::free(rowBuffer);
         jpeg_destroy_decompress(&info);
-        return failure;
+        return errors.tooManyScans ? IMGERR_TOOLARGE : failure;
     }
     jpeg_create_decompress(&info);
     errors.progress.progress_monitor = OnProgress;
     info.progress = &errors.progress;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
-    if (!ImageSizeAllowed(info.image_width, info.image_height)) {
+    if (!ImageSizeAllowed(info.image_width, info.image_height) ||
+        WholeCoefficientBytes(&info) > kMaxWholePictureBytes) {
         failure = IMGERR_TOOLARGE;
         std::longjmp(errors.jump, 1);
     }
@@ -114,23 +159,26 @@ HRESULT ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t m
         info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
         jpeg_start_decompress(&info);
         failure = E_OUTOFMEMORY;
-        if (info.output_components != 4 ||
-            out->Allocate(info.output_width, info.output_height) != S_OK)
-            std::longjmp(errors.jump, 1);
-        if (cmyk) {
-            cmykRow = static_cast<uint8_t*>(platform::malloc(size_t(info.output_width) * 4));
-            if (!cmykRow) std::longjmp(errors.jump, 1);
-        }
-        failure = IMGERR_CORRUPT;
+        if (info.output_components != 4) std::longjmp(errors.jump, 1);
+        rowBuffer = static_cast<uint8_t*>(platform::malloc(size_t(info.output_width) * 4 * 2));
+        if (!rowBuffer) std::longjmp(errors.jump, 1);
+        failure = out->Begin(info.output_width, info.output_height, true);
+        if (failure != S_OK) std::longjmp(errors.jump, 1);
+        uint8_t* const bgra = rowBuffer;
+        uint8_t* const cmykRow = rowBuffer + size_t(info.output_width) * 4;
         while (info.output_scanline < info.output_height) {
             const uint32_t y = info.output_scanline;
-            JSAMPROW row = cmyk ? cmykRow : out->Row(y);
+            JSAMPROW row = cmyk ? cmykRow : bgra;
+            failure = IMGERR_CORRUPT;
             if (jpeg_read_scanlines(&info, &row, 1) != 1) std::longjmp(errors.jump, 1);
-            if (cmyk) CmykToBgra(cmykRow, out->Row(y), info.output_width, info.saw_Adobe_marker);
+            if (cmyk) CmykToBgra(cmykRow, bgra, info.output_width, info.saw_Adobe_marker);
+            failure = E_FAIL;
+            if (!out->Row(y, bgra, 0, 1)) std::longjmp(errors.jump, 1);
         }
+        failure = IMGERR_CORRUPT;
         jpeg_finish_decompress(&info);
     }
-    platform::free(cmykRow);
+    platform::free(rowBuffer);
     jpeg_destroy_decompress(&info);
     return S_OK;
 }
@@ -156,9 +204,9 @@ HRESULT JpegReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
     return ReadJpeg(data, size, 0, 0, header, nullptr);
 }
 
-HRESULT JpegDecode(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                   Pixmap* out) {
-    return ReadJpeg(data, size, minWidth, minHeight, nullptr, out);
+HRESULT JpegDecodeRows(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
+                       RowConsumer& out) {
+    return ReadJpeg(data, size, minWidth, minHeight, nullptr, &out);
 }
 
 } // namespace zorva::platform

@@ -29,9 +29,30 @@ void ReadBytes(png_structp png, png_bytep out, size_t bytes) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
+// libpng's memory comes from the platform allocator, and no block is larger
+// than a few rows of the widest picture: libpng reads an ancillary chunk
+// (text, a profile) whole, so a chunk that claims gigabytes would otherwise
+// be allocated before the file is found to end. Refused, the chunk is
+// skipped, and the file then ends early.
+constexpr png_alloc_size_t kMaxPngBlock = png_alloc_size_t(4) << 20;
+
+png_voidp Allocate(png_structp, png_alloc_size_t bytes) {
+    return bytes <= kMaxPngBlock ? platform::malloc(bytes) : nullptr;
+}
+
+void Free(png_structp, png_voidp block) {
+    platform::free(block);
+}
+
 // Reads the header, and the pixels when `out` is given. The result code the
 // longjmp path returns is set before each step that can fail.
-HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, Pixmap* out) {
+//
+// Damage: any error libpng raises (a critical chunk's checksum, image data
+// that does not inflate, ends early or has a bad filter) fails the picture.
+// Ancillary chunks are libpng's to judge: a bad checksum there only drops
+// the chunk, and the chunks after the image data are not read at all, so a
+// file that ends after its last image data shows whole.
+HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsumer* out) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return IMGERR_UNKNOWNFORMAT;
     // The size is read ahead of libpng so that a refused size says so.
     if (size >= 24 && std::memcmp(data + 12, "IHDR", 4) == 0) {
@@ -42,7 +63,8 @@ HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, Pixmap* o
         const uint32_t w = be32(16), h = be32(20);
         if (w && h && !ImageSizeAllowed(w, h)) return IMGERR_TOOLARGE;
     }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning,
+                                               nullptr, Allocate, Free);
     if (!png) return E_OUTOFMEMORY;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -50,11 +72,10 @@ HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, Pixmap* o
         return E_OUTOFMEMORY;
     }
     PngInput input{data, size, 0};
-    png_bytep* volatile rows = nullptr;
+    png_bytep volatile row = nullptr;
     volatile HRESULT failure = IMGERR_CORRUPT;
     if (setjmp(png_jmpbuf(png))) {
-        platform::free(rows);
-        if (out) out->Reset();
+        platform::free(row);
         png_destroy_read_struct(&png, &info, nullptr);
         return failure;
     }
@@ -68,6 +89,7 @@ HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, Pixmap* o
     const int colorType = png_get_color_type(png, info);
     const bool alpha =
         (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     if (!ImageSizeAllowed(width, height)) {
         failure = IMGERR_TOOLARGE;
         png_longjmp(png, 1);
@@ -88,22 +110,33 @@ HRESULT ReadPng(const uint8_t* data, size_t size, ImageHeader* header, Pixmap* o
         png_set_gray_to_rgb(png);
         png_set_bgr(png);
         if (!alpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-        png_set_interlace_handling(png);
+        // Interlaced files are read pass by pass, each pass's rows handed on
+        // as they come (a few columns of a row at a time), so that no
+        // picture-sized buffer is needed to put the passes together.
         png_read_update_info(png, info);
         if (png_get_rowbytes(png, info) != size_t(width) * 4) png_longjmp(png, 1);
 
         failure = E_OUTOFMEMORY;
-        if (out->Allocate(width, height) != S_OK) png_longjmp(png, 1);
-        rows = static_cast<png_bytep*>(platform::malloc(sizeof(png_bytep) * height));
-        if (!rows) png_longjmp(png, 1);
-        for (uint32_t y = 0; y < height; ++y)
-            rows[y] = out->Row(y);
-        failure = IMGERR_CORRUPT;
-        png_read_image(png, rows);
-        // The chunks after the pixels are not read: a file that ends after
-        // its last image data shows whole.
+        row = static_cast<png_bytep>(platform::malloc(size_t(width) * 4));
+        if (!row) png_longjmp(png, 1);
+        failure = out->Begin(width, height, !interlaced);
+        if (failure != S_OK) png_longjmp(png, 1);
+        for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
+            const uint32_t firstRow = interlaced ? PNG_PASS_START_ROW(pass) : 0;
+            const uint32_t firstColumn = interlaced ? PNG_PASS_START_COL(pass) : 0;
+            const uint32_t rowStep = interlaced ? 1u << PNG_PASS_ROW_SHIFT(pass) : 1;
+            const uint32_t columnStep = interlaced ? 1u << PNG_PASS_COL_SHIFT(pass) : 1;
+            // An empty pass has no rows in the file.
+            if (RowPixels(width, firstColumn, columnStep) == 0) continue;
+            for (uint32_t y = firstRow; y < height; y += rowStep) {
+                failure = IMGERR_CORRUPT;
+                png_read_row(png, row, nullptr);
+                failure = E_FAIL;
+                if (!out->Row(y, row, firstColumn, columnStep)) png_longjmp(png, 1);
+            }
+        }
     }
-    platform::free(rows);
+    platform::free(row);
     png_destroy_read_struct(&png, &info, nullptr);
     return S_OK;
 }
@@ -114,8 +147,8 @@ HRESULT PngReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
     return ReadPng(data, size, header, nullptr);
 }
 
-HRESULT PngDecode(const uint8_t* data, size_t size, Pixmap* out) {
-    return ReadPng(data, size, nullptr, out);
+HRESULT PngDecodeRows(const uint8_t* data, size_t size, RowConsumer& out) {
+    return ReadPng(data, size, nullptr, &out);
 }
 
 } // namespace zorva::platform

@@ -8,14 +8,21 @@
 namespace zorva::platform {
 namespace {
 
-// More frames than this are refused: the per-frame records and a strip of
-// frames must stay small whatever a file claims.
-constexpr uint32_t kMaxFrames = 100000;
-
 // Walks an extension's remaining sub-blocks.
 bool SkipExtension(GifFileType* gif, GifByteType* block) {
     while (block)
         if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+    return true;
+}
+
+// Reads a frame's descriptor into gif->Image. giflib also keeps a record of
+// every descriptor read (with a copy of its colour table), growing one array
+// a frame; nothing here uses those records, so they are let go at once: a
+// file of many frames then costs neither memory nor a reallocation a frame.
+bool ReadDescriptor(GifFileType* gif) {
+    if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
+    GifFreeSavedImages(gif);
+    gif->ImageCount = 0;
     return true;
 }
 
@@ -60,7 +67,6 @@ HRESULT GifAnimation::Restart() {
     m_readPosition = 0;
     m_next = 0;
     m_failure = S_OK;
-    m_saved.Reset();
     int error = 0;
     m_gif = DGifOpen(this, ReadInput, &error);
     if (!m_gif) {
@@ -101,14 +107,14 @@ HRESULT GifAnimation::Open(EncodedPtr bytes) {
             continue;
         }
         if (record != IMAGE_DESC_RECORD_TYPE) return IMGERR_CORRUPT;
-        if (DGifGetImageDesc(m_gif) == GIF_ERROR) return IMGERR_CORRUPT;
+        if (!ReadDescriptor(m_gif)) return IMGERR_CORRUPT;
         const GifImageDesc& d = m_gif->Image;
         if (d.Left < 0 || d.Top < 0 || d.Width <= 0 || d.Height <= 0 ||
             uint64_t(d.Left) + uint64_t(d.Width) > m_width ||
             uint64_t(d.Top) + uint64_t(d.Height) > m_height)
             return IMGERR_CORRUPT;
         if (!d.ColorMap && !m_gif->SColorMap) return IMGERR_CORRUPT;
-        if (m_frameCount == kMaxFrames) return IMGERR_TOOLARGE;
+        if (m_frameCount == kMaxGifFrames) return IMGERR_TOOLARGE;
         if (m_frameCount == capacity) {
             capacity = capacity ? capacity * 2 : 8;
             auto* grown =
@@ -155,6 +161,7 @@ HRESULT GifAnimation::Compose(uint32_t index, const Pixmap** picture) {
     } else if (m_next == 0) {
         std::memset(m_canvas.Bits(), 0, m_canvas.Stride() * m_height);
     }
+    if (m_next == 0) m_saved.Reset();
     while (m_next <= index) {
         HRESULT hr = DecodeNextFrame();
         if (hr != S_OK) {
@@ -166,26 +173,8 @@ HRESULT GifAnimation::Compose(uint32_t index, const Pixmap** picture) {
     return S_OK;
 }
 
-HRESULT GifAnimation::DecodeNextFrame() {
+HRESULT GifAnimation::NextDescriptor(const ColorMapObject** colors) {
     const GifFrame& frame = m_frames[m_next];
-    if (m_next > 0) {
-        const GifFrame& previous = m_frames[m_next - 1];
-        if (previous.disposal == 2) {
-            for (uint32_t y = 0; y < previous.height; ++y)
-                std::memset(m_canvas.Row(previous.top + y) + 4 * size_t(previous.left), 0,
-                            4 * size_t(previous.width));
-        } else if (previous.disposal == 3 && !m_saved.Empty()) {
-            std::memcpy(m_canvas.Bits(), m_saved.Bits(), m_canvas.Stride() * m_height);
-        }
-    }
-    if (frame.disposal == 3) {
-        if (m_saved.Empty()) {
-            HRESULT hr = m_saved.Allocate(m_width, m_height);
-            if (hr != S_OK) return hr;
-        }
-        std::memcpy(m_saved.Bits(), m_canvas.Bits(), m_canvas.Stride() * m_height);
-    }
-
     // Extensions were read by the scan; skip to the frame's descriptor.
     for (;;) {
         GifRecordType record;
@@ -197,12 +186,16 @@ HRESULT GifAnimation::DecodeNextFrame() {
         if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR || !SkipExtension(m_gif, block))
             return IMGERR_CORRUPT;
     }
-    if (DGifGetImageDesc(m_gif) == GIF_ERROR) return IMGERR_CORRUPT;
-    const ColorMapObject* colors = m_gif->Image.ColorMap ? m_gif->Image.ColorMap : m_gif->SColorMap;
-    if (!colors || uint32_t(m_gif->Image.Width) != frame.width ||
+    if (!ReadDescriptor(m_gif)) return IMGERR_CORRUPT;
+    *colors = m_gif->Image.ColorMap ? m_gif->Image.ColorMap : m_gif->SColorMap;
+    if (!*colors || uint32_t(m_gif->Image.Width) != frame.width ||
         uint32_t(m_gif->Image.Height) != frame.height)
         return IMGERR_CORRUPT;
+    return S_OK;
+}
 
+template <class Paint>
+HRESULT GifAnimation::ReadFrameRows(const GifFrame& frame, Paint paint) {
     // Interlaced rows arrive in four passes: every 8th from 0, every 8th
     // from 4, every 4th from 2, every 2nd from 1.
     static const uint32_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
@@ -212,21 +205,114 @@ HRESULT GifAnimation::DecodeNextFrame() {
         const uint32_t start = interlaced ? kStart[pass] : 0, step = interlaced ? kStep[pass] : 1;
         for (uint32_t y = start; y < frame.height; y += step) {
             if (DGifGetLine(m_gif, m_line, int(frame.width)) == GIF_ERROR) return IMGERR_CORRUPT;
-            uint8_t* out = m_canvas.Row(frame.top + y) + 4 * size_t(frame.left);
-            for (uint32_t x = 0; x < frame.width; ++x, out += 4) {
-                const int index = m_line[x];
-                if (index == frame.transparent) continue;
-                if (index >= colors->ColorCount) return IMGERR_CORRUPT;
-                const GifColorType& c = colors->Colors[index];
-                out[0] = c.Blue;
-                out[1] = c.Green;
-                out[2] = c.Red;
-                out[3] = 255;
-            }
+            const HRESULT hr = paint(y, m_line);
+            if (hr != S_OK) return hr;
         }
     }
+    return S_OK;
+}
+
+namespace {
+
+// Paints a row of colour indices as B, G, R, A pixels, leaving the
+// transparent index's pixels as they are. IMGERR_CORRUPT for an index
+// beyond the colour table.
+HRESULT PaintIndices(const uint8_t* indices, uint32_t count, int transparent,
+                     const ColorMapObject& colors, uint8_t* out) {
+    for (uint32_t x = 0; x < count; ++x, out += 4) {
+        const int index = indices[x];
+        if (index == transparent) continue;
+        if (index >= colors.ColorCount) return IMGERR_CORRUPT;
+        const GifColorType& c = colors.Colors[index];
+        out[0] = c.Blue;
+        out[1] = c.Green;
+        out[2] = c.Red;
+        out[3] = 255;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT GifAnimation::DecodeNextFrame() {
+    const GifFrame& frame = m_frames[m_next];
+    if (m_next > 0) {
+        const GifFrame& previous = m_frames[m_next - 1];
+        if (previous.disposal == 2) {
+            for (uint32_t y = 0; y < previous.height; ++y)
+                std::memset(m_canvas.Row(previous.top + y) + 4 * size_t(previous.left), 0,
+                            4 * size_t(previous.width));
+        } else if (previous.disposal == 3 && !m_saved.Empty()) {
+            for (uint32_t y = 0; y < previous.height; ++y)
+                std::memcpy(m_canvas.Row(previous.top + y) + 4 * size_t(previous.left),
+                            m_saved.Row(y), m_saved.Stride());
+        }
+    }
+    // "Restore previous" puts back what lay under the frame's rectangle: a
+    // copy of that rectangle is all it needs.
+    m_saved.Reset();
+    if (frame.disposal == 3) {
+        HRESULT hr = m_saved.Allocate(frame.width, frame.height);
+        if (hr != S_OK) return hr;
+        for (uint32_t y = 0; y < frame.height; ++y)
+            std::memcpy(m_saved.Row(y), m_canvas.Row(frame.top + y) + 4 * size_t(frame.left),
+                        m_saved.Stride());
+    }
+    const ColorMapObject* colors = nullptr;
+    HRESULT hr = NextDescriptor(&colors);
+    if (hr != S_OK) return hr;
+    hr = ReadFrameRows(frame, [&](uint32_t y, const uint8_t* indices) {
+        return PaintIndices(indices, frame.width, frame.transparent, *colors,
+                            m_canvas.Row(frame.top + y) + 4 * size_t(frame.left));
+    });
+    if (hr != S_OK) return hr;
     ++m_next;
     return S_OK;
+}
+
+HRESULT GifAnimation::SendFirstFrame(RowConsumer& out) {
+    HRESULT hr = Restart();
+    const GifFrame& frame = m_frames[0];
+    const ColorMapObject* colors = nullptr;
+    if (hr == S_OK) hr = NextDescriptor(&colors);
+    if (hr != S_OK) {
+        CloseDecoder();
+        return hr;
+    }
+    const bool inOrder = !m_gif->Image.Interlace;
+    hr = out.Begin(m_width, m_height, inOrder);
+    // One row of the screen: transparent outside the frame's columns.
+    uint8_t* row =
+        hr == S_OK ? static_cast<uint8_t*>(platform::malloc(4 * size_t(m_width))) : nullptr;
+    if (hr == S_OK && !row) hr = E_OUTOFMEMORY;
+    auto blank = [&](uint32_t from, uint32_t to) {
+        for (uint32_t y = from; y < to; ++y)
+            if (!out.Row(y, nullptr, 0, 1)) return E_FAIL;
+        return S_OK;
+    };
+    if (hr == S_OK) {
+        std::memset(row, 0, 4 * size_t(m_width));
+        // In order: the rows above the frame, its own, those below. Out of
+        // order: the blank rows first, then the passes.
+        hr = blank(0, frame.top);
+        if (hr == S_OK && !inOrder) hr = blank(frame.top + frame.height, m_height);
+    }
+    if (hr == S_OK) {
+        uint8_t* pixels = row + 4 * size_t(frame.left);
+        hr = ReadFrameRows(frame, [&](uint32_t y, const uint8_t* indices) {
+            std::memset(pixels, 0, 4 * size_t(frame.width));
+            HRESULT painted =
+                PaintIndices(indices, frame.width, frame.transparent, *colors, pixels);
+            if (painted == S_OK && !out.Row(frame.top + y, row, 0, 1)) painted = E_FAIL;
+            return painted;
+        });
+    }
+    if (hr == S_OK && inOrder) hr = blank(frame.top + frame.height, m_height);
+    platform::free(row);
+    // The decoder was taken for this; Compose starts over on its next use.
+    CloseDecoder();
+    m_next = 0;
+    return hr;
 }
 
 } // namespace zorva::platform

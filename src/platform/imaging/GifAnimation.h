@@ -6,6 +6,7 @@
 #include "platform/imaging/Codecs.h"
 
 struct GifFileType;
+struct ColorMapObject;
 
 namespace zorva::platform {
 
@@ -29,11 +30,18 @@ struct GifFrame {
 //
 // Compose(i) gives frame i as a viewer shows it: the screen starts
 // transparent (the background colour is not painted, as browsers do); before
-// each frame the previous one's disposal is applied; the frame's pixels are
-// painted except its transparent index. A pixel index beyond the colour
-// table, or image data that ends early, makes that frame and the ones after
+// each frame the previous one's disposal is applied (a frame restoring the
+// previous picture keeps a copy of its own rectangle only); the frame's
+// pixels are painted except its transparent index. Damage: a pixel index
+// beyond the colour table, LZW data that breaks off or refers past its
+// table, or image data that ends early makes that frame and the ones after
 // it fail with IMGERR_CORRUPT. Frames are decoded in order; asking for an
 // earlier frame than the last starts again from the first.
+//
+// SendFirstFrame gives the first frame as Compose(0) would, row by row to a
+// consumer, without a picture of the screen: rows outside the frame are
+// transparent, and an interlaced frame's rows come in the order of its
+// passes.
 class GifAnimation : public Allocated {
 public:
     GifAnimation() = default;
@@ -54,12 +62,19 @@ public:
 
     // The picture after frame `index`; valid until the next call.
     HRESULT Compose(uint32_t index, const Pixmap** picture);
+    HRESULT SendFirstFrame(RowConsumer& out);
 
 private:
     // giflib's input callback: the next `bytes` bytes of m_bytes from
     // m_readPosition (UserData is the animation).
     static int ReadInput(GifFileType* gif, unsigned char* out, int bytes);
     HRESULT Restart();
+    // Reads up to the next frame's descriptor and checks it against the
+    // scan's record of frame m_next.
+    HRESULT NextDescriptor(const ColorMapObject** colors);
+    // The frame's rows in file order: `paint(y, indices)` for each.
+    template <class Paint>
+    HRESULT ReadFrameRows(const GifFrame& frame, Paint paint);
     HRESULT DecodeNextFrame();
     void CloseDecoder();
 
@@ -73,7 +88,7 @@ private:
     bool m_alpha = false;
 
     Pixmap m_canvas;           // the picture after frame m_next - 1
-    Pixmap m_saved;            // before frame m_next - 1, for disposal 3
+    Pixmap m_saved;            // frame m_next - 1's rectangle before it, for disposal 3
     uint32_t m_next = 0;       // the frame the decoder reads next
     HRESULT m_failure = S_OK;  // set once a frame failed: later frames fail too
     uint8_t* m_line = nullptr; // one row of colour indices

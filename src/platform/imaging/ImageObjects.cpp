@@ -23,16 +23,90 @@ uint32_t BytesPerPixel(DWORD format) {
     return format == PixelFormat32bppARGB ? 4 : 3;
 }
 
+size_t StrideOf(uint32_t width, DWORD format) {
+    return (size_t(width) * BytesPerPixel(format) + 3) & ~size_t(3);
+}
+
+// Rows of B, G, R, A into memory in a bitmap's format: 32 bits as they
+// are, 24 bits shown over black. Any order.
+class BitmapWriter final : public RowConsumer {
+public:
+    BitmapWriter(uint8_t* bits, size_t stride, uint32_t width, uint32_t height, DWORD format)
+        : m_bits(bits), m_stride(stride), m_width(width), m_height(height), m_format(format) {}
+    HRESULT Begin(uint32_t width, uint32_t height, bool) override {
+        return width == m_width && height == m_height ? S_OK : E_FAIL;
+    }
+    bool Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) override {
+        if (y >= m_height) return false;
+        uint8_t* row = m_bits + size_t(y) * m_stride;
+        const uint32_t bytes = BytesPerPixel(m_format);
+        const uint32_t n = RowPixels(m_width, first, step);
+        if (!pixels) {
+            std::memset(row, 0, size_t(m_width) * bytes);
+        } else if (step == 1) {
+            if (bytes == 4)
+                std::memcpy(row + 4 * size_t(first), pixels, 4 * size_t(n));
+            else
+                FlattenBgra(pixels, row + 3 * size_t(first), n);
+        } else {
+            for (uint32_t i = 0; i < n; ++i) {
+                uint8_t* at = row + bytes * (size_t(first) + size_t(i) * step);
+                if (bytes == 4)
+                    std::memcpy(at, pixels + 4 * size_t(i), 4);
+                else
+                    FlattenBgra(pixels + 4 * size_t(i), at, 1);
+            }
+        }
+        return true;
+    }
+    HRESULT End() override { return S_OK; }
+    uint8_t* Whole(int32_t* stride) override {
+        if (m_format != PixelFormat32bppARGB) return nullptr;
+        *stride = int32_t(m_stride);
+        return m_bits;
+    }
+
+private:
+    uint8_t* m_bits;
+    size_t m_stride;
+    uint32_t m_width, m_height;
+    DWORD m_format;
+};
+
+// Rows shown over black, passed on: what a 24-bit bitmap holds of a
+// picture with alpha.
+class Flattener final : public RowConsumer {
+public:
+    explicit Flattener(RowConsumer& out) : m_out(out) {}
+    ~Flattener() { platform::free(m_row); }
+    HRESULT Begin(uint32_t width, uint32_t height, bool inOrder) override {
+        m_width = width;
+        m_row = static_cast<uint8_t*>(platform::malloc(size_t(width) * 4));
+        return m_row ? m_out.Begin(width, height, inOrder) : E_OUTOFMEMORY;
+    }
+    bool Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) override {
+        if (!pixels) return m_out.Row(y, nullptr, first, step);
+        for (uint32_t i = 0, n = RowPixels(m_width, first, step); i < n; ++i) {
+            FlattenBgra(pixels + 4 * size_t(i), m_row + 4 * size_t(i), 1);
+            m_row[4 * i + 3] = 255;
+        }
+        return m_out.Row(y, m_row, first, step);
+    }
+    HRESULT End() override { return m_out.End(); }
+
+private:
+    RowConsumer& m_out;
+    uint8_t* m_row = nullptr;
+    uint32_t m_width = 0;
+};
+
 HRESULT ThumbnailOf(IRenderable* picture, bool alpha, uint32_t width, uint32_t height,
                     IImage** thumbnail) {
     if (!thumbnail) return E_FAIL;
     *thumbnail = nullptr;
-    Pixmap scaled;
-    HRESULT hr = picture->Render(width, height, &scaled);
-    if (hr != S_OK) return hr;
     IBitmapImage* bitmap = nullptr;
-    hr = CreateBitmapObject(width, height, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB,
-                            &scaled, &bitmap);
+    HRESULT hr = CreateBitmapObject(
+        width, height, alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB, picture, &bitmap);
     if (hr != S_OK) return hr;
     hr = bitmap->QueryInterface(IID_IImage, reinterpret_cast<void**>(thumbnail));
     bitmap->Release();
@@ -98,48 +172,35 @@ public:
 
     void Info(ImageInfo* info) override { InfoFromHeader(m_header, info); }
 
-    // The picture is decoded on the first request and kept for the next
-    // ones; a JPEG is decoded again when another reduced scale fits the
-    // request better.
-    HRESULT Render(uint32_t width, uint32_t height, Pixmap* out) override {
-        if (!out) return E_FAIL;
-        out->Reset();
-        if (!ImageSizeAllowed(width, height)) return E_FAIL;
-        if (m_gif) {
-            const Pixmap* first = nullptr;
-            HRESULT hr = m_gif->Compose(0, &first);
-            if (hr != S_OK) return hr;
-            return Resample(*first, m_header.alpha, width, height, out);
+    // Decoded afresh for every request, straight into the scaler: a kept
+    // image costs its file's bytes, never its picture. (A JPEG or WebP asked
+    // for at a smaller size is shrunk by its codec as it decodes.)
+    HRESULT RenderRows(uint32_t width, uint32_t height, const tagRECT& window,
+                       RowConsumer& out) override {
+        Scaler scaler(width, height, window, m_header.alpha, out);
+        const uint8_t* data = m_bytes->data;
+        const size_t size = m_bytes->size;
+        HRESULT hr = E_FAIL;
+        switch (m_header.format) {
+        case FileFormat::Png:
+            hr = PngDecodeRows(data, size, scaler);
+            break;
+        case FileFormat::Jpeg:
+            hr = JpegDecodeRows(data, size, width, height, scaler);
+            break;
+        case FileFormat::Bmp:
+            hr = BmpDecodeRows(data, size, scaler);
+            break;
+        case FileFormat::Webp:
+            hr = WebpDecodeRows(data, size, width, height, scaler);
+            break;
+        case FileFormat::Gif:
+            hr = m_gif->SendFirstFrame(scaler);
+            break;
+        case FileFormat::Unknown:
+            break;
         }
-        uint32_t decodeWidth = m_header.width, decodeHeight = m_header.height;
-        if (m_header.format == FileFormat::Jpeg)
-            JpegScaledSize(m_header.width, m_header.height, width, height, &decodeWidth,
-                           &decodeHeight);
-        if (m_picture.Empty() || m_picture.Width() != decodeWidth ||
-            m_picture.Height() != decodeHeight) {
-            m_picture.Reset();
-            HRESULT hr = E_FAIL;
-            const uint8_t* data = m_bytes->data;
-            const size_t size = m_bytes->size;
-            switch (m_header.format) {
-            case FileFormat::Png:
-                hr = PngDecode(data, size, &m_picture);
-                break;
-            case FileFormat::Jpeg:
-                hr = JpegDecode(data, size, width, height, &m_picture);
-                break;
-            case FileFormat::Bmp:
-                hr = BmpDecode(data, size, &m_picture);
-                break;
-            case FileFormat::Webp:
-                hr = WebpDecode(data, size, &m_picture);
-                break;
-            default:
-                break;
-            }
-            if (hr != S_OK) return hr;
-        }
-        return Resample(m_picture, m_header.alpha, width, height, out);
+        return hr == S_OK ? scaler.End() : hr;
     }
 
 private:
@@ -148,32 +209,25 @@ private:
     EncodedPtr m_bytes;
     ImageHeader m_header;
     GifAnimation* m_gif = nullptr;
-    Pixmap m_picture;
 };
 
 class BitmapObject final : public RefCounted<IBitmapImage, IImage, IImageSink, IRenderable> {
 public:
-    HRESULT Init(uint32_t width, uint32_t height, DWORD format) {
+    HRESULT Init(uint32_t width, uint32_t height, DWORD format, IRenderable* source) {
         if (!IsKnownFormat(format) || !ImageSizeAllowed(width, height)) return E_FAIL;
         m_width = width;
         m_height = height;
         m_format = format;
-        m_stride = (size_t(width) * BytesPerPixel(format) + 3) & ~size_t(3);
+        m_stride = StrideOf(width, format);
+        if (source) {
+            m_source = source;
+            m_source->AddRef();
+            return S_OK;
+        }
         m_bits = static_cast<uint8_t*>(platform::malloc(m_stride * height));
         if (!m_bits) return E_OUTOFMEMORY;
         std::memset(m_bits, 0, m_stride * height);
         return S_OK;
-    }
-
-    // Takes the pixels of a picture of the bitmap's size.
-    void Fill(const Pixmap& picture) {
-        for (uint32_t y = 0; y < m_height; ++y) {
-            uint8_t* row = m_bits + y * m_stride;
-            if (m_format == PixelFormat32bppARGB)
-                std::memcpy(row, picture.Row(y), picture.Stride());
-            else
-                FlattenBgra(picture.Row(y), row, m_width);
-        }
     }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
@@ -215,15 +269,36 @@ public:
             return E_FAIL;
         data->Width = uint32_t(r.right - r.left);
         data->Height = uint32_t(r.bottom - r.top);
-        data->Stride = int32_t(m_stride);
         data->PixelFormat = m_format;
-        data->Scan0 = m_bits + size_t(r.top) * m_stride + size_t(r.left) * BytesPerPixel(m_format);
         data->Reserved = 0;
+        if (m_source && !(flags & ImageLockModeWrite)) {
+            // Only the rectangle is rendered, into memory of its own.
+            const size_t stride = StrideOf(data->Width, m_format);
+            m_window = static_cast<uint8_t*>(platform::malloc(stride * data->Height));
+            if (!m_window) return E_OUTOFMEMORY;
+            BitmapWriter writer(m_window, stride, data->Width, data->Height, m_format);
+            const HRESULT hr = RenderSource(r, writer);
+            if (hr != S_OK) {
+                platform::free(m_window);
+                m_window = nullptr;
+                return hr;
+            }
+            data->Stride = int32_t(stride);
+            data->Scan0 = m_window;
+        } else {
+            const HRESULT hr = Materialize();
+            if (hr != S_OK) return hr;
+            data->Stride = int32_t(m_stride);
+            data->Scan0 =
+                m_bits + size_t(r.top) * m_stride + size_t(r.left) * BytesPerPixel(m_format);
+        }
         m_locked = true;
         return S_OK;
     }
     HRESULT UnlockBits(const BitmapData* data) override {
         if (!data || !m_locked) return E_FAIL;
+        platform::free(m_window);
+        m_window = nullptr;
         m_locked = false;
         return S_OK;
     }
@@ -244,14 +319,17 @@ public:
     // ---- IImageSink
     HRESULT BeginSink(ImageInfo* info, tagRECT*) override {
         if (!info || info->Width != m_width || info->Height != m_height) return E_FAIL;
+        const HRESULT hr = Materialize();
+        if (hr != S_OK) return hr;
         info->PixelFormat = m_format;
         return S_OK;
     }
     HRESULT EndSink(HRESULT) override { return S_OK; }
     HRESULT PushPixelData(const tagRECT* rect, BitmapData* data, BOOL) override {
-        if (!rect || !data || !data->Scan0 || data->PixelFormat != m_format || rect->left < 0 ||
-            rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
-            uint32_t(rect->right) > m_width || uint32_t(rect->bottom) > m_height ||
+        if (!m_bits || !rect || !data || !data->Scan0 || data->PixelFormat != m_format ||
+            rect->left < 0 || rect->top < 0 || rect->left >= rect->right ||
+            rect->top >= rect->bottom || uint32_t(rect->right) > m_width ||
+            uint32_t(rect->bottom) > m_height ||
             data->Width != uint32_t(rect->right - rect->left) ||
             data->Height != uint32_t(rect->bottom - rect->top))
             return E_FAIL;
@@ -274,40 +352,126 @@ public:
         info->Xdpi = info->Ydpi = 96;
         info->Flags = m_format == PixelFormat32bppARGB ? ImageFlagsHasAlpha : 0;
     }
-    HRESULT Render(uint32_t width, uint32_t height, Pixmap* out) override {
-        if (!out) return E_FAIL;
-        Pixmap own;
-        HRESULT hr = own.Allocate(m_width, m_height);
-        if (hr != S_OK) return hr;
-        for (uint32_t y = 0; y < m_height; ++y) {
+    // The bitmap's picture scaled: straight from the source when it has not
+    // been rendered yet (rendered at the bitmap's size on the way), else
+    // from its pixels.
+    HRESULT RenderRows(uint32_t width, uint32_t height, const tagRECT& window,
+                       RowConsumer& out) override {
+        const bool alpha = m_format == PixelFormat32bppARGB;
+        Scaler scaler(width, height, window, alpha, out);
+        if (m_source)
+            return RenderSource(tagRECT{0, 0, int32_t(m_width), int32_t(m_height)}, scaler);
+        HRESULT hr = scaler.Begin(m_width, m_height, true);
+        uint8_t* row = nullptr;
+        if (hr == S_OK && !alpha) {
+            row = static_cast<uint8_t*>(platform::malloc(size_t(m_width) * 4));
+            if (!row) hr = E_OUTOFMEMORY;
+        }
+        for (uint32_t y = 0; hr == S_OK && y < m_height; ++y) {
             const uint8_t* in = m_bits + y * m_stride;
-            uint8_t* row = own.Row(y);
-            if (m_format == PixelFormat32bppARGB) {
-                std::memcpy(row, in, own.Stride());
-            } else {
-                for (uint32_t x = 0; x < m_width; ++x, in += 3, row += 4) {
-                    row[0] = in[0];
-                    row[1] = in[1];
-                    row[2] = in[2];
-                    row[3] = 255;
+            if (!alpha) {
+                for (uint32_t x = 0; x < m_width; ++x) {
+                    std::memcpy(row + 4 * size_t(x), in + 3 * size_t(x), 3);
+                    row[4 * x + 3] = 255;
                 }
+                in = row;
             }
+            if (!scaler.Row(y, in, 0, 1)) hr = E_FAIL;
         }
-        if (width == m_width && height == m_height) {
-            *out = static_cast<Pixmap&&>(own);
-            return S_OK;
-        }
-        return Resample(own, m_format == PixelFormat32bppARGB, width, height, out);
+        platform::free(row);
+        return hr == S_OK ? scaler.End() : hr;
     }
 
 private:
-    ~BitmapObject() override { platform::free(m_bits); }
+    ~BitmapObject() override {
+        if (m_source) m_source->Release();
+        platform::free(m_bits);
+        platform::free(m_window);
+    }
+
+    // The source at the bitmap's size, the rows of `window` to `out`; a
+    // 24-bit bitmap holds the source shown over black.
+    HRESULT RenderSource(const tagRECT& window, RowConsumer& out) {
+        if (m_format == PixelFormat32bppARGB)
+            return m_source->RenderRows(m_width, m_height, window, out);
+        Flattener flat(out);
+        return m_source->RenderRows(m_width, m_height, window, flat);
+    }
+
+    // Renders the source whole into the bitmap's own pixels, once.
+    HRESULT Materialize() {
+        if (!m_source) return S_OK;
+        m_bits = static_cast<uint8_t*>(platform::malloc(m_stride * m_height));
+        if (!m_bits) return E_OUTOFMEMORY;
+        std::memset(m_bits, 0, m_stride * m_height);
+        BitmapWriter writer(m_bits, m_stride, m_width, m_height, m_format);
+        const HRESULT hr = RenderSource(tagRECT{0, 0, int32_t(m_width), int32_t(m_height)}, writer);
+        if (hr != S_OK) {
+            platform::free(m_bits);
+            m_bits = nullptr;
+            return hr;
+        }
+        m_source->Release();
+        m_source = nullptr;
+        return S_OK;
+    }
 
     uint32_t m_width = 0, m_height = 0;
     DWORD m_format = 0;
     size_t m_stride = 0;
-    uint8_t* m_bits = nullptr;
+    uint8_t* m_bits = nullptr;       // the pixels, once there are any
+    IRenderable* m_source = nullptr; // the picture not yet rendered
+    uint8_t* m_window = nullptr;     // a locked rectangle rendered on its own
     bool m_locked = false;
+};
+
+// Rows into a drawing context's image at an offset, shown over black.
+class SectionWriter final : public RowConsumer {
+public:
+    SectionWriter(const ImageBits& target, int x, int y) : m_target(target), m_x(x), m_y(y) {}
+    HRESULT Begin(uint32_t width, uint32_t, bool) override {
+        m_width = width;
+        return S_OK;
+    }
+    bool Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) override {
+        const int ty = m_y + int(y);
+        uint8_t flat[3 * 256];
+        if (!pixels) {
+            std::memset(flat, 0, sizeof flat);
+            for (uint32_t done = 0; done < m_width;) {
+                const uint32_t n = std::min<uint32_t>(256, m_width - done);
+                WriteRowBgr(m_target, m_x + int(done), ty, int(n), flat);
+                done += n;
+            }
+            return true;
+        }
+        const uint32_t count = RowPixels(m_width, first, step);
+        if (step != 1) {
+            for (uint32_t i = 0; i < count; ++i) {
+                FlattenBgra(pixels + 4 * size_t(i), flat, 1);
+                WriteRowBgr(m_target, m_x + int(first + i * step), ty, 1, flat);
+            }
+            return true;
+        }
+        const int tx = m_x + int(first);
+        if (m_target.layout == PixelLayout::Bgr24) {
+            FlattenBgra(pixels, m_target.RowAddress(ty) + 3 * tx, count);
+            return true;
+        }
+        for (uint32_t done = 0; done < count;) {
+            const uint32_t n = std::min<uint32_t>(256, count - done);
+            FlattenBgra(pixels + 4 * size_t(done), flat, n);
+            WriteRowBgr(m_target, tx + int(done), ty, int(n), flat);
+            done += n;
+        }
+        return true;
+    }
+    HRESULT End() override { return S_OK; }
+
+private:
+    const ImageBits& m_target;
+    int m_x, m_y;
+    uint32_t m_width = 0;
 };
 
 } // namespace
@@ -337,18 +501,28 @@ HRESULT CreateEncodedImage(EncodedPtr bytes, IImage** image) {
     return S_OK;
 }
 
-HRESULT CreateBitmapObject(uint32_t width, uint32_t height, DWORD pixelFormat,
-                           const Pixmap* picture, IBitmapImage** bitmap) {
+HRESULT RenderPixmap(IRenderable* picture, uint32_t width, uint32_t height, Pixmap* out) {
+    if (!picture || !out) return E_FAIL;
+    out->Reset();
+    if (!ImageSizeAllowed(width, height)) return E_FAIL;
+    PixmapWriter writer(out);
+    const HRESULT hr =
+        picture->RenderRows(width, height, tagRECT{0, 0, int32_t(width), int32_t(height)}, writer);
+    if (hr != S_OK) out->Reset();
+    return hr;
+}
+
+HRESULT CreateBitmapObject(uint32_t width, uint32_t height, DWORD pixelFormat, IRenderable* source,
+                           IBitmapImage** bitmap) {
     if (!bitmap) return E_FAIL;
     *bitmap = nullptr;
     auto* object = new (std::nothrow) BitmapObject;
     if (!object) return E_OUTOFMEMORY;
-    HRESULT hr = object->Init(width, height, pixelFormat);
+    HRESULT hr = object->Init(width, height, pixelFormat, source);
     if (hr != S_OK) {
         object->Release();
         return hr;
     }
-    if (picture) object->Fill(*picture);
     *bitmap = object;
     return S_OK;
 }
@@ -360,33 +534,15 @@ HRESULT DrawPicture(IRenderable* picture, HDC dc, const tagRECT* dstRect, const 
     const int64_t height = int64_t(dstRect->bottom) - dstRect->top;
     if (width <= 0 || height <= 0 || !ImageSizeAllowed(uint64_t(width), uint64_t(height)))
         return E_FAIL;
-    Pixmap scaled;
-    HRESULT hr = picture->Render(uint32_t(width), uint32_t(height), &scaled);
-    if (hr != S_OK) return hr;
-    // Clip the rectangle to the target once; the rows then copy whole spans.
+    // Only the part that lands on the target is rendered.
     const int64_t x0 = dstRect->left < 0 ? -int64_t(dstRect->left) : 0;
     const int64_t y0 = dstRect->top < 0 ? -int64_t(dstRect->top) : 0;
     const int64_t x1 = std::min<int64_t>(width, int64_t(target->width) - dstRect->left);
     const int64_t y1 = std::min<int64_t>(height, int64_t(target->height) - dstRect->top);
     if (x0 >= x1 || y0 >= y1) return S_OK;
-    const uint32_t span = uint32_t(x1 - x0);
-    uint8_t flat[3 * 256];
-    for (int64_t y = y0; y < y1; ++y) {
-        const uint8_t* in = scaled.Row(uint32_t(y)) + 4 * x0;
-        const int ty = int(dstRect->top + y);
-        const int tx = int(dstRect->left + x0);
-        if (target->layout == PixelLayout::Bgr24) {
-            FlattenBgra(in, target->RowAddress(ty) + 3 * tx, span);
-            continue;
-        }
-        for (uint32_t done = 0; done < span;) {
-            const uint32_t n = std::min<uint32_t>(256, span - done);
-            FlattenBgra(in + 4 * done, flat, n);
-            WriteRowBgr(*target, tx + int(done), ty, int(n), flat);
-            done += n;
-        }
-    }
-    return S_OK;
+    SectionWriter writer(*target, int(dstRect->left + x0), int(dstRect->top + y0));
+    return picture->RenderRows(uint32_t(width), uint32_t(height),
+                               tagRECT{int32_t(x0), int32_t(y0), int32_t(x1), int32_t(y1)}, writer);
 }
 
 } // namespace zorva::platform

@@ -9,8 +9,12 @@ namespace zorva::platform {
 // Every image of the service also answers QueryInterface for this internal
 // view, through which the factory and Draw get its picture at any size.
 struct IRenderable : IUnknown {
-    // The whole picture scaled to exactly width x height (B, G, R, A).
-    virtual HRESULT Render(uint32_t width, uint32_t height, Pixmap* out) = 0;
+    // The picture scaled to width x height, the rows of `window` (a
+    // rectangle inside it) handed to `out` as a picture of the window's
+    // size; then out.End(). The picture is decoded as it goes: nothing
+    // picture-sized is kept.
+    virtual HRESULT RenderRows(uint32_t width, uint32_t height, const tagRECT& window,
+                               RowConsumer& out) = 0;
     virtual void Info(ImageInfo* info) = 0;
 
 protected:
@@ -21,11 +25,17 @@ extern const GUID IID_IRenderable;
 // An image over encoded bytes; fails as the bytes' header does.
 HRESULT CreateEncodedImage(EncodedPtr bytes, IImage** image);
 
-// A bitmap of width x height in PixelFormat24bppRGB or PixelFormat32bppARGB,
-// zeroed; with `picture` (of that size) its pixels are taken from it.
-// Returned through its IBitmapImage view.
-HRESULT CreateBitmapObject(uint32_t width, uint32_t height, DWORD pixelFormat,
-                           const Pixmap* picture, IBitmapImage** bitmap);
+// The whole picture at width x height, into a picture of its own.
+HRESULT RenderPixmap(IRenderable* picture, uint32_t width, uint32_t height, Pixmap* out);
+
+// A bitmap of width x height in PixelFormat24bppRGB or PixelFormat32bppARGB.
+// Without `source` its bytes are zero. With one it holds `source` rendered
+// at its size, rendered when its pixels are first needed: locking a
+// rectangle for reading renders only that rectangle (until something writes
+// the bitmap, each such lock renders afresh), anything else renders the
+// whole once. Returned through its IBitmapImage view.
+HRESULT CreateBitmapObject(uint32_t width, uint32_t height, DWORD pixelFormat, IRenderable* source,
+                           IBitmapImage** bitmap);
 
 // A decoder over encoded bytes.
 HRESULT CreateDecoder(EncodedPtr bytes, IImageDecoder** decoder);

@@ -5,9 +5,12 @@
 // Objects and their views:
 // - IImagingFactory, made by CoCreateInstance(CLSID_ImagingFactory, ...).
 // - An image (IImage) from a file or a stream: the encoded bytes and their
-//   header. Nothing is decoded before a picture is asked for; a JPEG asked
-//   for at half its size or less is decoded at a reduced scale by the codec
-//   itself. The last picture decoded is kept for the next request.
+//   header. Nothing is decoded before a picture is asked for, and nothing
+//   decoded is kept: each request decodes the file again, row by row,
+//   straight into the scaler and on to the destination, so a kept image
+//   costs its file's bytes only. A JPEG asked for at half its size or less is
+//   decoded at a reduced scale by the codec itself; a WebP asked for smaller
+//   is scaled by its codec.
 // - A bitmap: pixels in memory, one object with three views (IBitmapImage,
 //   IImage, IImageSink), reached from one another with QueryInterface.
 // - A decoder (IImageDecoder) over a stream, which decodes frame by frame
@@ -25,16 +28,23 @@
 //   version 4 or 5 header); the fourth byte of other 32-bit files is unused;
 // - JPEG: never.
 //
-// Scaling: area averaging along an axis that shrinks, bilinear along one
-// that grows (pixman), on premultiplied colour so that transparent pixels
-// do not bleed into their neighbours.
+// Scaling (the service's own, integer): area averaging along an axis that
+// shrinks, bilinear along one that grows, on premultiplied colour so that
+// transparent pixels do not bleed into their neighbours.
 //
-// Limits (checked from the header, before any pixel memory is allocated):
-// each side at most kMaxImageSide pixels, at most kMaxImagePixels pixels in
-// all, the same for sizes asked of Draw, GetThumbnail and the bitmaps; at
-// most kMaxEncodedBytes bytes read from a stream; JPEG files with more than
-// kMaxJpegScans scans are refused. A file beyond them gives
-// IMGERR_TOOLARGE.
+// Limits (checked from the header, before any pixel memory is allocated;
+// docs/image-io.md, "Limits and memory", lists them with what each path
+// holds): each side at most kMaxImageSide pixels, at most kMaxImagePixels
+// pixels in all, the same for sizes asked of Draw, GetThumbnail and the
+// bitmaps; at most kMaxEncodedBytes bytes read from a stream or file; at
+// most kMaxJpegScans scans in a JPEG and kMaxGifFrames frames in a GIF; at
+// most kMaxWholePictureBytes held by a codec that must keep the whole
+// picture (the coefficients of a JPEG of several scans, lossless or alpha
+// WebP data, a run-length BMP). A file beyond them gives IMGERR_TOOLARGE.
+//
+// Damage: each codec says what counts (CodecPng.cpp, CodecJpeg.cpp,
+// CodecBmp.cpp, CodecWebp.cpp, GifAnimation.h); a picture damaged where its
+// pixels are gives IMGERR_CORRUPT, never a partial picture.
 //
 // Results: S_OK; E_FAIL for bad arguments; E_OUTOFMEMORY; E_PENDING from a
 // decoder's Decode while rows remain; IMGERR_UNKNOWNFORMAT for bytes that
@@ -163,7 +173,10 @@ struct IImagingFactory : IUnknown {
     virtual HRESULT CreateNewBitmap(uint32_t width, uint32_t height, DWORD pixelFormat,
                                     IBitmapImage** bitmap) = 0;
     // The whole image scaled to exactly width x height in `pixelFormat`
-    // (0: the image's own). `hints` is not used.
+    // (0: the image's own). `hints` is not used. The picture is rendered
+    // when the bitmap's pixels are first needed, and a rectangle locked for
+    // reading renders only that rectangle: a picture that cannot be decoded
+    // fails the lock.
     virtual HRESULT CreateBitmapFromImage(IImage* image, uint32_t width, uint32_t height,
                                           DWORD pixelFormat, int hints, IBitmapImage** bitmap) = 0;
     // A decoder for the stream's bytes (read from its current position to
@@ -198,6 +211,8 @@ constexpr uint32_t kMaxImageSide = 65535;
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 26; // 8192 x 8192
 constexpr size_t kMaxEncodedBytes = size_t(256) << 20;
 constexpr int kMaxJpegScans = 100;
+constexpr uint32_t kMaxGifFrames = 100000;
+constexpr uint64_t kMaxWholePictureBytes = uint64_t(24) << 20;
 
 extern const GUID CLSID_ImagingFactory;
 extern const GUID IID_IImagingFactory;

@@ -42,6 +42,85 @@ const GUID FrameDimensionTime = {
 
 namespace {
 
+// Rows, in order, into a sink a band at a time in the sink's format. Rows
+// that come in another order are gathered whole and sent at the end.
+class BandSender final : public RowConsumer {
+public:
+    static constexpr uint32_t kBandRows = 64;
+
+    BandSender(IImageSink* sink, DWORD format) : m_sink(sink), m_format(format) {}
+    ~BandSender() { platform::free(m_band); }
+
+    HRESULT Begin(uint32_t width, uint32_t height, bool inOrder) override {
+        m_width = width;
+        m_height = height;
+        m_bytes = m_format == PixelFormat32bppARGB ? 4 : 3;
+        if (!inOrder) return m_gathered.Allocate(width, height);
+        m_band = static_cast<uint8_t*>(platform::malloc(size_t(width) * m_bytes * kBandRows));
+        return m_band ? S_OK : E_OUTOFMEMORY;
+    }
+    bool Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) override {
+        if (!m_gathered.Empty()) {
+            PixmapWriter into(&m_gathered);
+            return into.Row(y, pixels, first, step);
+        }
+        if (y != m_first + m_rows) return false;
+        uint8_t* row = m_band + size_t(m_rows) * m_width * m_bytes;
+        if (!pixels)
+            std::memset(row, 0, size_t(m_width) * m_bytes);
+        else if (m_bytes == 4)
+            std::memcpy(row, pixels, size_t(m_width) * 4);
+        else
+            FlattenBgra(pixels, row, m_width);
+        if (++m_rows == kBandRows || y + 1 == m_height) return Send();
+        return true;
+    }
+    HRESULT End() override {
+        for (uint32_t y = 0; !m_gathered.Empty() && y < m_height; y += kBandRows) {
+            // The gathered picture goes out in bands through the same path.
+            if (!m_band) {
+                m_band =
+                    static_cast<uint8_t*>(platform::malloc(size_t(m_width) * m_bytes * kBandRows));
+                if (!m_band) return E_OUTOFMEMORY;
+            }
+            for (uint32_t r = y; r < std::min(y + kBandRows, m_height); ++r) {
+                const uint8_t* in = m_gathered.Row(r);
+                uint8_t* row = m_band + size_t(r - y) * m_width * m_bytes;
+                if (m_bytes == 4)
+                    std::memcpy(row, in, size_t(m_width) * 4);
+                else
+                    FlattenBgra(in, row, m_width);
+                ++m_rows;
+            }
+            if (!Send()) return m_failure;
+        }
+        return m_first == m_height ? S_OK : (m_failure != S_OK ? m_failure : IMGERR_CORRUPT);
+    }
+
+private:
+    bool Send() {
+        BitmapData data{};
+        data.Width = m_width;
+        data.Height = m_rows;
+        data.PixelFormat = m_format;
+        data.Stride = int32_t(m_width * m_bytes);
+        data.Scan0 = m_band;
+        const tagRECT rect{0, int32_t(m_first), int32_t(m_width), int32_t(m_first + m_rows)};
+        m_first += m_rows;
+        m_rows = 0;
+        m_failure = m_sink->PushPixelData(&rect, &data, m_first == m_height);
+        return m_failure == S_OK;
+    }
+
+    IImageSink* m_sink;
+    DWORD m_format;
+    uint32_t m_width = 0, m_height = 0, m_bytes = 4;
+    uint8_t* m_band = nullptr;
+    uint32_t m_first = 0, m_rows = 0; // the band starts at row m_first and holds m_rows
+    Pixmap m_gathered;
+    HRESULT m_failure = S_OK;
+};
+
 // Takes a block of the platform allocator into shared encoded bytes.
 HRESULT Adopt(uint8_t* data, size_t size, EncodedPtr* out) {
     auto* bytes = new (std::nothrow) EncodedBytes;
@@ -70,8 +149,14 @@ HRESULT ReadStream(IStream* stream, EncodedPtr* out) {
     for (;;) {
         if (capacity - size < kStep) {
             if (capacity >= kMaxEncodedBytes) {
+                // Full to the limit: the stream may end right here, or one
+                // byte more makes it too large.
+                uint8_t probe = 0;
+                ULONG more = 0;
+                const HRESULT hr = stream->Read(&probe, 1, &more);
+                if (hr >= 0 && more == 0) break;
                 platform::free(data);
-                return IMGERR_TOOLARGE;
+                return hr < 0 ? hr : IMGERR_TOOLARGE;
             }
             const size_t grown = capacity ? capacity * 2 : 4 * kStep;
             auto* bigger = static_cast<uint8_t*>(platform::realloc(data, grown));
@@ -203,19 +288,25 @@ public:
         return S_OK;
     }
 
-    // The first call composes (or decodes) the frame; each call then hands
-    // the sink one band of rows.
+    // A still, or a GIF's first frame (which needs nothing composed under
+    // it): the first call decodes it, handing the sink each band of rows as
+    // it is decoded, and is the only call. A later GIF frame: the first call
+    // composes it, each call then hands the sink one band of its rows.
     HRESULT Decode() override {
         if (!m_sink) return E_FAIL;
         if (m_status != S_OK) return m_status;
+        if (!m_gif || m_active == 0) {
+            if (m_nextRow == m_header.height) return S_OK;
+            BandSender sender(m_sink, m_sinkFormat);
+            const tagRECT all{0, 0, int32_t(m_header.width), int32_t(m_header.height)};
+            m_status = m_gif ? m_gif->SendFirstFrame(sender)
+                             : m_still->RenderRows(m_header.width, m_header.height, all, sender);
+            if (m_status == S_OK) m_status = m_gif ? sender.End() : S_OK;
+            if (m_status == S_OK) m_nextRow = m_header.height;
+            return m_status;
+        }
         if (!m_frame) {
-            HRESULT hr;
-            if (m_gif) {
-                hr = m_gif->Compose(m_active, &m_frame);
-            } else {
-                hr = m_still->Render(m_header.width, m_header.height, &m_stillPicture);
-                m_frame = hr == S_OK ? &m_stillPicture : nullptr;
-            }
+            HRESULT hr = m_gif->Compose(m_active, &m_frame);
             if (hr != S_OK) return m_status = hr;
             if (m_sinkFormat == PixelFormat24bppRGB && !m_band) {
                 m_band =
@@ -252,7 +343,6 @@ public:
         m_sink->Release();
         m_sink = nullptr;
         m_frame = nullptr;
-        m_stillPicture.Reset();
         return hr;
     }
 
@@ -299,7 +389,6 @@ private:
     IImageSink* m_sink = nullptr;
     DWORD m_sinkFormat = 0;
     const Pixmap* m_frame = nullptr;
-    Pixmap m_stillPicture;
     uint32_t m_nextRow = 0;
     HRESULT m_status = S_OK;
     uint8_t* m_band = nullptr;
@@ -353,13 +442,12 @@ public:
             picture->Info(&info);
             pixelFormat = info.PixelFormat;
         }
+        // The bitmap renders the picture when its pixels are first needed,
+        // and then only the rectangle locked.
         HRESULT hr = E_FAIL;
         if (ImageSizeAllowed(width, height) &&
-            (pixelFormat == PixelFormat24bppRGB || pixelFormat == PixelFormat32bppARGB)) {
-            Pixmap scaled;
-            hr = picture->Render(width, height, &scaled);
-            if (hr == S_OK) hr = CreateBitmapObject(width, height, pixelFormat, &scaled, bitmap);
-        }
+            (pixelFormat == PixelFormat24bppRGB || pixelFormat == PixelFormat32bppARGB))
+            hr = CreateBitmapObject(width, height, pixelFormat, picture, bitmap);
         picture->Release();
         return hr;
     }

@@ -1,9 +1,8 @@
-// Pictures in memory: allocation, format sniffing and scaling (pixman).
+// Pictures in memory: allocation, format sniffing, and whole-picture
+// scaling over the Scaler.
 #include "platform/imaging/Codecs.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <pixman.h>
 
 namespace zorva::platform {
 
@@ -56,120 +55,70 @@ const GUID& FormatGuid(FileFormat format) {
     return unknown;
 }
 
-namespace {
-
-// The filter is tabulated at 2^kPhaseBits positions between two source
-// pixels: 1/256 of a pixel keeps the position error below what 8-bit
-// samples show.
-constexpr int kPhaseBits = 8;
-
-// Straight to premultiplied colour, rounding: c * a / 255.
-void Premultiply(const Pixmap& source, Pixmap& out) {
-    const uint8_t* s = source.Bits();
-    uint8_t* d = out.Bits();
-    const size_t count = size_t(source.Width()) * source.Height();
-    for (size_t i = 0; i < count; ++i, s += 4, d += 4) {
-        const uint32_t a = s[3];
-        d[0] = uint8_t((s[0] * a + 127) / 255);
-        d[1] = uint8_t((s[1] * a + 127) / 255);
-        d[2] = uint8_t((s[2] * a + 127) / 255);
-        d[3] = uint8_t(a);
-    }
+HRESULT PixmapWriter::Begin(uint32_t width, uint32_t height, bool) {
+    return m_out->Allocate(width, height);
 }
 
-// Premultiplied back to straight colour: c * 255 / a, rounded, at most 255.
-void Unpremultiply(Pixmap& image) {
-    uint8_t* p = image.Bits();
-    const size_t count = size_t(image.Width()) * image.Height();
-    for (size_t i = 0; i < count; ++i, p += 4) {
-        const uint32_t a = p[3];
-        if (a == 255) continue;
-        if (a == 0) {
-            p[0] = p[1] = p[2] = 0;
-            continue;
-        }
-        for (int c = 0; c < 3; ++c) {
-            const uint32_t v = (p[c] * 255u + a / 2) / a;
-            p[c] = uint8_t(v > 255 ? 255 : v);
-        }
-    }
+bool PixmapWriter::Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) {
+    if (y >= m_out->Height()) return false;
+    uint8_t* row = m_out->Row(y);
+    const uint32_t n = RowPixels(m_out->Width(), first, step);
+    if (!pixels)
+        std::memset(row, 0, m_out->Stride());
+    else if (step == 1)
+        std::memcpy(row + 4 * size_t(first), pixels, 4 * size_t(n));
+    else
+        for (uint32_t i = 0; i < n; ++i)
+            std::memcpy(row + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i), 4);
+    return true;
+}
+
+namespace {
+
+// A whole decode into a picture; the picture is empty after a failure.
+template <class Decode>
+HRESULT DecodeWhole(Pixmap* out, Decode decode) {
+    if (!out) return E_FAIL;
+    out->Reset();
+    PixmapWriter writer(out);
+    HRESULT hr = decode(writer);
+    if (hr == S_OK) hr = writer.End();
+    if (hr != S_OK) out->Reset();
+    return hr;
 }
 
 } // namespace
 
+HRESULT PngDecode(const uint8_t* data, size_t size, Pixmap* out) {
+    return DecodeWhole(out, [&](RowConsumer& c) { return PngDecodeRows(data, size, c); });
+}
+
+HRESULT BmpDecode(const uint8_t* data, size_t size, Pixmap* out) {
+    return DecodeWhole(out, [&](RowConsumer& c) { return BmpDecodeRows(data, size, c); });
+}
+
+HRESULT WebpDecode(const uint8_t* data, size_t size, Pixmap* out) {
+    return DecodeWhole(out, [&](RowConsumer& c) { return WebpDecodeRows(data, size, 0, 0, c); });
+}
+
+HRESULT JpegDecode(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
+                   Pixmap* out) {
+    return DecodeWhole(
+        out, [&](RowConsumer& c) { return JpegDecodeRows(data, size, minWidth, minHeight, c); });
+}
+
 HRESULT Resample(const Pixmap& source, bool alpha, uint32_t width, uint32_t height, Pixmap* out) {
     if (source.Empty() || !out) return E_FAIL;
-    HRESULT hr = out->Allocate(width, height);
-    if (hr != S_OK) return hr;
-    const uint32_t sw = source.Width(), sh = source.Height();
-    if (sw == width && sh == height) {
-        std::memcpy(out->Bits(), source.Bits(), source.Stride() * sh);
-        return S_OK;
-    }
-    Pixmap premultiplied;
-    const uint8_t* sourceBits = source.Bits();
-    if (alpha) {
-        hr = premultiplied.Allocate(sw, sh);
-        if (hr != S_OK) {
-            out->Reset();
-            return hr;
-        }
-        Premultiply(source, premultiplied);
-        sourceBits = premultiplied.Bits();
-    }
-    pixman_image_t* from = pixman_image_create_bits(
-        alpha ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, int(sw), int(sh),
-        reinterpret_cast<uint32_t*>(const_cast<uint8_t*>(sourceBits)), int(source.Stride()));
-    pixman_image_t* to =
-        pixman_image_create_bits(PIXMAN_a8r8g8b8, int(width), int(height),
-                                 reinterpret_cast<uint32_t*>(out->Bits()), int(out->Stride()));
-    pixman_fixed_t* params = nullptr;
-    bool ok = from && to;
-    if (ok) {
-        // Destination pixel centres map onto the source through the ratio
-        // of the sizes; the filter works around each mapped centre.
-        const double scaleX = double(sw) / width, scaleY = double(sh) / height;
-        pixman_transform_t transform;
-        pixman_transform_init_scale(&transform, pixman_double_to_fixed(scaleX),
-                                    pixman_double_to_fixed(scaleY));
-        ok = pixman_image_set_transform(from, &transform);
-        pixman_image_set_repeat(from, PIXMAN_REPEAT_PAD);
-        // Per axis: a shrinking one integrates the source's pixel squares
-        // over the destination pixel's footprint (box reconstruction
-        // sampled by a box of the footprint's width: area averaging); a
-        // growing one interpolates linearly between the two nearest pixels.
-        // (pixman's own bilinear filter keeps only 7 bits of position.)
-        auto reconstruct = [](double s) {
-            return s > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_LINEAR;
-        };
-        auto sample = [](double s) { return s > 1 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE; };
-        int count = 0;
-        params = pixman_filter_create_separable_convolution(
-            &count, pixman_double_to_fixed(scaleX), pixman_double_to_fixed(scaleY),
-            reconstruct(scaleX), reconstruct(scaleY), sample(scaleX), sample(scaleY), kPhaseBits,
-            kPhaseBits);
-        ok = ok && params &&
-             pixman_image_set_filter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
-    }
-    if (ok) {
-        pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, int(width),
-                                 int(height));
-        if (alpha) {
-            Unpremultiply(*out);
-        } else {
-            uint8_t* p = out->Bits();
-            for (size_t i = 0, n = size_t(width) * height; i < n; ++i)
-                p[4 * i + 3] = 255;
-        }
-    }
-    std::free(params);
-    if (from) pixman_image_unref(from);
-    if (to) pixman_image_unref(to);
-    if (!ok) {
-        out->Reset();
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    out->Reset();
+    if (!ImageSizeAllowed(width, height)) return E_FAIL;
+    PixmapWriter writer(out);
+    Scaler scaler(width, height, tagRECT{0, 0, int32_t(width), int32_t(height)}, alpha, writer);
+    HRESULT hr = scaler.Begin(source.Width(), source.Height(), true);
+    for (uint32_t y = 0; hr == S_OK && y < source.Height(); ++y)
+        if (!scaler.Row(y, source.Row(y), 0, 1)) hr = E_FAIL;
+    if (hr == S_OK) hr = scaler.End();
+    if (hr != S_OK) out->Reset();
+    return hr;
 }
 
 } // namespace zorva::platform

@@ -15,6 +15,13 @@ void* malloc(size_t size);
 void* realloc(void* block, size_t size);
 void free(void* block);
 
+// Bytes of the blocks now held, and the most held at once since the last
+// ResetPeakBytes: what an operation costs, for the tests that bound it.
+// (Allocations the codec libraries make on their own are not counted.)
+size_t LiveBytes();
+size_t PeakBytes();
+void ResetPeakBytes();
+
 // A base for the platform's heap objects: `new (std::nothrow) T(...)` takes
 // the object's memory from the platform allocator and gives null when that
 // fails; `delete` gives it back. A plain `new T` does not compile, so no
