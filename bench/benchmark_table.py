@@ -104,7 +104,7 @@ NOTES = {
                "covers. SDL2_gfx: `filledPolygonColor` through the software renderer.",
     "LoadJpeg": "a 2048x1536 photo from its file fitted into a w x h box, per pixel of the "
                 "result: libjpeg-turbo's scaled decode (1/2 for 640x480, 1/4 for 320x240), "
-                "then area averaging (pixman's separable convolution) to the box. SDL2_image: `IMG_Load` of the whole picture, then `SDL_BlitScaled` "
+                "then the library's own integer area averaging, row by row, to the box. SDL2_image: `IMG_Load` of the whole picture, then `SDL_BlitScaled` "
                 "(nearest) into an RGB565 surface of the box's size.",
 }
 
