@@ -57,6 +57,10 @@ ROWS = [
 ]
 PEERS = {"SDL": "SDL2", "Pixman": "pixman", "SDLgfx": "SDL2_gfx", "SDLimage": "SDL2_image"}
 LIMITS = ("Memcpy", "Memset")
+# The rows the README shows, at the canvas's size.
+HEADLINES = ("Copy", "Key32", "KeyBlend", "Alpha", "Plane32Sprite", "FillBlend", "FreeRotate",
+             "Polygon", "LoadJpeg")
+README_START, README_END = "<!-- benchmark headlines -->", "<!-- end of benchmark headlines -->"
 
 # What each row measures, printed under the table.
 NOTES = {
@@ -275,6 +279,28 @@ def page(context, runs, command, reps):
     return "\n".join(out) + "\n"
 
 
+def headlines(lines, context):
+    """The table's header and its headline rows at 640x480, for the README."""
+    labels = {label for op, label, _ in ROWS if op in HEADLINES}
+    rows = [l for l in lines[2:] if l.split(" | ")[0][2:] in labels and " | 640x480 | " in l]
+    level = context.get("zorva_simd", "unknown")
+    return lines[:2] + rows + ["", f"({level}, {context.get('date', '')[:10]}; the whole table "
+                               "and what each row measures: [BENCHMARKS.md](BENCHMARKS.md))"]
+
+
+def update_readme(path, lines, context):
+    """Puts the headline rows between the README's markers; the rest stays."""
+    with open(path) as f:
+        text = f.read()
+    start, end = text.find(README_START), text.find(README_END)
+    if start < 0 or end < start:
+        sys.exit(f"benchmark_table: {path} has no {README_START} ... {README_END} markers")
+    body = "\n".join(headlines(lines, context))
+    with open(path, "w") as f:
+        f.write(text[:start + len(README_START)] + "\n" + body + "\n" + text[end:])
+    print(f"benchmark_table: updated the headline rows in {path}")
+
+
 def run(args, extra):
     reps = 3
     for a in extra:
@@ -296,6 +322,8 @@ def run(args, extra):
         f.write(text)
     print(text)
     print(f"benchmark_table: wrote {args.out}")
+    if args.readme:
+        update_readme(args.readme, table(runs)[0], context)
 
 
 def main():
@@ -305,6 +333,7 @@ def main():
     parser.add_argument("--out", default="BENCHMARKS.md", help="the page --run writes")
     parser.add_argument("--json", help="keep --run's JSON output here")
     parser.add_argument("--command", help="the command named on the page")
+    parser.add_argument("--readme", help="a README whose headline rows --run refreshes")
     args, extra = parser.parse_known_args()
     if args.run:
         run(args, extra + args.files)

@@ -17,8 +17,11 @@ import sys
 bench, script, work = sys.argv[1:4]
 os.makedirs(work, exist_ok=True)
 page_path, json_path = os.path.join(work, "BENCHMARKS.md"), os.path.join(work, "run.json")
+readme_path = os.path.join(work, "README.md")
+with open(readme_path, "w") as f:
+    f.write("before\n<!-- benchmark headlines -->\nstale\n<!-- end of benchmark headlines -->\nafter\n")
 subprocess.run([sys.executable, script, "--run", bench, "--out", page_path, "--json", json_path,
-                "--command", "bench table check",
+                "--command", "bench table check", "--readme", readme_path,
                 "--benchmark_filter=^BM_T_(Memcpy|Memset|(Copy|FillOpaque)_[A-Za-z]+)/64/64$",
                 "--benchmark_min_time=0.001", "--benchmark_repetitions=1"],
                check=True, stdout=subprocess.DEVNULL)
@@ -28,6 +31,11 @@ with open(page_path) as f:
     page = f.read()
 
 failures = []
+with open(readme_path) as f:
+    readme = f.read()
+failures += [] if (readme.startswith("before\n<!-- benchmark headlines -->\n| operation |")
+                   and readme.endswith("<!-- end of benchmark headlines -->\nafter\n")
+                   and "stale" not in readme) else ["the README's headline rows replaced in place"]
 
 
 def check(ok, what):
