@@ -25,15 +25,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 found=$here/../tests/malformed/found
 targets=${*:-$(cd "$build/fuzz" && ls fuzz_* | grep -v '\.')}
 
-params() {
-    case $1 in
-    fuzz_loaders) echo 16 ;;
-    fuzz_loadgif) echo 5 ;;
-    fuzz_contact) echo 2 ;;
-    fuzz_canvas) echo 0 ;;
-    *) echo 4 ;;
-    esac
-}
+# shellcheck source=targets.sh
+source "$here/targets.sh"
 
 run_one() {
     local target=$1 seconds=$2 build=$3 here=$4

@@ -17,17 +17,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The parameter bytes each target reads before its payload (0: none, the
-# whole input is calls).
-params() {
-    case $1 in
-    fuzz_loaders) echo 16 ;;
-    fuzz_loadgif) echo 5 ;;
-    fuzz_contact) echo 2 ;;
-    fuzz_canvas) echo 0 ;;
-    *) echo 4 ;;
-    esac
-}
+# shellcheck source=targets.sh
+source "$here/targets.sh"
 
 run_one() {
     local target=$1 seconds=$2 build=$3 malformed=$4 work=$5 here=$6

@@ -5,6 +5,8 @@
 // guard pixels included, so a kernel writing outside its rectangle fails.
 #include "kernels/Kernels.h"
 
+#include "support/VectorTables.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,15 +18,6 @@ namespace {
 using zorva::BlitCase;
 using zorva::BlitDesc;
 using zorva::KernelTable;
-
-// The tables of this machine other than the scalar one.
-std::vector<const KernelTable*> VectorTables() {
-    std::vector<const KernelTable*> out;
-    for (zorva::SimdLevel level :
-         {zorva::SimdLevel::Sse2, zorva::SimdLevel::Avx2, zorva::SimdLevel::Neon})
-        if (const KernelTable* k = zorva::KernelsFor(level)) out.push_back(k);
-    return out;
-}
 
 constexpr int32_t kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 47, 64, 101};
 constexpr int kGuard = 40; // pixels before and after every image
@@ -79,7 +72,7 @@ struct Trial {
 };
 
 void CompareAll(std::mt19937& rng, const Trial& t) {
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (int32_t w : kWidths) {
             const int32_t h = 1 + int32_t(rng() % 4), offset = int32_t(rng() % 4);
             Scene s;
@@ -114,7 +107,7 @@ void CompareAll(std::mt19937& rng, const Trial& t) {
 }
 
 TEST(KernelsBlit, EveryCaseEveryWeightMatchesScalar) {
-    if (VectorTables().empty()) GTEST_SKIP() << "no vector level on this machine";
+    if (zt::VectorTables().empty()) GTEST_SKIP() << "no vector level on this machine";
     std::mt19937 rng(11);
     for (int scale : {1, 2}) {
         for (uint32_t opacity = 0; opacity <= 34; ++opacity) {
@@ -132,10 +125,10 @@ TEST(KernelsBlit, EveryCaseEveryWeightMatchesScalar) {
 // destination before the source (the vector path) and after it (the plain
 // loop, whose reads see its own writes).
 TEST(KernelsBlit, SelfMergesMatchScalar) {
-    if (VectorTables().empty()) GTEST_SKIP() << "no vector level on this machine";
+    if (zt::VectorTables().empty()) GTEST_SKIP() << "no vector level on this machine";
     std::mt19937 rng(12);
     const int32_t W = 40, H = 6;
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (BlitCase mode : {BlitCase::AlphaPlane, BlitCase::ConstantAlpha, BlitCase::KeyOpaque,
                               BlitCase::KeyBlend, BlitCase::Copy}) {
             for (int shift = -19; shift <= 19; ++shift) {
@@ -165,9 +158,9 @@ TEST(KernelsBlit, SelfMergesMatchScalar) {
 
 // Blits onto quarter-turned views (both turns) and a mirrored one.
 TEST(KernelsBlit, TurnedTargetsMatchScalar) {
-    if (VectorTables().empty()) GTEST_SKIP() << "no vector level on this machine";
+    if (zt::VectorTables().empty()) GTEST_SKIP() << "no vector level on this machine";
     std::mt19937 rng(13);
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (BlitCase mode : {BlitCase::Copy, BlitCase::KeyOpaque, BlitCase::AlphaPlane}) {
             for (int32_t w : kWidths) {
                 const int32_t h = 1 + int32_t(rng() % 23), pitch = h + 5; // canvas rows

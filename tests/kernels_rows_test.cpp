@@ -4,6 +4,8 @@
 // row catch a kernel that writes past its row.
 #include "kernels/Kernels.h"
 
+#include "support/VectorTables.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -12,14 +14,6 @@
 namespace {
 
 using zorva::KernelTable;
-
-std::vector<const KernelTable*> VectorTables() {
-    std::vector<const KernelTable*> out;
-    for (zorva::SimdLevel level :
-         {zorva::SimdLevel::Sse2, zorva::SimdLevel::Avx2, zorva::SimdLevel::Neon})
-        if (const KernelTable* k = zorva::KernelsFor(level)) out.push_back(k);
-    return out;
-}
 
 const KernelTable& Scalar() {
     return zorva::ScalarKernels();
@@ -45,7 +39,7 @@ std::vector<uint16_t> AllPixels() {
 
 TEST(KernelsRows, BlendFillEveryPixelEveryWeight) {
     std::mt19937 rng(21);
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (uint32_t weight = 0; weight <= 34; ++weight) {
             const uint32_t w = weight == 34 ? 200 : weight;
             for (uint16_t colour : {uint16_t(0), uint16_t(0xFFFF), uint16_t(rng())}) {
@@ -59,7 +53,7 @@ TEST(KernelsRows, BlendFillEveryPixelEveryWeight) {
 }
 
 TEST(KernelsRows, FadeScaleEveryPixelEveryLevelInPlaceAndApart) {
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (uint32_t level = 0; level <= 33; ++level) {
             const std::vector<uint16_t> from = AllPixels();
             std::vector<uint16_t> a = from, b = from;
@@ -78,7 +72,7 @@ TEST(KernelsRows, FadeScaleEveryPixelEveryLevelInPlaceAndApart) {
 // enlargements) reach whole vectors, at every step up to 2.5 pixels.
 TEST(KernelsRows, SamplingAtEveryStepMatchesScalar) {
     std::mt19937 rng(24);
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (int64_t step = 0; step <= 640; ++step) {
             const int32_t n = 1 + int32_t(rng() % 700);
             const int64_t pos = int64_t(rng() % 256);
@@ -95,7 +89,7 @@ TEST(KernelsRows, SamplingAtEveryStepMatchesScalar) {
 
 TEST(KernelsRows, RandomRowsOfEveryLengthMatchScalar) {
     std::mt19937 rng(22);
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (int32_t n = 1; n <= 70; ++n) {
             const size_t at = kGuard + rng() % 4;
             // The stretch rows: channel planes in range, every fy.
@@ -169,7 +163,7 @@ TEST(KernelsRows, RandomRowsOfEveryLengthMatchScalar) {
 // Quarter turns of w x h planes, both directions, 16- and 8-bit elements.
 TEST(KernelsRows, TurnsMatchScalar) {
     std::mt19937 rng(23);
-    for (const KernelTable* k : VectorTables()) {
+    for (const KernelTable* k : zt::VectorTables()) {
         for (int trial = 0; trial < 60; ++trial) {
             const int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 40);
             const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(w) * h);

@@ -170,6 +170,18 @@ void SingleRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t wid
     });
 }
 
+// One source row of `d` (the row at `row`, `src`, `alpha`) by the scalar
+// kernel.
+inline void ScalarRow(const BlitDesc& d, uint8_t* row, const uint16_t* src, const uint8_t* alpha,
+                      BlitKernel scalar) {
+    BlitDesc one = d;
+    one.dst = row;
+    one.src = src;
+    one.alpha = alpha;
+    one.height = 1;
+    scalar(one);
+}
+
 // Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
 // (ReadsAhead) and weights of at most 32 are worked here; everything else
 // goes to `scalar`, the same case's scalar kernel.
@@ -186,12 +198,7 @@ void Single(const BlitDesc& d, BlitKernel scalar) {
         auto* q = reinterpret_cast<uint16_t*>(row);
         if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
             // A weight above 32 spills across channels: the scalar rule.
-            BlitDesc one = d;
-            one.dst = row;
-            one.src = src;
-            one.alpha = alpha;
-            one.height = 1;
-            scalar(one);
+            ScalarRow(d, row, src, alpha, scalar);
         } else if (full)
             SingleRow<V, C, true>(q, src, alpha, d.width, opacity, key);
         else
@@ -277,12 +284,7 @@ void Twice(const BlitDesc& d, BlitKernel scalar) {
         auto* top = reinterpret_cast<uint16_t*>(row);
         auto* bottom = reinterpret_cast<uint16_t*>(row + d.dstRowStep);
         if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
-            BlitDesc one = d;
-            one.dst = row;
-            one.src = src;
-            one.alpha = alpha;
-            one.height = 1;
-            scalar(one);
+            ScalarRow(d, row, src, alpha, scalar);
         } else if (full)
             TwiceRow<V, C, true>(top, bottom, src, alpha, d.width, opacity, key);
         else
