@@ -7,6 +7,7 @@
 #include <ZorvaPlatform.h>
 
 #include "BenchCanvas.h"
+#include "TargetBench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -51,14 +52,7 @@ void BM_FillPolygonStar100(benchmark::State& state) {
     BenchCanvas b(w, h);
     CCEBrush brush(0, 0x07E0, 0);
     b.canvas.SetGDIObject(&brush);
-    // 50 points alternating between an outer and an inner radius.
-    std::vector<tagPOINT> star(100);
-    const double outer = 0.5 * std::min(w, h), inner = 0.35 * std::min(w, h);
-    for (int i = 0; i < 100; ++i) {
-        const double a = i * M_PI / 50.0, r = i % 2 ? inner : outer;
-        star[size_t(i)] = {int32_t(std::lround(w / 2.0 + r * std::cos(a))),
-                           int32_t(std::lround(h / 2.0 + r * std::sin(a)))};
-    }
+    std::vector<tagPOINT> star = zorva_bench::Star(w, h);
     for (auto _ : state) {
         b.canvas.FillPolygon(star.data(), 100, 0, 0);
         benchmark::ClobberMemory();
