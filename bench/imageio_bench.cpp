@@ -3,7 +3,7 @@
 // SDL2's scaled blit; PNG loading and GIF strips.
 #include <CCEBitmap.h>
 
-#include "platform/imaging/Codecs.h"
+#include "backends/codecs/Codecs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +16,7 @@
 #include <SDL_image.h>
 #endif
 
-namespace pf = zorva::platform;
+namespace pf = zorva::backends;
 
 namespace {
 
@@ -75,8 +75,8 @@ void BM_JpegFullDecodeThenScale(benchmark::State& state) {
     for (auto _ : state) {
         const std::vector<uint8_t> bytes = ReadFile(path);
         pf::Pixmap full, scaled;
-        if (pf::JpegDecode(bytes.data(), bytes.size(), 0, 0, &full) != pf::S_OK ||
-            pf::Resample(full, false, 240, 180, &scaled) != pf::S_OK)
+        if (pf::JpegDecode(bytes.data(), bytes.size(), 0, 0, &full) != pf::Status::Ok ||
+            pf::Resample(full, false, 240, 180, &scaled) != pf::Status::Ok)
             return state.SkipWithError("decode failed");
         for (uint32_t y = 0; y < 180; ++y)
             for (uint32_t x = 0; x < 240; ++x) {

@@ -2,7 +2,7 @@
 # include root of its own that holds only what the layer may use: links to
 # the public headers it may include and to the internal folders (or single
 # headers) below it. An include that crosses a layer the wrong way names a
-# file its root does not hold, so it fails to compile. Only the platform
+# file its root does not hold, so it fails to compile. Only the back-ends
 # layer links the third-party libraries, so only it sees their headers
 # through the build (tests/check_layers.sh guards the system include path).
 #

@@ -11,8 +11,9 @@
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
-#include "platform/Platform.h"
-#include "platform/PlatformTesting.h"
+#include "system/Testing.h"
+#include "system/com/Com.h"
+#include "system/imaging/Imaging.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -13,13 +13,14 @@
 // composed, in order and once backwards) into bitmap sinks.
 #include "FuzzSupport.h"
 
-#include "platform/imaging/Codecs.h"
+#include "backends/codecs/Codecs.h"
+#include "system/gdi/GdiApi.h"
 
 namespace {
 
 using namespace fuzz;
 
-constexpr pf::FileFormat kFormat = pf::FileFormat(ZORVA_FUZZ_FORMAT);
+constexpr zorva::backends::FileFormat kFormat = zorva::backends::FileFormat(ZORVA_FUZZ_FORMAT);
 // Renderings and frames are kept small, so that the fuzzer spends its time
 // on the codecs' logic, not on copying pixels.
 constexpr uint64_t kSmall = uint64_t(1) << 20;
@@ -129,7 +130,7 @@ void DecodeFrames(const Input& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t length) {
     Input in;
-    if (!in.Split(bytes, length, 4) || pf::SniffFormat(in.data, in.size) != kFormat ||
+    if (!in.Split(bytes, length, 4) || zorva::backends::SniffFormat(in.data, in.size) != kFormat ||
         !SmallEnough(in.data, in.size))
         return 0;
     MaybeFailAllocation(in.params[3]);

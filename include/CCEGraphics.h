@@ -109,6 +109,7 @@ private:
     bool AdoptLayout();
     BYTE* BackBufferBlock() const;
     void CopyPixels(BYTE* target, const BYTE* source) const;
+    tagRECT FrameRect() const;
     void Adopt(const CCEGraphics& other);
 };
 

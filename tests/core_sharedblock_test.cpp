@@ -1,6 +1,6 @@
 // Shared blocks; the sanitizer build sees any block left behind.
 #include "core/SharedBlock.h"
-#include "platform/PlatformTesting.h"
+#include "system/Testing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Text on the canvas: white only, in the text box one row down, clipped,
 // the pen ignored, on every display layout.
-#include "platform/gdi/Gdi.h"
 #include "support/TestCanvas.h"
+#include "system/gdi/Gdi.h"
 
 #include <gtest/gtest.h>
 

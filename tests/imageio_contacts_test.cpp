@@ -2,10 +2,11 @@
 // matching, databases that are missing, empty, damaged or locked, the
 // database path, and failed allocations along the lookup.
 #include "CCEBitmap.h"
-#include "platform/Platform.h"
-#include "platform/contacts/ContactStore.h"
+#include "backends/contacts/ContactStore.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"
+#include "system/contacts/Contacts.h"
+#include "system/streams/Streams.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <sqlite3.h>
 
 namespace pf = zorva::platform;
+namespace be = zorva::backends;
 
 namespace {
 
@@ -50,13 +52,13 @@ struct Contacts : zt::PlatformTest {
         PlatformTest::TearDown();
     }
     void Store(const std::vector<Contact>& contacts) {
-        pf::ContactStore store;
-        ASSERT_EQ(store.Open(path.c_str(), true), pf::S_OK);
+        be::ContactStore store;
+        ASSERT_EQ(store.Open(path.c_str(), true), be::StoreStatus::Ok);
         for (const Contact& c : contacts)
             ASSERT_EQ(store.Add(c.name, c.numbers.data(), int(c.numbers.size()),
                                 c.picture.empty() && !c.emptyPicture ? nullptr : c.picture.data(),
                                 c.picture.size(), nullptr),
-                      pf::S_OK)
+                      be::StoreStatus::Ok)
                 << c.name;
     }
     // The lookup's result code, through a logged-on application object.
@@ -218,20 +220,21 @@ TEST_F(Contacts, PhoneNumbersMatchByTheirTrailingDigits) {
         {L"+1 917 555 0123 0", nullptr},  {L"123456789012345678901", nullptr},
         // clang-format on
     };
-    pf::ContactStore store;
-    ASSERT_EQ(store.Open(path.c_str(), false), pf::S_OK);
+    be::ContactStore store;
+    ASSERT_EQ(store.Open(path.c_str(), false), be::StoreStatus::Ok);
     for (const Case& c : cases) {
-        pf::PhoneDigits digits;
+        be::PhoneDigits digits;
         int64_t found = 0, expected = 0;
-        const HRESULT hr = pf::NormalizePhoneNumber(c.number, &digits)
-                               ? store.FindByNumber(digits, &found)
-                               : pf::CONTACTS_E_NOTFOUND;
+        const be::StoreStatus status = be::NormalizePhoneNumber(c.number, &digits)
+                                           ? store.FindByNumber(digits, &found)
+                                           : be::StoreStatus::NotFound;
         if (c.name) {
-            ASSERT_EQ(store.FindByName(c.name, &expected), pf::S_OK);
+            ASSERT_EQ(store.FindByName(c.name, &expected), be::StoreStatus::Ok);
         }
-        EXPECT_EQ(zt::Values(hr, found), zt::Values(c.name ? 0 : pf::CONTACTS_E_NOTFOUND, expected))
+        const be::StoreStatus want = c.name ? be::StoreStatus::Ok : be::StoreStatus::NotFound;
+        EXPECT_EQ(zt::Values(status, found), zt::Values(want, expected))
             << (c.name ? c.name : "none");
-        EXPECT_EQ(Lookup(c.number), hr);
+        EXPECT_EQ(Lookup(c.number), c.name ? pf::S_OK : pf::CONTACTS_E_NOTFOUND);
     }
 }
 

@@ -2,9 +2,11 @@
 // independent reader, the canvas copy, the kept image, streams, bad input
 // and failed allocations through every loader.
 #include "CCEBitmap.h"
-#include "platform/Platform.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"
+#include "system/com/Com.h"
+#include "system/imaging/Imaging.h"
+#include "system/memory/Memory.h"
 
 #include <gtest/gtest.h>
 

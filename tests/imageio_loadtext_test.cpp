@@ -1,10 +1,10 @@
 // Text rendered into bitmaps: sizes, placement, colours, the ampersand,
 // failures.
 #include "CCEBitmap.h"
-#include "platform/gdi/Gdi.h"
-#include "platform/text/Fonts.h"
+#include "backends/fonts/Fonts.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"
+#include "system/gdi/Gdi.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,11 @@ namespace {
 
 // The extent of a text in "Tahoma": its advances and the line height.
 tagSIZE Tahoma(const std::wstring& text, int32_t height, int32_t weight = 400) {
-    pf::LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    std::wcsncpy(lf.lfFaceName, L"Tahoma", 32);
-    auto font = pf::OpenFont(lf);
+    zorva::backends::FontRequest request;
+    request.family = "Tahoma";
+    request.height = height;
+    request.weight = weight;
+    auto font = zorva::backends::OpenFont(request);
     tagSIZE size{0, font->LineHeight()};
     for (wchar_t c : text)
         size.cx += font->Advance(c);

@@ -6,9 +6,10 @@
 // build only: sanitizers and valgrind multiply it.
 #include "CCEBitmap.h"
 #include "imageio/ImageIo.h"
-#include "platform/Platform.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"
+#include "system/com/Com.h"
+#include "system/imaging/Imaging.h"
 
 #include <gtest/gtest.h>
 

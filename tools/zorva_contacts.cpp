@@ -4,8 +4,8 @@
 #include <CCEBitmap.h>
 #include <ZorvaPlatform.h>
 
-#include "platform/Platform.h"
-#include "platform/contacts/ContactStore.h"
+#include "backends/contacts/ContactStore.h"
+#include "system/memory/Memory.h"
 
 #include <cerrno>
 #include <clocale>
@@ -17,6 +17,7 @@
 #include <vector>
 
 namespace pf = zorva::platform;
+namespace be = zorva::backends;
 
 namespace {
 
@@ -63,24 +64,21 @@ int Usage(const char* problem, const char* detail = "") {
 }
 
 // What a failure of the store means to the user.
-int StoreFailure(HRESULT hr, const std::string& path) {
+int StoreFailure(be::StoreStatus status, const std::string& path) {
     const char* p = path.c_str();
-    switch (hr) {
-    case pf::CONTACTS_E_DAMAGED:
+    switch (status) {
+    case be::StoreStatus::Damaged:
         return Fail(1, "%s is not a contact database (damaged, or another program's)", p);
-    case pf::CONTACTS_E_LOCKED:
+    case be::StoreStatus::Locked:
         return Fail(1, "%s is locked by another program; try again", p);
-    case pf::E_ACCESSDENIED:
+    case be::StoreStatus::CannotOpen:
         return Fail(1, "cannot open %s", p);
-    case pf::E_OUTOFMEMORY:
+    case be::StoreStatus::OutOfMemory:
         return Fail(1, "out of memory");
-    case pf::CONTACTS_E_TOOLARGE:
+    case be::StoreStatus::TooLarge:
         return Fail(1, "the picture is larger than 32 MiB");
-    default: {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08X", unsigned(hr));
-        return Fail(1, "%s: database error %s", p, code);
-    }
+    default:
+        return Fail(1, "%s: database error", p);
     }
 }
 
@@ -113,7 +111,7 @@ int ReadPicture(const char* file, std::vector<uint8_t>& bytes) {
     struct stat st;
     if (::stat(file, &st) != 0) return Fail(1, "cannot read %s: %s", file, std::strerror(errno));
     if (!S_ISREG(st.st_mode)) return Fail(1, "%s is not a file", file);
-    if (uint64_t(st.st_size) > pf::kMaxPictureBytes)
+    if (uint64_t(st.st_size) > be::kMaxPictureBytes)
         return Fail(1, "%s is larger than 32 MiB", file);
     std::FILE* f = std::fopen(file, "rb");
     if (!f) return Fail(1, "cannot read %s: %s", file, std::strerror(errno));
@@ -126,7 +124,7 @@ int ReadPicture(const char* file, std::vector<uint8_t>& bytes) {
     return 0;
 }
 
-int Add(pf::ContactStore& store, const std::string& path, int argc, char** argv) {
+int Add(be::ContactStore& store, const std::string& path, int argc, char** argv) {
     if (argc < 1) return Usage("add needs a NAME");
     const char* name = argv[0];
     std::vector<const char*> numbers;
@@ -145,25 +143,25 @@ int Add(pf::ContactStore& store, const std::string& path, int argc, char** argv)
     if (pictureFile) {
         if (const int status = ReadPicture(pictureFile, picture)) return status;
     }
-    HRESULT hr = store.Open(path.c_str(), true);
-    if (hr < 0) return StoreFailure(hr, path);
+    be::StoreStatus hr = store.Open(path.c_str(), true);
+    if (hr != be::StoreStatus::Ok) return StoreFailure(hr, path);
     int bad = -1;
     hr = store.Add(name, numbers.data(), int(numbers.size()),
                    pictureFile ? picture.data() : nullptr, picture.size(), &bad);
-    if (hr == pf::E_INVALIDARG && bad >= 0)
+    if (hr == be::StoreStatus::InvalidArgument && bad >= 0)
         return Fail(1, "'%s' is not a phone number (7 to 20 digits, + and separators)",
                     numbers[size_t(bad)]);
-    if (hr == pf::E_INVALIDARG)
+    if (hr == be::StoreStatus::InvalidArgument)
         return Fail(1, "'%s' is not a name (1 to 256 bytes, no control characters)", name);
-    if (hr == pf::CONTACTS_E_NUMBERTAKEN)
+    if (hr == be::StoreStatus::NumberTaken)
         return Fail(1, "the number '%s' is already taken", numbers[size_t(bad)]);
-    if (hr == pf::CONTACTS_E_EXISTS) return Fail(1, "a contact named '%s' already exists", name);
-    if (hr < 0) return StoreFailure(hr, path);
+    if (hr == be::StoreStatus::Exists) return Fail(1, "a contact named '%s' already exists", name);
+    if (hr != be::StoreStatus::Ok) return StoreFailure(hr, path);
     std::printf("added %s\n", name);
     return 0;
 }
 
-void PrintEntry(void*, const pf::ContactEntry& e) {
+void PrintEntry(void*, const be::ContactEntry& e) {
     if (e.pictureBytes < 0)
         std::printf("%s\t%s\tno picture\n", e.name, e.numbers);
     else
@@ -175,7 +173,7 @@ struct Shown {
     bool found;
 };
 
-void PrintIfNamed(void* context, const pf::ContactEntry& e) {
+void PrintIfNamed(void* context, const be::ContactEntry& e) {
     auto* shown = static_cast<Shown*>(context);
     if (std::strcmp(e.name, shown->name) != 0) return;
     shown->found = true;
@@ -186,7 +184,7 @@ void PrintIfNamed(void* context, const pf::ContactEntry& e) {
         std::printf("picture: %lld bytes\n", (long long)e.pictureBytes);
 }
 
-int Show(pf::ContactStore& store, const std::string& path, int argc, char** argv) {
+int Show(be::ContactStore& store, const std::string& path, int argc, char** argv) {
     if (argc < 1) return Usage("show needs a NAME");
     const char* name = argv[0];
     const char* out = nullptr;
@@ -205,22 +203,24 @@ int Show(pf::ContactStore& store, const std::string& path, int argc, char** argv
             return Usage("show does not take %s here", argv[i]);
         }
     }
-    const HRESULT hr = Exists(path) ? store.Open(path.c_str(), false) : pf::CONTACTS_E_NOTFOUND;
+    const be::StoreStatus hr =
+        Exists(path) ? store.Open(path.c_str(), false) : be::StoreStatus::NotFound;
     int64_t id = 0;
-    const HRESULT found = hr < 0 ? hr : store.FindByName(name, &id);
-    if (found == pf::CONTACTS_E_NOTFOUND) return Fail(1, "no contact named '%s'", name);
-    if (found < 0) return StoreFailure(found, path);
+    const be::StoreStatus found = hr != be::StoreStatus::Ok ? hr : store.FindByName(name, &id);
+    if (found == be::StoreStatus::NotFound) return Fail(1, "no contact named '%s'", name);
+    if (found != be::StoreStatus::Ok) return StoreFailure(found, path);
     Shown shown{name, false};
-    if (const HRESULT listed = store.List(PrintIfNamed, &shown); listed < 0)
+    if (const be::StoreStatus listed = store.List(PrintIfNamed, &shown);
+        listed != be::StoreStatus::Ok)
         return StoreFailure(listed, path);
     if (!out) return 0;
 
     void* data = nullptr;
     size_t bytes = 0;
-    const HRESULT read = store.ReadPicture(id, &data, &bytes);
-    if (read == pf::CONTACTS_E_NOTFOUND || (read >= 0 && bytes == 0))
+    const be::StoreStatus read = store.ReadPicture(id, &data, &bytes);
+    if (read == be::StoreStatus::NotFound || (read == be::StoreStatus::Ok && bytes == 0))
         return Fail(1, "'%s' has no picture", name);
-    if (read < 0) return StoreFailure(read, path);
+    if (read != be::StoreStatus::Ok) return StoreFailure(read, path);
     std::vector<uint8_t> picture(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + bytes);
     pf::free(data);
     CCEBitmap bitmap;
@@ -231,26 +231,26 @@ int Show(pf::ContactStore& store, const std::string& path, int argc, char** argv
     return 0;
 }
 
-int SetPicture(pf::ContactStore& store, const std::string& path, int argc, char** argv) {
+int SetPicture(be::ContactStore& store, const std::string& path, int argc, char** argv) {
     if (argc != 2) return Usage("set-picture needs NAME and FILE");
     if (!Exists(path)) return Fail(1, "no contact named '%s'", argv[0]);
     std::vector<uint8_t> picture;
     if (const int status = ReadPicture(argv[1], picture)) return status;
-    HRESULT hr = store.Open(path.c_str(), true);
-    if (hr >= 0) hr = store.SetPicture(argv[0], picture.data(), picture.size());
-    if (hr == pf::CONTACTS_E_NOTFOUND) return Fail(1, "no contact named '%s'", argv[0]);
-    if (hr < 0) return StoreFailure(hr, path);
+    be::StoreStatus hr = store.Open(path.c_str(), true);
+    if (hr == be::StoreStatus::Ok) hr = store.SetPicture(argv[0], picture.data(), picture.size());
+    if (hr == be::StoreStatus::NotFound) return Fail(1, "no contact named '%s'", argv[0]);
+    if (hr != be::StoreStatus::Ok) return StoreFailure(hr, path);
     std::printf("set the picture of %s\n", argv[0]);
     return 0;
 }
 
-int Remove(pf::ContactStore& store, const std::string& path, int argc, char** argv) {
+int Remove(be::ContactStore& store, const std::string& path, int argc, char** argv) {
     if (argc != 1) return Usage("remove needs a NAME");
     if (!Exists(path)) return Fail(1, "no contact named '%s'", argv[0]);
-    HRESULT hr = store.Open(path.c_str(), true);
-    if (hr >= 0) hr = store.Remove(argv[0]);
-    if (hr == pf::CONTACTS_E_NOTFOUND) return Fail(1, "no contact named '%s'", argv[0]);
-    if (hr < 0) return StoreFailure(hr, path);
+    be::StoreStatus hr = store.Open(path.c_str(), true);
+    if (hr == be::StoreStatus::Ok) hr = store.Remove(argv[0]);
+    if (hr == be::StoreStatus::NotFound) return Fail(1, "no contact named '%s'", argv[0]);
+    if (hr != be::StoreStatus::Ok) return StoreFailure(hr, path);
     std::printf("removed %s\n", argv[0]);
     return 0;
 }
@@ -279,7 +279,7 @@ int main(int argc, char** argv) {
     const char* command = argv[i];
     const int rest = argc - i - 1;
     char** args = argv + i + 1;
-    pf::ContactStore store;
+    be::ContactStore store;
     if (std::strcmp(command, "add") == 0) return Add(store, path, rest, args);
     if (std::strcmp(command, "show") == 0) return Show(store, path, rest, args);
     if (std::strcmp(command, "set-picture") == 0) return SetPicture(store, path, rest, args);
@@ -287,9 +287,9 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "list") == 0) {
         if (rest != 0) return Usage("list takes no arguments");
         if (!Exists(path)) return 0; // no database yet: no contacts
-        HRESULT hr = store.Open(path.c_str(), false);
-        if (hr >= 0) hr = store.List(PrintEntry, nullptr);
-        return hr < 0 ? StoreFailure(hr, path) : 0;
+        be::StoreStatus hr = store.Open(path.c_str(), false);
+        if (hr == be::StoreStatus::Ok) hr = store.List(PrintEntry, nullptr);
+        return hr != be::StoreStatus::Ok ? StoreFailure(hr, path) : 0;
     }
     return Usage("unknown command '%s'", command);
 }

@@ -4,7 +4,8 @@
 #include "CCEDraw.h"
 #include "core/Raster.h"
 #include "core/SharedBlock.h"
-#include "platform/Platform.h"
+#include "system/com/Com.h"
+#include "system/imaging/Imaging.h"
 
 #include <cstring>
 

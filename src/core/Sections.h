@@ -4,7 +4,7 @@
 #ifndef ZORVA_CORE_SECTIONS_H
 #define ZORVA_CORE_SECTIONS_H
 
-#include "platform/Platform.h"
+#include "system/gdi/GdiApi.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 #include "core/SharedBlock.h"
 
-#include "platform/Platform.h"
+#include "system/memory/Memory.h"
 
 #include <cstring>
 #include <limits>

@@ -1,7 +1,9 @@
 // The two ways to reach a display's frame buffer, and the game input module.
 #include "CCEGraphics.h"
 
-#include "platform/Platform.h"
+#include "system/display/DisplayApi.h"
+#include "system/gdi/GdiApi.h"
+#include "system/os/System.h"
 
 #include <cstring>
 

@@ -2,7 +2,8 @@
 
 #include "core/Pixel565.h"
 #include "core/SharedBlock.h"
-#include "platform/Platform.h"
+#include "system/display/DisplayApi.h"
+#include "system/os/System.h"
 
 #include <algorithm>
 #include <cstring>
@@ -238,7 +239,10 @@ long CCEGraphics::Flip() {
     BYTE* source = BackBufferBlock();
     BYTE* target = m_pFrameBuffer + (source - m_pBackBuffer);
     CopyPixels(target, source);
+    // Unlocking presents the windowed back-end's frame; a raw frame buffer
+    // is told too, for devices that must flush what was written.
     if (m_bMode == 2 && m_pPrimarySurface) m_pPrimarySurface->Unlock(nullptr);
+    if (m_bMode == 1) zorva::platform::PresentRawFrameBuffer(m_pFrameBuffer, FrameRect());
     return 1;
 }
 
@@ -267,6 +271,16 @@ void CCEGraphics::CopyPixels(BYTE* target, const BYTE* source) const {
         for (int64_t i = 0; i < length; ++i)
             std::memcpy(target + at + i * step, source + at + i * step, 2);
     }
+}
+
+// The whole frame in the device's own terms: a display re-expressed in its
+// memory order (negative x pitch) was reported with width and height the
+// other way round.
+tagRECT CCEGraphics::FrameRect() const {
+    const bool turned = m_DisplayProperties.cbxPitch < 0;
+    const DWORD w = turned ? m_DisplayProperties.cyHeight : m_DisplayProperties.cxWidth;
+    const DWORD h = turned ? m_DisplayProperties.cxWidth : m_DisplayProperties.cyHeight;
+    return tagRECT{0, 0, int32_t(w), int32_t(h)};
 }
 
 long CCEGraphics::Suspend() {

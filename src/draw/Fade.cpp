@@ -5,7 +5,7 @@
 #include "core/Pixel565.h"
 #include "draw/CanvasView.h"
 #include "kernels/Kernels.h"
-#include "platform/Platform.h"
+#include "system/memory/Memory.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include "CCEDraw.h"
 
 #include "draw/CanvasView.h"
-#include "platform/Platform.h"
+#include "system/memory/Memory.h"
 
 #include <algorithm>
 #include <cmath>

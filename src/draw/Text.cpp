@@ -7,7 +7,8 @@
 #include "core/Sections.h"
 #include "draw/CanvasView.h"
 #include "kernels/Kernels.h"
-#include "platform/Platform.h"
+#include "system/gdi/GdiApi.h"
+#include "system/imaging/Imaging.h"
 
 #include <algorithm>
 #include <cstring>

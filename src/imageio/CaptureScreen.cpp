@@ -5,7 +5,7 @@
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
-#include "platform/Platform.h"
+#include "system/gdi/GdiApi.h"
 
 namespace pf = zorva::platform;
 

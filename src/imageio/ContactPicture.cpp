@@ -3,7 +3,10 @@
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "imageio/DisplayOrientation.h"
-#include "platform/Platform.h"
+#include "system/com/Com.h"
+#include "system/contacts/Contacts.h"
+#include "system/files/FilesApi.h"
+#include "system/streams/Streams.h"
 
 namespace pf = zorva::platform;
 

@@ -2,7 +2,8 @@
 #include "CCEBitmap.h"
 #include "core/SharedBlock.h"
 #include "imageio/ImageIo.h"
-#include "platform/Platform.h"
+#include "system/com/Com.h"
+#include "system/imaging/Imaging.h"
 
 namespace pf = zorva::platform;
 

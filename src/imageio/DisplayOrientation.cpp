@@ -1,6 +1,6 @@
 #include "imageio/DisplayOrientation.h"
 
-#include "platform/Platform.h"
+#include "system/gdi/GdiApi.h"
 
 namespace zorva {
 

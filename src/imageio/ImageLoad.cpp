@@ -8,7 +8,9 @@
 #include "draw/CanvasView.h"
 #include "imageio/ImageIo.h"
 #include "kernels/Kernels.h"
-#include "platform/Platform.h"
+#include "system/com/Com.h"
+#include "system/gdi/GdiApi.h"
+#include "system/imaging/Imaging.h"
 
 #include <cstring>
 

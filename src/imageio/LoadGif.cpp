@@ -4,7 +4,10 @@
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
-#include "platform/Platform.h"
+#include "system/com/Com.h"
+#include "system/gdi/GdiApi.h"
+#include "system/imaging/Imaging.h"
+#include "system/streams/Streams.h"
 
 #include <cstring>
 

@@ -8,7 +8,8 @@
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
 #include "imageio/DisplayOrientation.h"
-#include "platform/Platform.h"
+#include "system/gdi/GdiApi.h"
+#include "system/imaging/Imaging.h"
 
 #include <algorithm>
 #include <cstring>

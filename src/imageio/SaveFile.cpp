@@ -3,7 +3,8 @@
 
 #include "bitmap/BitmapState.h"
 #include "kernels/Kernels.h"
-#include "platform/Platform.h"
+#include "system/files/FilesApi.h"
+#include "system/memory/Memory.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 
 #include "CCEDraw.h"
 #include "imageio/DisplayOrientation.h"
-#include "platform/Platform.h"
+#include "system/os/System.h"
 
 namespace zorva {
 

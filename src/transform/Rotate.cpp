@@ -5,7 +5,7 @@
 #include "bitmap/BitmapState.h"
 #include "core/SharedBlock.h"
 #include "kernels/Kernels.h"
-#include "platform/Platform.h"
+#include "system/memory/Memory.h"
 
 #include <cstddef>
 #include <cstring>

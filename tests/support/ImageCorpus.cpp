@@ -1,6 +1,6 @@
 #include "support/ImageCorpus.h"
-#include "platform/Platform.h"
 #include "support/TestCanvas.h"
+#include "system/com/Com.h"
 
 #include <algorithm>
 #include <cstdlib>

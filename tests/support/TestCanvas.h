@@ -6,8 +6,8 @@
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "ZorvaPlatform.h"
-#include "platform/PlatformTesting.h"
 #include "support/PixelReference.h"
+#include "system/Testing.h"
 
 #include <cstdint>
 #include <random>

@@ -1,0 +1,399 @@
+// The scaler: a picture's rows in, the rows of a window of the picture at
+// another size out, holding a band of rows rather than the picture.
+//
+// Fixed point. Along each axis every destination pixel takes a few source
+// pixels with integer weights that add up to the axis's `total`:
+// - shrinking (area averaging): with everything measured in units of
+//   1 / (from x to) of the picture, source pixel k spans [k to, (k + 1) to)
+//   and destination pixel i spans [i from, (i + 1) from); the weight is their
+//   overlap, an exact integer, and the weights add up to `from`;
+// - growing (bilinear): destination pixel i's centre lies at
+//   u = ((2 i + 1) from - to) / (2 to) in source pixels; the two pixels
+//   around it get 1 - frac(u) and frac(u) in 16-bit fixed point (total
+//   65536), indices clamped to the picture (edges extended).
+// A row is filtered across first, into 8.8 fixed point (H <= 255 x 256);
+// then the rows are summed down with the vertical weights into 32 bits
+// (H x total <= 65280 x 65536 < 2^32) and divided by 256 x total with a
+// 40-bit reciprocal. Each division rounds to nearest.
+#include "backends/codecs/Codecs.h"
+
+#include <cstring>
+#include <new>
+
+namespace zorva::backends {
+namespace {
+
+// A block of `count` elements from the platform allocator, or null.
+template <class T>
+T* NewArray(uint64_t count) {
+    if (count == 0 || count > (uint64_t(1) << 40) / sizeof(T)) return nullptr;
+    return static_cast<T*>(backends::malloc(size_t(count) * sizeof(T)));
+}
+
+template <class T>
+T* NewZeroed(uint64_t count) {
+    T* p = NewArray<T>(count);
+    if (p) std::memset(p, 0, size_t(count) * sizeof(T));
+    return p;
+}
+
+// Straight colour to premultiplied, c x a / 255 rounded.
+void Premultiply(const uint8_t* in, uint8_t* out, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i, in += 4, out += 4) {
+        const uint32_t a = in[3];
+        out[0] = uint8_t((in[0] * a + 127) / 255);
+        out[1] = uint8_t((in[1] * a + 127) / 255);
+        out[2] = uint8_t((in[2] * a + 127) / 255);
+        out[3] = uint8_t(a);
+    }
+}
+
+// Premultiplied back to straight colour: c x 255 / a rounded, at most 255.
+void Unpremultiply(uint8_t* p, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i, p += 4) {
+        const uint32_t a = p[3];
+        if (a == 255) continue;
+        if (a == 0) {
+            p[0] = p[1] = p[2] = 0;
+            continue;
+        }
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t v = (p[c] * 255u + a / 2) / a;
+            p[c] = uint8_t(v > 255 ? 255 : v);
+        }
+    }
+}
+
+constexpr uint64_t Reciprocal(uint32_t total) {
+    return ((uint64_t(1) << 40) + total / 2) / total;
+}
+
+} // namespace
+
+// The weights of one axis for destination pixels lo to hi - 1 (indices
+// below are relative to lo).
+struct Scaler::Axis {
+    uint32_t from = 0, to = 0, lo = 0, hi = 0;
+    uint32_t total = 0;
+    uint64_t reciprocal = 0; // round(2^40 / total)
+    uint32_t* first = nullptr;
+    uint32_t* count = nullptr;
+    uint32_t* offset = nullptr;
+    uint32_t* weights = nullptr;
+
+    ~Axis() {
+        backends::free(first);
+        backends::free(count);
+        backends::free(offset);
+        backends::free(weights);
+    }
+    uint32_t Size() const { return hi - lo; }
+    uint32_t Last(uint32_t i) const { return first[i] + count[i] - 1; }
+
+    Status Build(uint32_t from_, uint32_t to_, uint32_t lo_, uint32_t hi_) {
+        from = from_, to = to_, lo = lo_, hi = hi_;
+        const uint32_t n = Size();
+        first = NewArray<uint32_t>(n);
+        count = NewArray<uint32_t>(n);
+        offset = NewArray<uint32_t>(n);
+        if (!first || !count || !offset) return Status::OutOfMemory;
+        const bool shrink = from >= to;
+        uint64_t taps = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint64_t d = uint64_t(lo) + i;
+            if (shrink) {
+                const uint64_t a = d * from, b = a + from;
+                first[i] = uint32_t(a / to);
+                count[i] = uint32_t((b - 1) / to) - first[i] + 1;
+            } else {
+                const int64_t u = int64_t(2 * d + 1) * from - to, twice = 2 * int64_t(to);
+                const int64_t k = u >= 0 ? u / twice : -1; // u > -twice always
+                first[i] = uint32_t(k < 0 ? 0 : k);
+                count[i] = k >= 0 && k + 1 < int64_t(from) ? 2 : 1;
+            }
+            offset[i] = uint32_t(taps);
+            taps += count[i];
+        }
+        weights = NewArray<uint32_t>(taps);
+        if (!weights) return Status::OutOfMemory;
+        total = shrink ? from : 65536;
+        reciprocal = Reciprocal(total);
+        for (uint32_t i = 0; i < n; ++i) {
+            uint32_t* w = weights + offset[i];
+            const uint64_t d = uint64_t(lo) + i;
+            if (shrink) {
+                const uint64_t a = d * from, b = a + from;
+                for (uint32_t t = 0; t < count[i]; ++t) {
+                    const uint64_t k = uint64_t(first[i]) + t;
+                    const uint64_t s = k * to > a ? k * to : a,
+                                   e = (k + 1) * to < b ? (k + 1) * to : b;
+                    w[t] = uint32_t(e - s);
+                }
+            } else if (count[i] == 1) {
+                w[0] = 65536;
+            } else {
+                const int64_t u = int64_t(2 * d + 1) * from - to, twice = 2 * int64_t(to);
+                const uint64_t frac = uint64_t(u - int64_t(first[i]) * twice);
+                w[1] = uint32_t((frac * 65536 + uint64_t(to)) / uint64_t(twice));
+                w[0] = 65536 - w[1];
+            }
+        }
+        return Status::Ok;
+    }
+};
+
+struct Scaler::State {
+    Axis x, y;
+    uint32_t sourceWidth = 0, sourceHeight = 0;
+    bool passThrough = false;
+    bool inOrder = true;  // rows arrive whole, top to bottom
+    bool collect = false; // rows in any order are gathered into `source` first
+    Pixmap source;
+    uint8_t* work = nullptr;   // one source row, premultiplied or expanded
+    uint16_t* across[2] = {};  // filtered rows (8.8), by source row parity
+    uint32_t* sums = nullptr;  // 2 rows (in order) or every window row
+    uint8_t* outRow = nullptr; // one finished row
+    uint32_t next = 0;         // the window row to finish next
+    bool stopped = false;      // the consumer refused a row
+
+    ~State() {
+        backends::free(work);
+        backends::free(across[0]);
+        backends::free(across[1]);
+        backends::free(sums);
+        backends::free(outRow);
+    }
+};
+
+Scaler::Scaler(uint32_t width, uint32_t height, const Rect& window, bool alpha, RowConsumer& out)
+    : m_width(width), m_height(height), m_window(window), m_alpha(alpha), m_out(out) {}
+
+Scaler::~Scaler() {
+    delete m_state;
+}
+
+Status Scaler::Begin(uint32_t width, uint32_t height, bool inOrder) {
+    delete m_state;
+    m_state = nullptr;
+    const Rect& w = m_window;
+    if (!ImageSizeAllowed(width, height) || !ImageSizeAllowed(m_width, m_height) || w.left < 0 ||
+        w.top < 0 || w.left >= w.right || w.top >= w.bottom || uint32_t(w.right) > m_width ||
+        uint32_t(w.bottom) > m_height)
+        return Status::Refused;
+    m_state = new (std::nothrow) State;
+    if (!m_state) return Status::OutOfMemory;
+    State& s = *m_state;
+    s.sourceWidth = width;
+    s.sourceHeight = height;
+    s.inOrder = inOrder;
+    const uint32_t ww = uint32_t(w.right - w.left), wh = uint32_t(w.bottom - w.top);
+    if (width == m_width && height == m_height) {
+        s.passThrough = true;
+        return m_out.Begin(ww, wh, inOrder);
+    }
+    Status hr = s.x.Build(width, m_width, uint32_t(w.left), uint32_t(w.right));
+    if (hr == Status::Ok) hr = s.y.Build(height, m_height, uint32_t(w.top), uint32_t(w.bottom));
+    if (hr != Status::Ok) return hr;
+    // Rows in any order: sums for every window row, or the source gathered
+    // whole, whichever is smaller.
+    s.collect = !inOrder && uint64_t(ww) * wh * 4 > uint64_t(width) * height;
+    if (s.collect) {
+        hr = s.source.Allocate(width, height);
+        if (hr != Status::Ok) return hr;
+    }
+    const bool sumsAll = !inOrder && !s.collect;
+    s.work = NewArray<uint8_t>(uint64_t(width) * 4);
+    s.across[0] = NewArray<uint16_t>(uint64_t(ww) * 4);
+    s.across[1] = NewArray<uint16_t>(uint64_t(ww) * 4);
+    s.sums = NewZeroed<uint32_t>(uint64_t(ww) * 4 * (sumsAll ? wh : 2));
+    s.outRow = NewArray<uint8_t>(uint64_t(ww) * 4);
+    if (!s.work || !s.across[0] || !s.across[1] || !s.sums || !s.outRow) return Status::OutOfMemory;
+    return m_out.Begin(ww, wh, true);
+}
+
+namespace {
+
+// Filters one source row (B, G, R, A; premultiplied when it matters) across
+// into 8.8 fixed point for every window column.
+void FilterAcross(const uint8_t* row, const uint32_t* first, const uint32_t* count,
+                  const uint32_t* offset, const uint32_t* weights, uint64_t reciprocal,
+                  uint32_t columns, uint16_t* out) {
+    constexpr uint64_t kHalf = uint64_t(1) << 31;
+    for (uint32_t i = 0; i < columns; ++i, out += 4) {
+        const uint8_t* s = row + size_t(first[i]) * 4;
+        const uint32_t* w = weights + offset[i];
+        uint32_t b = 0, g = 0, r = 0, a = 0;
+        for (uint32_t t = 0, n = count[i]; t < n; ++t, s += 4) {
+            b += s[0] * w[t];
+            g += s[1] * w[t];
+            r += s[2] * w[t];
+            a += s[3] * w[t];
+        }
+        out[0] = uint16_t((b * reciprocal + kHalf) >> 32);
+        out[1] = uint16_t((g * reciprocal + kHalf) >> 32);
+        out[2] = uint16_t((r * reciprocal + kHalf) >> 32);
+        out[3] = uint16_t((a * reciprocal + kHalf) >> 32);
+    }
+}
+
+void AddWeighted(const uint16_t* across, uint32_t weight, uint32_t values, uint32_t* sums) {
+    for (uint32_t i = 0; i < values; ++i)
+        sums[i] += across[i] * weight;
+}
+
+// Sums of 8.8 values weighted to `total` back to bytes.
+void Finish(const uint32_t* sums, uint64_t reciprocal, uint32_t values, uint8_t* out) {
+    constexpr uint64_t kHalf = uint64_t(1) << 47;
+    for (uint32_t i = 0; i < values; ++i) {
+        const uint64_t v = (sums[i] * reciprocal + kHalf) >> 48;
+        out[i] = uint8_t(v > 255 ? 255 : v);
+    }
+}
+
+} // namespace
+
+bool Scaler::Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) {
+    if (!m_state || m_state->stopped || y >= m_state->sourceHeight || step == 0) return false;
+    // Every row is taken, also past the window's last: damage anywhere in
+    // the file fails the picture, whatever part of it is shown.
+    State& s = *m_state;
+    const Rect& w = m_window;
+    const uint32_t ww = uint32_t(w.right - w.left), wh = uint32_t(w.bottom - w.top);
+    if (s.passThrough) {
+        if (y < uint32_t(w.top) || y >= uint32_t(w.bottom)) return true;
+        const uint32_t row = y - uint32_t(w.top);
+        if (!pixels) return !(s.stopped = !m_out.Row(row, nullptr, 0, 1));
+        // The first pixel at or right of the window's left edge.
+        uint32_t skip = 0;
+        if (first < uint32_t(w.left)) skip = (uint32_t(w.left) - first + step - 1) / step;
+        const uint32_t at = first + skip * step;
+        if (at >= uint32_t(w.right)) return true;
+        s.stopped = !m_out.Row(row, pixels + size_t(skip) * 4, at - uint32_t(w.left), step);
+        return !s.stopped;
+    }
+    if (s.collect) {
+        if (pixels) {
+            uint8_t* row = s.source.Row(y);
+            for (uint32_t i = 0, n = RowPixels(s.sourceWidth, first, step); i < n; ++i)
+                std::memcpy(row + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i),
+                            4);
+        }
+        return true;
+    }
+    const Axis& ay = s.y;
+    // Is the row any window row's? Rows above and below the window's need
+    // not be filtered.
+    const bool needed = y >= ay.first[0] && y <= ay.Last(wh - 1);
+    const uint16_t* across = nullptr;
+    if (pixels && needed) {
+        const uint8_t* row = pixels;
+        if (first != 0 || step != 1) {
+            std::memset(s.work, 0, size_t(s.sourceWidth) * 4);
+            for (uint32_t i = 0, n = RowPixels(s.sourceWidth, first, step); i < n; ++i)
+                std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i),
+                            4);
+            if (m_alpha) Premultiply(s.work, s.work, s.sourceWidth);
+            row = s.work;
+        } else if (m_alpha) {
+            Premultiply(pixels, s.work, s.sourceWidth);
+            row = s.work;
+        }
+        uint16_t* out = s.across[y & 1];
+        FilterAcross(row, s.x.first, s.x.count, s.x.offset, s.x.weights, s.x.reciprocal, ww, out);
+        across = out;
+    }
+    const uint32_t values = ww * 4;
+    auto emit = [&](const uint32_t* sums) {
+        Finish(sums, ay.reciprocal, values, s.outRow);
+        if (m_alpha)
+            Unpremultiply(s.outRow, ww);
+        else
+            for (uint32_t i = 0; i < ww; ++i)
+                s.outRow[4 * i + 3] = 255;
+        if (!m_out.Row(s.next, s.outRow, 0, 1)) s.stopped = true;
+        ++s.next;
+    };
+    if (!s.inOrder) {
+        // Every window row whose taps include y: a run, since first and
+        // last taps only grow down the window.
+        if (!across) return true;
+        uint32_t lo = 0, hi = wh;
+        while (lo < hi) {
+            const uint32_t mid = (lo + hi) / 2;
+            if (ay.Last(mid) < y)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        for (uint32_t j = lo; j < wh && ay.first[j] <= y; ++j)
+            AddWeighted(across, ay.weights[ay.offset[j] + (y - ay.first[j])], values,
+                        s.sums + size_t(j) * values);
+        return true;
+    }
+    if (ay.from >= ay.to) {
+        // Shrinking: a source row falls into at most two destination rows,
+        // the next to finish and the one after it.
+        for (uint32_t j = s.next; across && j < wh && j <= s.next + 1; ++j)
+            if (y >= ay.first[j] && y <= ay.Last(j))
+                AddWeighted(across, ay.weights[ay.offset[j] + (y - ay.first[j])], values,
+                            s.sums + size_t(j & 1) * values);
+        while (!s.stopped && s.next < wh && y >= ay.Last(s.next)) {
+            uint32_t* sums = s.sums + size_t(s.next & 1) * values;
+            emit(sums);
+            std::memset(sums, 0, size_t(values) * 4);
+        }
+    } else {
+        // Growing: each destination row mixes two neighbouring source rows,
+        // the last two filtered.
+        if (needed && !across) std::memset(s.across[y & 1], 0, size_t(values) * 2);
+        while (!s.stopped && s.next < wh && ay.Last(s.next) <= y) {
+            const uint32_t j = s.next, k = ay.first[j];
+            std::memset(s.sums, 0, size_t(values) * 4);
+            for (uint32_t t = 0; t < ay.count[j]; ++t)
+                AddWeighted(s.across[(k + t) & 1], ay.weights[ay.offset[j] + t], values, s.sums);
+            emit(s.sums);
+        }
+    }
+    return !s.stopped;
+}
+
+uint8_t* Scaler::Whole(int32_t* stride) {
+    if (!m_state || !m_state->passThrough || m_window.left != 0 || m_window.top != 0 ||
+        uint32_t(m_window.right) != m_width || uint32_t(m_window.bottom) != m_height)
+        return nullptr;
+    return m_out.Whole(stride);
+}
+
+Status Scaler::End() {
+    if (!m_state) return Status::Refused;
+    State& s = *m_state;
+    const uint32_t ww = uint32_t(m_window.right - m_window.left);
+    const uint32_t wh = uint32_t(m_window.bottom - m_window.top);
+    if (s.stopped) return Status::Refused;
+    if (s.passThrough) return m_out.End();
+    if (s.collect) {
+        // The gathered picture, row by row, as if it had come in order.
+        s.collect = false;
+        s.inOrder = true;
+        for (uint32_t y = 0; y < s.sourceHeight && Row(y, s.source.Row(y), 0, 1); ++y) {}
+        s.source.Reset();
+        if (s.stopped) return Status::Refused;
+    } else if (!s.inOrder) {
+        const uint32_t values = ww * 4;
+        for (uint32_t j = 0; j < wh; ++j) {
+            Finish(s.sums + size_t(j) * values, s.y.reciprocal, values, s.outRow);
+            if (m_alpha)
+                Unpremultiply(s.outRow, ww);
+            else
+                for (uint32_t i = 0; i < ww; ++i)
+                    s.outRow[4 * i + 3] = 255;
+            if (!m_out.Row(j, s.outRow, 0, 1)) return Status::Refused;
+        }
+        s.next = wh;
+    }
+    // In order, rows that never came leave the picture short.
+    if (s.next < wh) return Status::Corrupt;
+    return m_out.End();
+}
+
+} // namespace zorva::backends

@@ -1,0 +1,266 @@
+// Files over POSIX descriptors; mappings over mmap.
+#include "backends/text/Utf8.h"
+#include "system/files/FilesApi.h"
+#include "system/memory/Memory.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <new>
+#include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zorva::platform {
+namespace {
+
+thread_local DWORD t_lastError = 0;
+
+// A file handle or a mapping handle.
+struct Handle : Allocated {
+    enum class Kind { File, Mapping } kind;
+    int fd;
+    uint64_t size; // mappings: bytes of the file when mapped
+    Handle(Kind k, int descriptor, uint64_t bytes) : kind(k), fd(descriptor), size(bytes) {}
+};
+
+// Views remember their length for munmap.
+std::mutex g_viewsLock;
+std::map<const void*, size_t> g_views;
+
+DWORD FromErrno(int e) {
+    switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+        return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    default:
+        return ERROR_WRITE_FAULT;
+    }
+}
+
+bool Fail(DWORD error) {
+    t_lastError = error;
+    return false;
+}
+
+Handle* AsFile(HANDLE h) {
+    auto* handle = static_cast<Handle*>(h);
+    if (!h || h == ZORVA_INVALID_HANDLE_VALUE || handle->kind != Handle::Kind::File) return nullptr;
+    return handle;
+}
+
+} // namespace
+
+DWORD GetLastError() {
+    return t_lastError;
+}
+
+HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, void*, DWORD disposition, DWORD,
+                   HANDLE) {
+    std::string narrow;
+    if (!path || !backends::AppendUtf8(path, SIZE_MAX, narrow) || narrow.empty()) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return ZORVA_INVALID_HANDLE_VALUE;
+    }
+    const bool read = access & GENERIC_READ, write = access & GENERIC_WRITE;
+    int flags = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+    if (disposition == CREATE_ALWAYS)
+        flags |= O_CREAT | O_TRUNC;
+    else if (disposition != OPEN_EXISTING) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return ZORVA_INVALID_HANDLE_VALUE;
+    }
+    const int fd = ::open(narrow.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Fail(FromErrno(errno));
+        return ZORVA_INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Fail(ERROR_ACCESS_DENIED);
+        return ZORVA_INVALID_HANDLE_VALUE;
+    }
+    auto* h = new (std::nothrow) Handle(Handle::Kind::File, fd, 0);
+    if (!h) {
+        ::close(fd);
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return ZORVA_INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+BOOL WriteFile(HANDLE file, const void* data, DWORD bytes, DWORD* written, void*) {
+    if (written) *written = 0;
+    Handle* h = AsFile(file);
+    if (!h || (!data && bytes)) return Fail(ERROR_INVALID_HANDLE);
+    DWORD done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::write(h->fd, static_cast<const char*>(data) + done, bytes - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (written) *written = done;
+            return Fail(n < 0 ? FromErrno(errno) : ERROR_WRITE_FAULT);
+        }
+        done += DWORD(n);
+    }
+    if (written) *written = done;
+    return 1;
+}
+
+BOOL ReadFile(HANDLE file, void* data, DWORD bytes, DWORD* read, void*) {
+    if (read) *read = 0;
+    Handle* h = AsFile(file);
+    if (!h || (!data && bytes)) return Fail(ERROR_INVALID_HANDLE);
+    DWORD done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::read(h->fd, static_cast<char*>(data) + done, bytes - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (read) *read = done;
+            return Fail(FromErrno(errno));
+        }
+        if (n == 0) break; // end of file: a short read succeeds
+        done += DWORD(n);
+    }
+    if (read) *read = done;
+    return 1;
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+    Handle* h = AsFile(file);
+    if (!h) return Fail(ERROR_INVALID_HANDLE);
+    return ::fsync(h->fd) == 0 || errno == EINVAL ? 1 : Fail(FromErrno(errno));
+}
+
+DWORD GetFileSize(HANDLE file, DWORD* high) {
+    Handle* h = AsFile(file);
+    struct stat st;
+    if (!h || ::fstat(h->fd, &st) != 0) {
+        Fail(ERROR_INVALID_HANDLE);
+        return 0xFFFFFFFF;
+    }
+    if (high) *high = DWORD(uint64_t(st.st_size) >> 32);
+    return DWORD(uint64_t(st.st_size));
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    if (!handle || handle == ZORVA_INVALID_HANDLE_VALUE) return Fail(ERROR_INVALID_HANDLE);
+    auto* h = static_cast<Handle*>(handle);
+    const int result = ::close(h->fd);
+    delete h;
+    return result == 0 ? 1 : Fail(FromErrno(errno));
+}
+
+HANDLE CreateFileMappingW(HANDLE file, void*, DWORD protect, DWORD, DWORD, const wchar_t*) {
+    Handle* h = AsFile(file);
+    if (!h || protect != PAGE_READONLY) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    struct stat st;
+    if (::fstat(h->fd, &st) != 0) {
+        Fail(FromErrno(errno));
+        return nullptr;
+    }
+    const int fd = ::dup(h->fd);
+    if (fd < 0) {
+        Fail(FromErrno(errno));
+        return nullptr;
+    }
+    auto* m = new (std::nothrow) Handle(Handle::Kind::Mapping, fd, uint64_t(st.st_size));
+    if (!m) {
+        ::close(fd);
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return m;
+}
+
+void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, size_t bytes) {
+    auto* m = static_cast<Handle*>(mapping);
+    if (!m || m == ZORVA_INVALID_HANDLE_VALUE || m->kind != Handle::Kind::Mapping ||
+        access != FILE_MAP_READ || offsetHigh || offsetLow) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    size_t length = bytes ? bytes : size_t(m->size);
+    // An empty file maps to an empty view that still has an address.
+    void* view = ::mmap(nullptr, length ? length : 1, PROT_READ, MAP_PRIVATE, m->fd, 0);
+    if (view == MAP_FAILED) {
+        Fail(FromErrno(errno));
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> hold(g_viewsLock);
+    g_views[view] = length ? length : 1;
+    return view;
+}
+
+BOOL UnmapViewOfFile(const void* view) {
+    size_t length = 0;
+    {
+        std::lock_guard<std::mutex> hold(g_viewsLock);
+        auto it = g_views.find(view);
+        if (it == g_views.end()) return Fail(ERROR_INVALID_PARAMETER);
+        length = it->second;
+        g_views.erase(it);
+    }
+    return ::munmap(const_cast<void*>(view), length) == 0 ? 1 : Fail(FromErrno(errno));
+}
+
+// Blocks carry their size in a header in front of the address handed out.
+constexpr size_t kBlockHeader = 16;
+
+HANDLE LocalAlloc(unsigned, size_t bytes) {
+    if (bytes > SIZE_MAX - kBlockHeader) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    auto* block = static_cast<uint8_t*>(platform::malloc(kBlockHeader + bytes));
+    if (!block) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::memcpy(block, &bytes, sizeof bytes);
+    return block + kBlockHeader;
+}
+
+HANDLE LocalReAlloc(HANDLE handle, size_t bytes, unsigned flags) {
+    if (!handle) return LocalAlloc(flags, bytes);
+    if (bytes > SIZE_MAX - kBlockHeader) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    auto* block = static_cast<uint8_t*>(
+        platform::realloc(static_cast<uint8_t*>(handle) - kBlockHeader, kBlockHeader + bytes));
+    if (!block) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::memcpy(block, &bytes, sizeof bytes);
+    return block + kBlockHeader;
+}
+
+size_t LocalSize(HANDLE handle) {
+    if (!handle) return 0;
+    size_t bytes;
+    std::memcpy(&bytes, static_cast<uint8_t*>(handle) - kBlockHeader, sizeof bytes);
+    return bytes;
+}
+
+HANDLE LocalFree(HANDLE handle) {
+    if (handle) platform::free(static_cast<uint8_t*>(handle) - kBlockHeader);
+    return nullptr;
+}
+
+} // namespace zorva::platform

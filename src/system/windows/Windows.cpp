@@ -1,0 +1,119 @@
+// Windows, their events and what their screens show.
+#include "system/windows/Windows.h"
+
+#include "backends/display/DeviceTable.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+namespace zorva::platform {
+namespace {
+
+thread_local std::string t_openError;
+
+} // namespace
+
+WindowList& Windows() {
+    static WindowList list;
+    return list;
+}
+
+std::shared_ptr<DisplayDevice> ScreenDevice() {
+    std::lock_guard<std::mutex> hold(Windows().lock);
+    if (Windows().windows.empty()) return nullptr;
+    return Windows().windows.back()->device;
+}
+
+std::shared_ptr<DisplayDevice> DeviceHolding(const void* frame) {
+    std::lock_guard<std::mutex> hold(Windows().lock);
+    for (HWND w : Windows().windows)
+        if (w->device->Holds(frame)) return w->device;
+    return nullptr;
+}
+
+} // namespace zorva::platform
+
+namespace zorva {
+
+using platform::Windows;
+
+HWND OpenWindow(const char* title) {
+    return OpenWindow(title, DisplayOptions());
+}
+
+HWND OpenWindow(const char* title, const DisplayOptions& requested) {
+    DisplayOptions options = requested;
+    const char* variable = std::getenv("ZORVA_DISPLAY");
+    if (options.kind == DisplayKind::Automatic && variable && *variable &&
+        !backends::ReadDisplayVariable(variable, &options, &platform::t_openError))
+        return nullptr;
+    if (options.scale < 1 || options.scale > 8 || options.width < 0 || options.height < 0) {
+        platform::t_openError = "The window's scale must be 1 to 8 and its size positive.";
+        return nullptr;
+    }
+    std::string why;
+    std::shared_ptr<backends::DisplayDevice> device =
+        backends::OpenDisplayDevice(title ? title : "", options, &why);
+    if (!device) {
+        platform::t_openError = why;
+        return nullptr;
+    }
+    HWND window = new (std::nothrow) HWND__;
+    if (!window) {
+        platform::t_openError = "Out of memory.";
+        return nullptr;
+    }
+    window->device = std::move(device);
+    if (title) window->title = title;
+    std::lock_guard<std::mutex> hold(Windows().lock);
+    Windows().windows.push_back(window);
+    return window;
+}
+
+const char* GetOpenWindowError() {
+    return platform::t_openError.c_str();
+}
+
+DisplayKind GetWindowDisplay(HWND window) {
+    return window ? window->device->Kind() : DisplayKind::Automatic;
+}
+
+void CloseWindow(HWND window) {
+    if (!window) return;
+    {
+        std::lock_guard<std::mutex> hold(Windows().lock);
+        auto& open = Windows().windows;
+        open.erase(std::remove(open.begin(), open.end(), window), open.end());
+    }
+    delete window;
+}
+
+bool ReadScreen(HWND window, uint16_t* pixels) {
+    if (!window || !pixels) return false;
+    const backends::DisplayDevice& d = *window->device;
+    d.ReadScreenRows(0, d.Height(), pixels);
+    return true;
+}
+
+bool GetScreenSize(HWND window, int* width, int* height) {
+    if (!window) return false;
+    if (width) *width = window->device->Width();
+    if (height) *height = window->device->Height();
+    return true;
+}
+
+bool PollEvent(HWND window, Event* event) {
+    if (!window || !event) return false;
+    window->device->PumpEvents(window->events);
+    if (window->events.empty()) return false;
+    *event = window->events.front();
+    window->events.pop_front();
+    return true;
+}
+
+void PostEvent(HWND window, const Event& event) {
+    if (window) window->events.push_back(event);
+}
+
+} // namespace zorva

@@ -1,0 +1,43 @@
+// Windows: each lives on one display device (src/backends). Calls that name
+// no window (module loading, game input, the screen context, system
+// queries) go to the screen device: the most recently opened window's that
+// is still open.
+#ifndef ZORVA_SYSTEM_WINDOWS_WINDOWS_H
+#define ZORVA_SYSTEM_WINDOWS_WINDOWS_H
+
+#include "ZorvaPlatform.h"
+#include "backends/display/DisplayDevice.h"
+#include "system/memory/Memory.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zorva::platform {
+
+using backends::DisplayDevice;
+
+// Open windows, oldest first, under their lock.
+struct WindowList {
+    std::mutex lock;
+    std::vector<HWND> windows;
+};
+WindowList& Windows();
+
+// The screen device (see above), or null when no window is open.
+std::shared_ptr<DisplayDevice> ScreenDevice();
+
+// The device of the open window whose frame memory holds `frame`, or null.
+std::shared_ptr<DisplayDevice> DeviceHolding(const void* frame);
+
+} // namespace zorva::platform
+
+struct HWND__ : zorva::platform::Allocated {
+    std::shared_ptr<zorva::backends::DisplayDevice> device;
+    std::deque<zorva::Event> events;
+    std::string title;
+};
+
+#endif // ZORVA_SYSTEM_WINDOWS_WINDOWS_H
