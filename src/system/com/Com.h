@@ -7,6 +7,8 @@
 #include "ZorvaTypes.h"
 #include "system/memory/Memory.h"
 
+#include <initializer_list>
+
 // The contact store's application object.
 struct IPOutlookApp : IUnknown {
     virtual HRESULT Logon(HWND window) = 0;
@@ -61,12 +63,26 @@ inline bool IsEqualGUID(const GUID& a, const GUID& b) {
 // IUnknown's own identifier: every object answers QueryInterface for it.
 extern const GUID IID_IUnknown;
 
+// One interface an object answers QueryInterface for: its identifier and
+// the object seen through it.
+struct InterfaceView {
+    const GUID& iid;
+    IUnknown* view;
+};
+
+// QueryInterface's answer from an object's views: the view whose identifier
+// is `iid` (the first view also answers IID_IUnknown) with one more
+// reference, S_OK; else E_NOINTERFACE with *object null. E_FAIL for a null
+// `object`.
+HRESULT AnswerInterface(const GUID& iid, void** object, std::initializer_list<InterfaceView> views);
+
 // Initialisations are counted per thread: the first returns S_OK, later ones
 // S_FALSE; each must be balanced by one CoUninitialize on the same thread.
 HRESULT CoInitializeEx(void* reserved, DWORD flags);
 void CoUninitialize();
 // Initialisations of the calling thread not yet balanced (for tests).
 int ComInitializations();
+bool ComInitialized();
 
 // Creates an object of a registered class and returns the interface asked
 // for in *object (one reference). The classes are the imaging factory

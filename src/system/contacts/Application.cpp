@@ -22,7 +22,6 @@ const GUID IID_StoreApplication = {
     0x3C9B1E04, 0x6A2F, 0x4D81, {0xB5, 0x0E, 0x71, 0x2A, 0xC4, 0x93, 0x5D, 0x16}};
 const GUID IID_IItem = {
     0x2A3C5E71, 0x9D14, 0x4F60, {0x8B, 0x27, 0x5E, 0xC1, 0x0A, 0x94, 0x3D, 0x82}};
-const GUID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 using backends::ContactStore;
 using backends::StoreStatus;
@@ -58,27 +57,11 @@ HRESULT FromStoreStatus(StoreStatus status) {
     return E_FAIL;
 }
 
-template <class Object>
-HRESULT Answer(Object* self, const GUID& iid, void** object, const GUID& own) {
-    if (!object) return E_FAIL;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, own)) {
-        self->AddRef();
-        *object = self;
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 class Application final : public RefCounted<IPOutlookApp> {
 public:
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (object && IsEqualGUID(iid, IID_StoreApplication)) {
-            AddRef();
-            *object = static_cast<IPOutlookApp*>(this);
-            return S_OK;
-        }
-        return Answer<IPOutlookApp>(this, iid, object, IID_IPOutlookApp);
+        return AnswerInterface(iid, object,
+                               {{IID_IPOutlookApp, this}, {IID_StoreApplication, this}});
     }
     HRESULT Logon(HWND) override {
         if (m_loggedOn) return E_FAIL;
@@ -98,49 +81,6 @@ private:
     bool m_loggedOn = false;
 };
 
-// A picture's bytes (platform memory, owned) read as a stream.
-class PictureStream final : public RefCounted<IStream> {
-public:
-    PictureStream(void* data, size_t bytes) : m_data(static_cast<uint8_t*>(data)), m_bytes(bytes) {}
-
-    HRESULT QueryInterface(const GUID& iid, void** object) override {
-        return Answer<IStream>(this, iid, object, IID_IStream);
-    }
-    HRESULT Read(void* data, ULONG bytes, ULONG* read) override {
-        if (read) *read = 0;
-        if (!data && bytes) return E_FAIL;
-        const uint64_t available = m_position < m_bytes ? m_bytes - m_position : 0;
-        const ULONG n = ULONG(available < bytes ? available : bytes);
-        if (n) std::memcpy(data, m_data + m_position, n);
-        m_position += n;
-        if (read) *read = n;
-        return S_OK;
-    }
-    HRESULT Write(const void*, ULONG, ULONG* written) override {
-        if (written) *written = 0;
-        return STG_E_ACCESSDENIED;
-    }
-    HRESULT Seek(int64_t offset, DWORD origin, uint64_t* newPosition) override {
-        const int64_t base = origin == STREAM_SEEK_SET   ? 0
-                             : origin == STREAM_SEEK_CUR ? int64_t(m_position)
-                             : origin == STREAM_SEEK_END ? int64_t(m_bytes)
-                                                         : -1;
-        // Both terms are below 2^63 apart from the offset, checked first.
-        if (base < 0 || (offset > 0 && base > INT64_MAX - offset) || base + offset < 0)
-            return STG_E_INVALIDFUNCTION;
-        m_position = uint64_t(base + offset);
-        if (newPosition) *newPosition = m_position;
-        return S_OK;
-    }
-
-private:
-    ~PictureStream() override { platform::free(m_data); }
-
-    uint8_t* m_data;
-    uint64_t m_bytes;
-    uint64_t m_position = 0;
-};
-
 // A contact found by a lookup. It keeps the read-only connection it was
 // found through, so its picture is read from the same database.
 class Item final : public RefCounted<IItem> {
@@ -149,7 +89,7 @@ public:
     int64_t contact = 0;
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        return Answer<IItem>(this, iid, object, IID_IItem);
+        return AnswerInterface(iid, object, {{IID_IItem, this}});
     }
     HRESULT OpenProperty(CEPROPID propId, DWORD mode, IStream** stream) override {
         if (!stream) return E_FAIL;
@@ -160,13 +100,7 @@ public:
         size_t bytes = 0;
         const HRESULT hr = FromStoreStatus(store.ReadPicture(contact, &data, &bytes));
         if (hr < 0) return hr;
-        auto* s = new (std::nothrow) PictureStream(data, bytes);
-        if (!s) {
-            platform::free(data);
-            return E_OUTOFMEMORY;
-        }
-        *stream = s;
-        return S_OK;
+        return CreateStreamOnBytes(data, bytes, stream);
     }
 };
 

@@ -23,13 +23,12 @@ HRESULT Step(const DisplayDevice& device, WindowedStep step) {
     return fails[int(step)] ? DDERR_GENERIC : S_OK;
 }
 
-// DirectDraw objects answer no other interface.
+// DirectDraw objects answer no interface but IUnknown.
 template <class Interface>
 class DirectDrawObject : public RefCounted<Interface> {
 public:
-    HRESULT QueryInterface(const GUID&, void** ppv) override {
-        if (ppv) *ppv = nullptr;
-        return E_NOINTERFACE;
+    HRESULT QueryInterface(const GUID& iid, void** object) override {
+        return AnswerInterface(iid, object, {{IID_IUnknown, this}});
     }
 };
 

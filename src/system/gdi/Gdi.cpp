@@ -2,8 +2,8 @@
 // escape and the display settings query.
 #include "system/gdi/Gdi.h"
 
+#include "backends/codecs/Limits.h"
 #include "core/Pixel565.h"
-#include "system/imaging/Imaging.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,8 +27,8 @@ int Stride(int width, int bitsPerPixel) {
 
 // A new image object with zeroed pixels, or null.
 HGDIOBJ NewImage(int width, int height, PixelLayout layout, int bitsPerPixel, bool bottomUp) {
-    // The imaging service's limits: any picture it decodes can be drawn.
-    if (width < 1 || height < 1 || !ImageSizeAllowed(uint32_t(width), uint32_t(height)))
+    // The codecs' limits: any picture they decode can be drawn.
+    if (width < 1 || height < 1 || !backends::ImageSizeAllowed(uint32_t(width), uint32_t(height)))
         return nullptr;
     const int stride = Stride(width, bitsPerPixel);
     const size_t bytes = size_t(stride) * size_t(height);

@@ -147,17 +147,9 @@ public:
     }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (!object) return E_FAIL;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IImage))
-            *object = static_cast<IImage*>(this);
-        else if (IsEqualGUID(iid, IID_IRenderable))
-            *object = static_cast<IRenderable*>(this);
-        else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return AnswerInterface(iid, object,
+                               {{IID_IImage, static_cast<IImage*>(this)},
+                                {IID_IRenderable, static_cast<IRenderable*>(this)}});
     }
 
     HRESULT GetImageInfo(ImageInfo* info) override {
@@ -233,21 +225,11 @@ public:
     }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (!object) return E_FAIL;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IBitmapImage))
-            *object = static_cast<IBitmapImage*>(this);
-        else if (IsEqualGUID(iid, IID_IImage))
-            *object = static_cast<IImage*>(this);
-        else if (IsEqualGUID(iid, IID_IImageSink))
-            *object = static_cast<IImageSink*>(this);
-        else if (IsEqualGUID(iid, IID_IRenderable))
-            *object = static_cast<IRenderable*>(this);
-        else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return AnswerInterface(iid, object,
+                               {{IID_IBitmapImage, static_cast<IBitmapImage*>(this)},
+                                {IID_IImage, static_cast<IImage*>(this)},
+                                {IID_IImageSink, static_cast<IImageSink*>(this)},
+                                {IID_IRenderable, static_cast<IRenderable*>(this)}});
     }
 
     // ---- IBitmapImage

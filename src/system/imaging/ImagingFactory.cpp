@@ -252,14 +252,7 @@ public:
     }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (!object) return E_FAIL;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IImageDecoder)) {
-            *object = static_cast<IImageDecoder*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return AnswerInterface(iid, object, {{IID_IImageDecoder, this}});
     }
 
     HRESULT GetImageInfo(ImageInfo* info) override {
@@ -415,14 +408,7 @@ private:
 class Factory final : public RefCounted<IImagingFactory> {
 public:
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (!object) return E_FAIL;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IImagingFactory)) {
-            *object = static_cast<IImagingFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return AnswerInterface(iid, object, {{IID_IImagingFactory, this}});
     }
 
     HRESULT CreateImageFromStream(IStream* stream, IImage** image) override {

@@ -15,12 +15,14 @@
 #include <unistd.h>
 
 namespace zorva::platform {
+
+const GUID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 namespace {
 
 // Identifies memory streams for GetHGlobalFromStream.
 const GUID IID_MemoryStream = {
     0x7A3E61C2, 0x5B0D, 0x4E77, {0x9C, 0x41, 0x2D, 0x6F, 0x80, 0x13, 0xA5, 0x58}};
-const GUID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // Where a seek lands, or false for a position before the start or beyond
 // what 63 bits hold.
@@ -45,32 +47,44 @@ bool SeekTarget(uint64_t position, uint64_t length, int64_t offset, DWORD origin
     return true;
 }
 
-class MemoryStream final : public RefCounted<IStream> {
+// Reads and seeks over bytes in memory; the derived stream says where they
+// are and how writes go.
+class InMemoryStream : public RefCounted<IStream> {
+public:
+    HRESULT Read(void* data, ULONG bytes, ULONG* read) override {
+        if (read) *read = 0;
+        if (!data && bytes) return E_FAIL;
+        const uint64_t length = Length();
+        const uint64_t available = m_position < length ? length - m_position : 0;
+        const ULONG n = ULONG(available < bytes ? available : bytes);
+        if (n) std::memcpy(data, Bytes() + m_position, n);
+        m_position += n;
+        if (read) *read = n;
+        return S_OK;
+    }
+
+    HRESULT Seek(int64_t offset, DWORD origin, uint64_t* newPosition) override {
+        uint64_t target;
+        if (!SeekTarget(m_position, Length(), offset, origin, target)) return STG_E_INVALIDFUNCTION;
+        m_position = target;
+        if (newPosition) *newPosition = target;
+        return S_OK;
+    }
+
+protected:
+    virtual uint8_t* Bytes() const = 0;
+    virtual uint64_t Length() const = 0;
+
+    uint64_t m_position = 0;
+};
+
+// Over a LocalAlloc block, writable (see CreateStreamOnHGlobal).
+class MemoryStream final : public InMemoryStream {
 public:
     MemoryStream(HGLOBAL block, bool owns) : m_block(block), m_owns(owns) {}
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (!object) return E_FAIL;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IStream) ||
-            IsEqualGUID(iid, IID_MemoryStream)) {
-            AddRef();
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    HRESULT Read(void* data, ULONG bytes, ULONG* read) override {
-        if (read) *read = 0;
-        if (!data && bytes) return E_FAIL;
-        const uint64_t length = LocalSize(m_block);
-        const uint64_t available = m_position < length ? length - m_position : 0;
-        const ULONG n = ULONG(available < bytes ? available : bytes);
-        if (n) std::memcpy(data, static_cast<uint8_t*>(m_block) + m_position, n);
-        m_position += n;
-        if (read) *read = n;
-        return S_OK;
+        return AnswerInterface(iid, object, {{IID_IStream, this}, {IID_MemoryStream, this}});
     }
 
     HRESULT Write(const void* data, ULONG bytes, ULONG* written) override {
@@ -94,25 +108,39 @@ public:
         return S_OK;
     }
 
-    HRESULT Seek(int64_t offset, DWORD origin, uint64_t* newPosition) override {
-        uint64_t target;
-        if (!SeekTarget(m_position, LocalSize(m_block), offset, origin, target))
-            return STG_E_INVALIDFUNCTION;
-        m_position = target;
-        if (newPosition) *newPosition = target;
-        return S_OK;
-    }
-
     HGLOBAL Block() const { return m_block; }
 
 private:
     ~MemoryStream() override {
         if (m_owns) LocalFree(m_block);
     }
+    uint8_t* Bytes() const override { return static_cast<uint8_t*>(m_block); }
+    uint64_t Length() const override { return LocalSize(m_block); }
 
     HGLOBAL m_block;
     bool m_owns;
-    uint64_t m_position = 0;
+};
+
+// Over a block of the platform allocator that it owns, read-only.
+class BytesStream final : public InMemoryStream {
+public:
+    BytesStream(void* data, size_t bytes) : m_data(static_cast<uint8_t*>(data)), m_bytes(bytes) {}
+
+    HRESULT QueryInterface(const GUID& iid, void** object) override {
+        return AnswerInterface(iid, object, {{IID_IStream, this}});
+    }
+    HRESULT Write(const void*, ULONG, ULONG* written) override {
+        if (written) *written = 0;
+        return STG_E_ACCESSDENIED;
+    }
+
+private:
+    ~BytesStream() override { platform::free(m_data); }
+    uint8_t* Bytes() const override { return m_data; }
+    uint64_t Length() const override { return m_bytes; }
+
+    uint8_t* m_data;
+    uint64_t m_bytes;
 };
 
 class FileStream final : public RefCounted<IStream> {
@@ -120,14 +148,7 @@ public:
     explicit FileStream(int fd) : m_fd(fd) {}
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
-        if (!object) return E_FAIL;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IStream)) {
-            AddRef();
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return AnswerInterface(iid, object, {{IID_IStream, this}});
     }
 
     HRESULT Read(void* data, ULONG bytes, ULONG* read) override {
@@ -187,6 +208,17 @@ HRESULT CreateStreamOnHGlobal(HGLOBAL block, BOOL deleteOnRelease, IStream** str
     }
     *stream = s;
     return S_OK;
+}
+
+HRESULT CreateStreamOnBytes(void* data, size_t bytes, IStream** stream) {
+    if (!stream) {
+        platform::free(data);
+        return E_FAIL;
+    }
+    *stream = new (std::nothrow) BytesStream(data, bytes);
+    if (*stream) return S_OK;
+    platform::free(data);
+    return E_OUTOFMEMORY;
 }
 
 HRESULT GetHGlobalFromStream(IStream* stream, HGLOBAL* block) {

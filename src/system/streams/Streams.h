@@ -8,6 +8,8 @@ namespace zorva::platform {
 
 typedef HANDLE HGLOBAL;
 
+extern const GUID IID_IStream;
+
 constexpr HRESULT STG_E_INVALIDFUNCTION = static_cast<HRESULT>(0x80030001);
 constexpr HRESULT STG_E_ACCESSDENIED = static_cast<HRESULT>(0x80030005);
 constexpr HRESULT STG_E_MEDIUMFULL = static_cast<HRESULT>(0x80030070);
@@ -26,6 +28,13 @@ constexpr DWORD STREAM_SEEK_END = 2;
 // Reads past the end are short and succeed; seeking before the start fails
 // with STG_E_INVALIDFUNCTION. E_FAIL for a null `stream`, E_OUTOFMEMORY.
 HRESULT CreateStreamOnHGlobal(HGLOBAL block, BOOL deleteOnRelease, IStream** stream);
+
+// A read-only stream over `bytes` bytes at `data`, a block of the platform
+// allocator that the stream takes over (and frees when it is released, or
+// at once when the call fails). Writes fail with STG_E_ACCESSDENIED; reads
+// and seeks are a memory stream's. E_FAIL for a null `stream`,
+// E_OUTOFMEMORY.
+HRESULT CreateStreamOnBytes(void* data, size_t bytes, IStream** stream);
 
 // The block under a stream made by CreateStreamOnHGlobal; E_FAIL for any
 // other stream or a null argument.
