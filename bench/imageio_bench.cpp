@@ -75,7 +75,8 @@ void BM_JpegFullDecodeThenScale(benchmark::State& state) {
     for (auto _ : state) {
         const std::vector<uint8_t> bytes = ReadFile(path);
         pf::Pixmap full, scaled;
-        if (pf::JpegDecode(bytes.data(), bytes.size(), 0, 0, &full) != pf::Status::Ok ||
+        pf::PixmapWriter writer(&full);
+        if (pf::JpegDecodeRows(bytes.data(), bytes.size(), 0, 0, writer) != pf::Status::Ok ||
             pf::Resample(full, false, 240, 180, &scaled) != pf::Status::Ok)
             return state.SkipWithError("decode failed");
         for (uint32_t y = 0; y < 180; ++y)

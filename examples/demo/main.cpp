@@ -28,7 +28,8 @@ const char kUsage[] =
     "\n"
     "  --frames N          frames to play (default: the whole scene once; more loop it)\n"
     "  --size WxH          canvas size (default 320x240)\n"
-    "  --display KIND      virtual, window or fbdev (default: the best one found)\n"
+    "  --display DEVICE    a display device as ZORVA_DISPLAY names it: virtual,\n"
+    "                      window[:scale], fbdev[:/dev/fbN] (default: the best found)\n"
     "  --scale N           window scale, an integer (default 1)\n"
     "  --out DIR           write a PNG of each act, a contact sheet of the scene and\n"
     "                      the captured screen as BMP into DIR\n"
@@ -76,8 +77,8 @@ int Parse(int argc, char** argv, Options* o) {
         } else if (arg == "--size" && value) {
             ok = ParseSize(value, &o->width, &o->height);
         } else if (arg == "--display" && value) {
-            o->display = value;
-            ok = o->display == "virtual" || o->display == "window" || o->display == "fbdev";
+            o->display = value; // the platform checks the name when it opens
+            ok = !o->display.empty();
         } else if (arg == "--scale" && value) {
             ok = ParsePositive(value, &o->scale) && o->scale <= 8;
         } else if (arg == "--out" && value) {
@@ -122,37 +123,154 @@ struct Shot {
     std::vector<uint16_t> pixels;
 };
 
+// The canvas size is the virtual display's, and the size a window asks for;
+// --display names a device as ZORVA_DISPLAY does, else the platform picks
+// the best one.
+HWND OpenDisplay(const Options& o) {
+    zorva::VirtualDisplayConfig config;
+    config.width = o.width;
+    config.height = o.height;
+    zorva::SetVirtualDisplay(config);
+    if (!o.display.empty()) ::setenv("ZORVA_DISPLAY", o.display.c_str(), 1);
+    zorva::DisplayOptions display;
+    display.width = o.width;
+    display.height = o.height;
+    display.scale = o.scale;
+    return zorva::OpenWindow("Zorva demo", display);
+}
+
+const char* DisplayName(zorva::DisplayKind kind) {
+    switch (kind) {
+    case zorva::DisplayKind::Window:
+        return "a window";
+    case zorva::DisplayKind::Fbdev:
+        return "the frame buffer";
+    default:
+        return "the virtual display";
+    }
+}
+
+// Takes the window's events: arrows move the ship, focus changes suspend and
+// resume the canvas. False when the user asked to quit.
+bool HandleEvents(HWND window, CCEDraw& canvas, demo::Scene& scene) {
+    bool quit = false;
+    zorva::Event event;
+    while (zorva::PollEvent(window, &event)) {
+        switch (event.type) {
+        case zorva::EventType::Quit:
+            quit = true;
+            break;
+        case zorva::EventType::KeyDown:
+            if (event.key == zorva::kKeyEscape) quit = true;
+            if (event.key == zorva::kKeyLeft) scene.Nudge(-4, 0);
+            if (event.key == zorva::kKeyRight) scene.Nudge(4, 0);
+            if (event.key == zorva::kKeyUp) scene.Nudge(0, -4);
+            if (event.key == zorva::kKeyDown) scene.Nudge(0, 4);
+            break;
+        case zorva::EventType::FocusLost:
+            canvas.Suspend();
+            break;
+        case zorva::EventType::FocusGained:
+            canvas.Resume();
+            break;
+        default:
+            break;
+        }
+    }
+    return !quit;
+}
+
+// Screenshots of the acts into --out: a PNG each, then a contact sheet of
+// them all; every file written is listed at the end.
+struct Recorder {
+    HWND window;
+    std::string out;
+    int width, height;
+    std::vector<Shot> shots;
+    std::vector<std::string> written;
+
+    void Screenshot(const std::string& name) {
+        if (out.empty()) return;
+        int w = 0, h = 0;
+        if (!zorva::GetScreenSize(window, &w, &h) || w != width || h != height) return;
+        Shot shot{name, std::vector<uint16_t>(size_t(w) * size_t(h))};
+        if (!zorva::ReadScreen(window, shot.pixels.data())) return;
+        char file[64];
+        std::snprintf(file, sizeof file, "/%02zu-%s.png", shots.size() + 1, name.c_str());
+        if (demo::WritePng(out + file, shot.pixels, w, h)) written.push_back(out + file);
+        shots.push_back(std::move(shot));
+    }
+
+    // Every screenshot at half size, three to a row.
+    void ContactSheet() {
+        if (out.empty() || shots.empty()) return;
+        const int cw = width / 2, ch = height / 2, gap = 4, columns = 3;
+        const int rows = int((shots.size() + columns - 1) / columns);
+        const int sw = columns * cw + (columns + 1) * gap, sh = rows * ch + (rows + 1) * gap;
+        std::vector<uint16_t> sheet(size_t(sw) * size_t(sh), 0x2104);
+        for (size_t k = 0; k < shots.size(); ++k) {
+            const std::vector<uint16_t> half = Half(shots[k].pixels, width, height);
+            const int x0 = gap + int(k % columns) * (cw + gap);
+            const int y0 = gap + int(k / columns) * (ch + gap);
+            for (int y = 0; y < ch; ++y)
+                std::copy(half.begin() + size_t(y) * cw, half.begin() + size_t(y + 1) * cw,
+                          sheet.begin() + size_t(y0 + y) * sw + x0);
+        }
+        if (demo::WritePng(out + "/contact-sheet.png", sheet, sw, sh))
+            written.push_back(out + "/contact-sheet.png");
+    }
+};
+
+// Plays `total` frames (looping the scene); on a real screen at the scene's
+// own 30 frames a second, headless as fast as it goes with progress lines.
+// Returns the frames played.
+int Play(HWND window, CCEDraw& canvas, demo::Scene& scene, Recorder& recorder, int total,
+         bool interactive) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool tty = ::isatty(1);
+    int played = 0;
+    for (int i = 0; i < total; ++i) {
+        if (!HandleEvents(window, canvas, scene)) break;
+        if (canvas.IsSuspend()) { // in the background: wait, the scene holds still
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            --i;
+            continue;
+        }
+        const int frame = i % scene.Length();
+        scene.Draw(frame);
+        canvas.Flip();
+        ++played;
+        if (i < scene.Length() && scene.LastOfAct(frame))
+            recorder.Screenshot(scene.ActName(scene.ActOf(frame)));
+        if (interactive) {
+            std::this_thread::sleep_until(start + (played * 1000000us) / 30);
+        } else if ((i + 1) % 30 == 0 || i + 1 == total) {
+            const double s =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::printf(tty ? "\rzorva_demo: frame %d of %d, %.0f frames per second   "
+                            : "zorva_demo: frame %d of %d, %.0f frames per second\n",
+                        i + 1, total, s > 0 ? (i + 1) / s : 0.0);
+            std::fflush(stdout);
+        }
+    }
+    if (tty) std::printf("\n");
+    return played;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     Options o;
     if (const int code = Parse(argc, argv, &o)) return code < 0 ? 0 : code;
-
-    // The canvas size is the virtual display's, and the size a window asks
-    // for; --display names a device, else the platform picks the best one.
-    zorva::VirtualDisplayConfig config;
-    config.width = o.width;
-    config.height = o.height;
-    zorva::SetVirtualDisplay(config);
-    zorva::DisplayOptions display;
-    if (o.display == "virtual") display.kind = zorva::DisplayKind::Virtual;
-    if (o.display == "window") display.kind = zorva::DisplayKind::Window;
-    if (o.display == "fbdev") display.kind = zorva::DisplayKind::Fbdev;
-    display.width = o.width;
-    display.height = o.height;
-    display.scale = o.scale;
-    HWND window = zorva::OpenWindow("Zorva demo", display);
+    HWND window = OpenDisplay(o);
     if (!window) {
         std::fprintf(stderr, "zorva_demo: %s\n", zorva::GetOpenWindowError());
         return 1;
     }
-    const zorva::DisplayKind kind = zorva::GetWindowDisplay(window);
-    const char* displayName = kind == zorva::DisplayKind::Window  ? "a window"
-                              : kind == zorva::DisplayKind::Fbdev ? "the frame buffer"
-                                                                  : "the virtual display";
+    const char* displayName = DisplayName(zorva::GetWindowDisplay(window));
     // On a real screen the scene plays in real time and loops until Escape
     // (or the window is closed) unless --frames says how long.
-    const bool interactive = kind != zorva::DisplayKind::Virtual;
+    const bool interactive = zorva::GetWindowDisplay(window) != zorva::DisplayKind::Virtual;
 
     CCEDraw canvas;
     if (canvas.Create(window, 1) != 1) {
@@ -176,27 +294,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<std::string> written;
-    std::vector<Shot> shots;
+    Recorder recorder{window, o.out, width, height, {}, {}};
     if (!o.out.empty()) ::mkdir(o.out.c_str(), 0755);
-    auto screenshot = [&](const std::string& name) {
-        if (o.out.empty()) return;
-        int w = 0, h = 0;
-        if (!zorva::GetScreenSize(window, &w, &h) || w != width || h != height) return;
-        Shot shot{name, std::vector<uint16_t>(size_t(w) * size_t(h))};
-        if (!zorva::ReadScreen(window, shot.pixels.data())) return;
-        char file[64];
-        std::snprintf(file, sizeof file, "/%02zu-%s.png", shots.size() + 1, name.c_str());
-        if (demo::WritePng(o.out + file, shot.pixels, w, h)) written.push_back(o.out + file);
-        shots.push_back(std::move(shot));
-    };
-
     // The demo's own contact store; the number is written as a caller would
     // dial it from abroad, and matches by its trailing digits.
     const std::string store = o.assets + "/contacts.db";
     zorva::SetContactsDatabase(store.c_str());
     demo::Scene scene(canvas, assets, L"0044 20 7946 0018");
-    scene.onShot = screenshot;
+    scene.onShot = [&](const std::string& name) { recorder.Screenshot(name); };
     scene.capturePath = [&]() -> std::wstring {
         if (o.out.empty()) return L"";
         const std::string path = o.out + "/capture.bmp";
@@ -207,83 +312,16 @@ int main(int argc, char** argv) {
     if (interactive)
         std::printf("zorva_demo: on %s; arrow keys move the ship, Escape quits\n", displayName);
     const auto start = std::chrono::steady_clock::now();
-    auto elapsed = [&] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    const bool tty = ::isatty(1);
-    int played = 0;
-    bool quit = false;
-    for (int i = 0; i < total && !quit; ++i) {
-        zorva::Event event;
-        while (zorva::PollEvent(window, &event)) {
-            switch (event.type) {
-            case zorva::EventType::Quit:
-                quit = true;
-                break;
-            case zorva::EventType::KeyDown:
-                if (event.key == zorva::kKeyEscape) quit = true;
-                if (event.key == zorva::kKeyLeft) scene.Nudge(-4, 0);
-                if (event.key == zorva::kKeyRight) scene.Nudge(4, 0);
-                if (event.key == zorva::kKeyUp) scene.Nudge(0, -4);
-                if (event.key == zorva::kKeyDown) scene.Nudge(0, 4);
-                break;
-            case zorva::EventType::FocusLost:
-                canvas.Suspend();
-                break;
-            case zorva::EventType::FocusGained:
-                canvas.Resume();
-                break;
-            default:
-                break;
-            }
-        }
-        if (canvas.IsSuspend()) { // in the background: wait, the scene holds still
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            --i;
-            continue;
-        }
-        const int frame = i % scene.Length();
-        scene.Draw(frame);
-        canvas.Flip();
-        ++played;
-        if (i < scene.Length() && scene.LastOfAct(frame))
-            screenshot(scene.ActName(scene.ActOf(frame)));
-        // On a screen the scene keeps its own clock: 30 frames a second.
-        if (interactive) std::this_thread::sleep_until(start + (played * 1000000us) / 30);
-        if (!interactive && ((i + 1) % 30 == 0 || i + 1 == total)) {
-            const double s = elapsed();
-            std::printf(tty ? "\rzorva_demo: frame %d of %d, %.0f frames per second   "
-                            : "zorva_demo: frame %d of %d, %.0f frames per second\n",
-                        i + 1, total, s > 0 ? (i + 1) / s : 0.0);
-            std::fflush(stdout);
-        }
-    }
-    if (tty) std::printf("\n");
+    const int played = Play(window, canvas, scene, recorder, total, interactive);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    if (!scene.capturedFile.empty()) written.push_back(scene.capturedFile);
-    if (!o.out.empty() && !shots.empty()) {
-        // The contact sheet: every screenshot at half size, three to a row.
-        const int cw = width / 2, ch = height / 2, gap = 4, columns = 3;
-        const int rows = int((shots.size() + columns - 1) / columns);
-        const int sw = columns * cw + (columns + 1) * gap, sh = rows * ch + (rows + 1) * gap;
-        std::vector<uint16_t> sheet(size_t(sw) * size_t(sh), 0x2104);
-        for (size_t k = 0; k < shots.size(); ++k) {
-            const std::vector<uint16_t> half = Half(shots[k].pixels, width, height);
-            const int x0 = gap + int(k % columns) * (cw + gap);
-            const int y0 = gap + int(k / columns) * (ch + gap);
-            for (int y = 0; y < ch; ++y)
-                std::copy(half.begin() + size_t(y) * cw, half.begin() + size_t(y + 1) * cw,
-                          sheet.begin() + size_t(y0 + y) * sw + x0);
-        }
-        if (demo::WritePng(o.out + "/contact-sheet.png", sheet, sw, sh))
-            written.push_back(o.out + "/contact-sheet.png");
-    }
-
-    const double seconds = elapsed();
+    if (!scene.capturedFile.empty()) recorder.written.push_back(scene.capturedFile);
+    recorder.ContactSheet();
     std::printf("zorva_demo: played %d frames at %d x %d on %s in %.2f s (%.0f frames per "
                 "second)\n",
                 played, width, height, displayName, seconds, seconds > 0 ? played / seconds : 0.0);
-    for (const std::string& file : written)
+    for (const std::string& file : recorder.written)
         std::printf("zorva_demo: wrote %s\n", file.c_str());
 
     canvas.Release();

@@ -84,27 +84,6 @@ constexpr uint16_t RGB555ToRGB565(uint32_t p) {
     return static_cast<uint16_t>(((p & 0x1Fu) | ((p & 0xFFE0u) << 1)) & 0xFFFFu);
 }
 
-// Wide spread layout (64 bits): blue 4..0, green 26..21, red 46..42.
-// Each channel has at least 15 empty bits above it, room for a channel
-// multiplied by 256: the weighted sums of the bilinear filter stay in their
-// own fields, and a right shift followed by the mask drops each channel's
-// low bits (rounding down) without letting one channel into the next.
-constexpr uint64_t kWideMask = 0x1Full | (0x3Full << 21) | (0x1Full << 42);
-
-constexpr uint64_t SpreadWideRGB565(uint32_t p) {
-    return uint64_t(p & 0x1Fu) | (uint64_t(p & 0x7E0u) << 16) | (uint64_t(p & 0xF800u) << 31);
-}
-
-constexpr uint16_t PackWideRGB565(uint64_t t) {
-    return static_cast<uint16_t>((t & 0x1Fu) | ((t >> 16) & 0x7E0u) | ((t >> 31) & 0xF800u));
-}
-
-// Channel by channel, floor((a * (256 - f) + b * f) / 256) for f in 0..256,
-// on wide-spread values.
-constexpr uint64_t LerpWide(uint64_t a, uint64_t b, uint32_t f) {
-    return ((a * (256u - f) + b * f) >> 8) & kWideMask;
-}
-
 // ---- Memory layout of pixel grids whose pitches may be negative
 
 constexpr int64_t Abs64(int64_t v) {

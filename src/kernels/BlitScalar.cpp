@@ -1,6 +1,6 @@
 // The scalar blit and turn kernels: the definition every faster kernel is
 // held to.
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 
 #include "core/Pixel565.h"
 

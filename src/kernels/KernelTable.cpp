@@ -1,6 +1,6 @@
 // Which table runs: chosen once from what the processor supports, or from
 // the ZORVA_SIMD environment variable.
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The scalar row kernels: fills, fade frames, scaling rows and the loaders'
 // conversions. The definition every faster kernel is held to.
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 
 #include "core/Pixel565.h"
 

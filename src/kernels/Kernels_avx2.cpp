@@ -1,6 +1,6 @@
 // AVX2 kernels: sixteen 16-bit lanes. Built with -mavx2 on x86 only; the
 // entries AVX2 does not replace (the turns) are SSE2's.
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 #include "kernels/VectorKernels.h"
 
 #include <immintrin.h>
@@ -36,7 +36,6 @@ struct Avx2 {
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
     static T Eq(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
-    static T GtSigned(T a, T b) { return _mm256_cmpgt_epi16(a, b); }
     static T Select(T mask, T a, T b) { return _mm256_blendv_epi8(b, a, mask); }
     static bool AllTrue(T mask) { return _mm256_movemask_epi8(mask) == -1; }
     static bool AnyTrue(T mask) { return _mm256_movemask_epi8(mask) != 0; }

@@ -1,7 +1,7 @@
 // NEON kernels: eight 16-bit lanes. Built on AArch64, where NEON is always
 // there, and on 32-bit ARM with -mfpu=neon (the table is then used only when
 // the kernel reports NEON).
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 #include "kernels/VectorKernels.h"
 
 #include <arm_neon.h>
@@ -40,9 +40,6 @@ struct Neon {
     static T And(T a, T b) { return vandq_u16(a, b); }
     static T Or(T a, T b) { return vorrq_u16(a, b); }
     static T Eq(T a, T b) { return vceqq_u16(a, b); }
-    static T GtSigned(T a, T b) {
-        return vcgtq_s16(vreinterpretq_s16_u16(a), vreinterpretq_s16_u16(b));
-    }
     static T Select(T mask, T a, T b) { return vbslq_u16(mask, a, b); }
     // A mask's lanes are all ones or all zeros: its narrowed bytes say.
     static uint64_t Narrow(T mask) {

@@ -1,5 +1,5 @@
 // SSE2 kernels: eight 16-bit lanes. Built with -msse2 on x86 only.
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 #include "kernels/VectorKernels.h"
 
 #include <emmintrin.h>
@@ -36,7 +36,6 @@ struct Sse2 {
     static T And(T a, T b) { return _mm_and_si128(a, b); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
     static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
-    static T GtSigned(T a, T b) { return _mm_cmpgt_epi16(a, b); }
     // mask ? a : b
     static T Select(T mask, T a, T b) {
         return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));

@@ -18,7 +18,7 @@
 #define ZORVA_KERNELS_VECTORKERNELS_H
 
 #include "kernels/Kernels.h"
-#include "kernels/KernelsScalar.h"
+#include "kernels/TableBuilders.h"
 
 #include <cstring>
 

@@ -131,6 +131,13 @@ public:
 private:
     struct Axis;
     struct State;
+    bool PassRow(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step);
+    const uint16_t* FilterRow(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step);
+    void AddAnyOrder(uint32_t y, const uint16_t* across);
+    void Shrink(uint32_t y, const uint16_t* across);
+    void Grow(uint32_t y, bool needed, const uint16_t* across);
+    void Emit(const uint32_t* sums);
+
     State* m_state = nullptr;
     uint32_t m_width, m_height;
     Rect m_window;
@@ -138,12 +145,6 @@ private:
     RowConsumer& m_out;
 };
 
-// Whole-picture helpers over the row interfaces above.
-Status PngDecode(const uint8_t* data, size_t size, Pixmap* out);
-Status BmpDecode(const uint8_t* data, size_t size, Pixmap* out);
-Status WebpDecode(const uint8_t* data, size_t size, Pixmap* out);
-Status JpegDecode(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                  Pixmap* out);
 // `source` scaled to exactly width x height by the Scaler. A same-size
 // request is a copy.
 Status Resample(const Pixmap& source, bool alpha, uint32_t width, uint32_t height, Pixmap* out);

@@ -70,24 +70,6 @@ Status DecodeWhole(Pixmap* out, Decode decode) {
 
 } // namespace
 
-Status PngDecode(const uint8_t* data, size_t size, Pixmap* out) {
-    return DecodeWhole(out, [&](RowConsumer& c) { return PngDecodeRows(data, size, c); });
-}
-
-Status BmpDecode(const uint8_t* data, size_t size, Pixmap* out) {
-    return DecodeWhole(out, [&](RowConsumer& c) { return BmpDecodeRows(data, size, c); });
-}
-
-Status WebpDecode(const uint8_t* data, size_t size, Pixmap* out) {
-    return DecodeWhole(out, [&](RowConsumer& c) { return WebpDecodeRows(data, size, 0, 0, c); });
-}
-
-Status JpegDecode(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                  Pixmap* out) {
-    return DecodeWhole(
-        out, [&](RowConsumer& c) { return JpegDecodeRows(data, size, minWidth, minHeight, c); });
-}
-
 Status Resample(const Pixmap& source, bool alpha, uint32_t width, uint32_t height, Pixmap* out) {
     if (source.Empty() || !out) return Status::Refused;
     out->Reset();

@@ -257,20 +257,7 @@ bool Scaler::Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t ste
     // Every row is taken, also past the window's last: damage anywhere in
     // the file fails the picture, whatever part of it is shown.
     State& s = *m_state;
-    const Rect& w = m_window;
-    const uint32_t ww = uint32_t(w.right - w.left), wh = uint32_t(w.bottom - w.top);
-    if (s.passThrough) {
-        if (y < uint32_t(w.top) || y >= uint32_t(w.bottom)) return true;
-        const uint32_t row = y - uint32_t(w.top);
-        if (!pixels) return !(s.stopped = !m_out.Row(row, nullptr, 0, 1));
-        // The first pixel at or right of the window's left edge.
-        uint32_t skip = 0;
-        if (first < uint32_t(w.left)) skip = (uint32_t(w.left) - first + step - 1) / step;
-        const uint32_t at = first + skip * step;
-        if (at >= uint32_t(w.right)) return true;
-        s.stopped = !m_out.Row(row, pixels + size_t(skip) * 4, at - uint32_t(w.left), step);
-        return !s.stopped;
-    }
+    if (s.passThrough) return PassRow(y, pixels, first, step);
     if (s.collect) {
         if (pixels) {
             uint8_t* row = s.source.Row(y);
@@ -281,80 +268,128 @@ bool Scaler::Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t ste
         return true;
     }
     const Axis& ay = s.y;
+    const uint32_t wh = uint32_t(m_window.bottom - m_window.top);
     // Is the row any window row's? Rows above and below the window's need
     // not be filtered.
     const bool needed = y >= ay.first[0] && y <= ay.Last(wh - 1);
-    const uint16_t* across = nullptr;
-    if (pixels && needed) {
-        const uint8_t* row = pixels;
-        if (first != 0 || step != 1) {
-            std::memset(s.work, 0, size_t(s.sourceWidth) * 4);
-            for (uint32_t i = 0, n = RowPixels(s.sourceWidth, first, step); i < n; ++i)
-                std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i),
-                            4);
-            if (m_alpha) Premultiply(s.work, s.work, s.sourceWidth);
-            row = s.work;
-        } else if (m_alpha) {
-            Premultiply(pixels, s.work, s.sourceWidth);
-            row = s.work;
-        }
-        uint16_t* out = s.across[y & 1];
-        FilterAcross(row, s.x.first, s.x.count, s.x.offset, s.x.weights, s.x.reciprocal, ww, out);
-        across = out;
-    }
-    const uint32_t values = ww * 4;
-    auto emit = [&](const uint32_t* sums) {
-        Finish(sums, ay.reciprocal, values, s.outRow);
-        if (m_alpha)
-            Unpremultiply(s.outRow, ww);
-        else
-            for (uint32_t i = 0; i < ww; ++i)
-                s.outRow[4 * i + 3] = 255;
-        if (!m_out.Row(s.next, s.outRow, 0, 1)) s.stopped = true;
-        ++s.next;
-    };
-    if (!s.inOrder) {
-        // Every window row whose taps include y: a run, since first and
-        // last taps only grow down the window.
-        if (!across) return true;
-        uint32_t lo = 0, hi = wh;
-        while (lo < hi) {
-            const uint32_t mid = (lo + hi) / 2;
-            if (ay.Last(mid) < y)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        for (uint32_t j = lo; j < wh && ay.first[j] <= y; ++j)
-            AddWeighted(across, ay.weights[ay.offset[j] + (y - ay.first[j])], values,
-                        s.sums + size_t(j) * values);
-        return true;
-    }
-    if (ay.from >= ay.to) {
-        // Shrinking: a source row falls into at most two destination rows,
-        // the next to finish and the one after it.
-        for (uint32_t j = s.next; across && j < wh && j <= s.next + 1; ++j)
-            if (y >= ay.first[j] && y <= ay.Last(j))
-                AddWeighted(across, ay.weights[ay.offset[j] + (y - ay.first[j])], values,
-                            s.sums + size_t(j & 1) * values);
-        while (!s.stopped && s.next < wh && y >= ay.Last(s.next)) {
-            uint32_t* sums = s.sums + size_t(s.next & 1) * values;
-            emit(sums);
-            std::memset(sums, 0, size_t(values) * 4);
-        }
-    } else {
-        // Growing: each destination row mixes two neighbouring source rows,
-        // the last two filtered.
-        if (needed && !across) std::memset(s.across[y & 1], 0, size_t(values) * 2);
-        while (!s.stopped && s.next < wh && ay.Last(s.next) <= y) {
-            const uint32_t j = s.next, k = ay.first[j];
-            std::memset(s.sums, 0, size_t(values) * 4);
-            for (uint32_t t = 0; t < ay.count[j]; ++t)
-                AddWeighted(s.across[(k + t) & 1], ay.weights[ay.offset[j] + t], values, s.sums);
-            emit(s.sums);
-        }
-    }
+    const uint16_t* across = pixels && needed ? FilterRow(y, pixels, first, step) : nullptr;
+    if (!s.inOrder)
+        AddAnyOrder(y, across);
+    else if (ay.from >= ay.to)
+        Shrink(y, across);
+    else
+        Grow(y, needed, across);
     return !s.stopped;
+}
+
+// The sizes agree: the window's part of the row goes straight on.
+bool Scaler::PassRow(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) {
+    State& s = *m_state;
+    const Rect& w = m_window;
+    if (y < uint32_t(w.top) || y >= uint32_t(w.bottom)) return true;
+    const uint32_t row = y - uint32_t(w.top);
+    if (!pixels) return !(s.stopped = !m_out.Row(row, nullptr, 0, 1));
+    // The first pixel at or right of the window's left edge.
+    uint32_t skip = 0;
+    if (first < uint32_t(w.left)) skip = (uint32_t(w.left) - first + step - 1) / step;
+    const uint32_t at = first + skip * step;
+    if (at >= uint32_t(w.right)) return true;
+    s.stopped = !m_out.Row(row, pixels + size_t(skip) * 4, at - uint32_t(w.left), step);
+    return !s.stopped;
+}
+
+// The row filtered across (premultiplied when there is alpha), into the
+// buffer of row y's parity.
+const uint16_t* Scaler::FilterRow(uint32_t y, const uint8_t* pixels, uint32_t first,
+                                  uint32_t step) {
+    State& s = *m_state;
+    const uint8_t* row = pixels;
+    if (first != 0 || step != 1) {
+        std::memset(s.work, 0, size_t(s.sourceWidth) * 4);
+        for (uint32_t i = 0, n = RowPixels(s.sourceWidth, first, step); i < n; ++i)
+            std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i),
+                        4);
+        if (m_alpha) Premultiply(s.work, s.work, s.sourceWidth);
+        row = s.work;
+    } else if (m_alpha) {
+        Premultiply(pixels, s.work, s.sourceWidth);
+        row = s.work;
+    }
+    uint16_t* out = s.across[y & 1];
+    const uint32_t ww = uint32_t(m_window.right - m_window.left);
+    FilterAcross(row, s.x.first, s.x.count, s.x.offset, s.x.weights, s.x.reciprocal, ww, out);
+    return out;
+}
+
+// Rows in any order: row y's filtered values go into the sums of every
+// window row whose taps include y, a run, since first and last taps only
+// grow down the window.
+void Scaler::AddAnyOrder(uint32_t y, const uint16_t* across) {
+    if (!across) return;
+    State& s = *m_state;
+    const Axis& ay = s.y;
+    const uint32_t wh = uint32_t(m_window.bottom - m_window.top);
+    const uint32_t values = uint32_t(m_window.right - m_window.left) * 4;
+    uint32_t lo = 0, hi = wh;
+    while (lo < hi) {
+        const uint32_t mid = (lo + hi) / 2;
+        if (ay.Last(mid) < y)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    for (uint32_t j = lo; j < wh && ay.first[j] <= y; ++j)
+        AddWeighted(across, ay.weights[ay.offset[j] + (y - ay.first[j])], values,
+                    s.sums + size_t(j) * values);
+}
+
+// Shrinking, rows in order: a source row falls into at most two
+// destination rows, the next to finish and the one after it.
+void Scaler::Shrink(uint32_t y, const uint16_t* across) {
+    State& s = *m_state;
+    const Axis& ay = s.y;
+    const uint32_t wh = uint32_t(m_window.bottom - m_window.top);
+    const uint32_t values = uint32_t(m_window.right - m_window.left) * 4;
+    for (uint32_t j = s.next; across && j < wh && j <= s.next + 1; ++j)
+        if (y >= ay.first[j] && y <= ay.Last(j))
+            AddWeighted(across, ay.weights[ay.offset[j] + (y - ay.first[j])], values,
+                        s.sums + size_t(j & 1) * values);
+    while (!s.stopped && s.next < wh && y >= ay.Last(s.next)) {
+        uint32_t* sums = s.sums + size_t(s.next & 1) * values;
+        Emit(sums);
+        std::memset(sums, 0, size_t(values) * 4);
+    }
+}
+
+// Growing, rows in order: each destination row mixes two neighbouring
+// source rows, the last two filtered.
+void Scaler::Grow(uint32_t y, bool needed, const uint16_t* across) {
+    State& s = *m_state;
+    const Axis& ay = s.y;
+    const uint32_t wh = uint32_t(m_window.bottom - m_window.top);
+    const uint32_t values = uint32_t(m_window.right - m_window.left) * 4;
+    if (needed && !across) std::memset(s.across[y & 1], 0, size_t(values) * 2);
+    while (!s.stopped && s.next < wh && ay.Last(s.next) <= y) {
+        const uint32_t j = s.next, k = ay.first[j];
+        std::memset(s.sums, 0, size_t(values) * 4);
+        for (uint32_t t = 0; t < ay.count[j]; ++t)
+            AddWeighted(s.across[(k + t) & 1], ay.weights[ay.offset[j] + t], values, s.sums);
+        Emit(s.sums);
+    }
+}
+
+// The next window row from its finished sums.
+void Scaler::Emit(const uint32_t* sums) {
+    State& s = *m_state;
+    const uint32_t ww = uint32_t(m_window.right - m_window.left);
+    Finish(sums, s.y.reciprocal, ww * 4, s.outRow);
+    if (m_alpha)
+        Unpremultiply(s.outRow, ww);
+    else
+        for (uint32_t i = 0; i < ww; ++i)
+            s.outRow[4 * i + 3] = 255;
+    if (!m_out.Row(s.next, s.outRow, 0, 1)) s.stopped = true;
+    ++s.next;
 }
 
 uint8_t* Scaler::Whole(int32_t* stride) {

@@ -1,4 +1,4 @@
-// Files over POSIX descriptors; mappings over mmap.
+// Files over POSIX descriptors, and movable memory blocks.
 #include "backends/text/Utf8.h"
 #include "system/files/FilesApi.h"
 #include "system/memory/Memory.h"
@@ -6,11 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
-#include <mutex>
 #include <new>
 #include <string>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,17 +16,11 @@ namespace {
 
 thread_local DWORD t_lastError = 0;
 
-// A file handle or a mapping handle.
+// A file handle.
 struct Handle : Allocated {
-    enum class Kind { File, Mapping } kind;
+    explicit Handle(int descriptor) : fd(descriptor) {}
     int fd;
-    uint64_t size; // mappings: bytes of the file when mapped
-    Handle(Kind k, int descriptor, uint64_t bytes) : kind(k), fd(descriptor), size(bytes) {}
 };
-
-// Views remember their length for munmap.
-std::mutex g_viewsLock;
-std::map<const void*, size_t> g_views;
 
 DWORD FromErrno(int e) {
     switch (e) {
@@ -56,7 +47,7 @@ bool Fail(DWORD error) {
 
 Handle* AsFile(HANDLE h) {
     auto* handle = static_cast<Handle*>(h);
-    if (!h || h == ZORVA_INVALID_HANDLE_VALUE || handle->kind != Handle::Kind::File) return nullptr;
+    if (!h || h == ZORVA_INVALID_HANDLE_VALUE) return nullptr;
     return handle;
 }
 
@@ -92,7 +83,7 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, void*, DWORD dispos
         Fail(ERROR_ACCESS_DENIED);
         return ZORVA_INVALID_HANDLE_VALUE;
     }
-    auto* h = new (std::nothrow) Handle(Handle::Kind::File, fd, 0);
+    auto* h = new (std::nothrow) Handle(fd);
     if (!h) {
         ::close(fd);
         Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -161,61 +152,6 @@ BOOL CloseHandle(HANDLE handle) {
     const int result = ::close(h->fd);
     delete h;
     return result == 0 ? 1 : Fail(FromErrno(errno));
-}
-
-HANDLE CreateFileMappingW(HANDLE file, void*, DWORD protect, DWORD, DWORD, const wchar_t*) {
-    Handle* h = AsFile(file);
-    if (!h || protect != PAGE_READONLY) {
-        Fail(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    struct stat st;
-    if (::fstat(h->fd, &st) != 0) {
-        Fail(FromErrno(errno));
-        return nullptr;
-    }
-    const int fd = ::dup(h->fd);
-    if (fd < 0) {
-        Fail(FromErrno(errno));
-        return nullptr;
-    }
-    auto* m = new (std::nothrow) Handle(Handle::Kind::Mapping, fd, uint64_t(st.st_size));
-    if (!m) {
-        ::close(fd);
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
-    return m;
-}
-
-void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, size_t bytes) {
-    auto* m = static_cast<Handle*>(mapping);
-    if (!m || m == ZORVA_INVALID_HANDLE_VALUE || m->kind != Handle::Kind::Mapping ||
-        access != FILE_MAP_READ || offsetHigh || offsetLow) {
-        Fail(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    size_t length = bytes ? bytes : size_t(m->size);
-    // An empty file maps to an empty view that still has an address.
-    void* view = ::mmap(nullptr, length ? length : 1, PROT_READ, MAP_PRIVATE, m->fd, 0);
-    if (view == MAP_FAILED) {
-        Fail(FromErrno(errno));
-        return nullptr;
-    }
-    std::lock_guard<std::mutex> hold(g_viewsLock);
-    g_views[view] = length ? length : 1;
-    return view;
-}
-
-BOOL UnmapViewOfFile(const void* view) {
-    size_t length = 0;
-    {
-        std::lock_guard<std::mutex> hold(g_viewsLock);
-        auto it = g_views.find(view);
-        if (it == g_views.end()) return Fail(ERROR_INVALID_PARAMETER);
-        length = it->second;
-        g_views.erase(it);
-    }
-    return ::munmap(const_cast<void*>(view), length) == 0 ? 1 : Fail(FromErrno(errno));
 }
 
 // Blocks carry their size in a header in front of the address handed out.

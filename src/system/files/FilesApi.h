@@ -1,4 +1,4 @@
-// Files, mappings and movable memory blocks, in the shape the loaders and
+// Files and movable memory blocks, in the shape the loaders and
 // the BMP writer call them. Paths are wide strings, taken as UTF-32 and
 // opened as UTF-8.
 #ifndef ZORVA_SYSTEM_FILESAPI_H
@@ -16,8 +16,6 @@ constexpr DWORD FILE_SHARE_READ = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
-constexpr DWORD PAGE_READONLY = 2;
-constexpr DWORD FILE_MAP_READ = 4;
 constexpr unsigned LMEM_MOVEABLE = 2;
 
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
@@ -40,14 +38,8 @@ BOOL FlushFileBuffers(HANDLE file);
 // The low 32 bits of the size; the high ones into *high when given.
 // 0xFFFFFFFF on failure.
 DWORD GetFileSize(HANDLE file, DWORD* high);
-// Closes files and mappings.
+// Closes a file.
 BOOL CloseHandle(HANDLE handle);
-
-// Read-only mappings of a whole file.
-HANDLE CreateFileMappingW(HANDLE file, void* security, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
-                          const wchar_t* name);
-void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, size_t bytes);
-BOOL UnmapViewOfFile(const void* view);
 
 // Memory blocks that streams can be built over; through the platform
 // allocator, so they can be made to fail. The handle is the block's address.

@@ -1,8 +1,8 @@
 // How the tables are put together: the scalar entries first, then each
 // instruction set's file replaces the entries it has. Internal to the
 // kernels layer.
-#ifndef ZORVA_KERNELS_KERNELSSCALAR_H
-#define ZORVA_KERNELS_KERNELSSCALAR_H
+#ifndef ZORVA_KERNELS_TABLEBUILDERS_H
+#define ZORVA_KERNELS_TABLEBUILDERS_H
 
 #include "kernels/Kernels.h"
 
@@ -20,4 +20,4 @@ void SetNeonKernels(KernelTable& k);
 
 } // namespace zorva
 
-#endif // ZORVA_KERNELS_KERNELSSCALAR_H
+#endif // ZORVA_KERNELS_TABLEBUILDERS_H
