@@ -15,6 +15,9 @@ namespace zorva {
 void FailAllocation(long n);
 // Allocations made since the process started.
 long AllocationCount();
+// Rows the codecs decoded since the process started (every pass of an
+// interlaced picture and every frame of an animation counts its rows).
+long DecodedRows();
 
 // ---- Seams of the frame buffer device ------------------------------------
 // The screen information the device reads from an open frame buffer (the

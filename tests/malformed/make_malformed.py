@@ -324,6 +324,9 @@ def main():
         gif(4, 4, [gif_frame(0, 0, 4, 4, [1] * 16, disposal=3),
                    gif_frame(1, 1, 2, 2, [2] * 4, disposal=3)]), "ok", 1,
         "'restore previous' on the first frame")
+    put("gif_8_frames_each_whole.gif",
+        gif(4, 4, [gif_frame(0, 0, 4, 4, [i % 4] * 16, disposal=1 + i % 3) for i in range(8)]),
+        "ok", 1, "eight frames over the whole screen: each decoded once for the strip")
     put("gif_30000_empty_frames.gif",
         gif(2, 2, [gif_frame(0, 0, 1, 1, [i % 4], disposal=3) for i in range(30000)]), "ok", 1,
         "30000 frames of one pixel, each restoring the previous picture")

@@ -124,6 +124,7 @@ Status SendSurface(SDL_Surface* surface, uint32_t firstRow, bool alpha, RowConsu
         if (!alpha)
             for (int x = 0; x < argb->w; ++x)
                 row[4 * x + 3] = 255;
+        CountDecodedRows(1);
         if (!out.Row(firstRow + uint32_t(y), row, 0, 1)) hr = Status::Refused;
     }
     if (hr != Status::OutOfMemory) SDL_UnlockSurface(argb);

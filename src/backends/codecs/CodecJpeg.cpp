@@ -171,6 +171,7 @@ Status ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t mi
             JSAMPROW row = cmyk ? cmykRow : bgra;
             failure = Status::Corrupt;
             if (jpeg_read_scanlines(&info, &row, 1) != 1) std::longjmp(errors.jump, 1);
+            CountDecodedRows(1);
             if (cmyk) CmykToBgra(cmykRow, bgra, info.output_width, info.saw_Adobe_marker);
             failure = Status::Refused;
             if (!out->Row(y, bgra, 0, 1)) std::longjmp(errors.jump, 1);

@@ -131,6 +131,7 @@ Status ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsume
             for (uint32_t y = firstRow; y < height; y += rowStep) {
                 failure = Status::Corrupt;
                 png_read_row(png, row, nullptr);
+                CountDecodedRows(1);
                 failure = Status::Refused;
                 if (!out->Row(y, row, firstColumn, columnStep)) png_longjmp(png, 1);
             }

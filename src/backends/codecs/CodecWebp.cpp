@@ -99,6 +99,7 @@ Status WebpDecodeRows(const uint8_t* data, size_t size, uint32_t width, uint32_t
                 }
                 send = row;
             }
+            CountDecodedRows(1);
             if (!out.Row(y, send, 0, 1)) hr = Status::Refused;
         }
         backends::free(row);

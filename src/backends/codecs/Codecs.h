@@ -58,6 +58,10 @@ protected:
     ~RowConsumer() = default;
 };
 
+// Counts rows a codec decoded (zorva::DecodedRows, for tests that bound the
+// work a file can cause).
+void CountDecodedRows(uint32_t rows);
+
 // How many pixels a row of `width` has at columns first, first + step, ...
 constexpr uint32_t RowPixels(uint32_t width, uint32_t first, uint32_t step) {
     return first < width ? (width - first + step - 1) / step : 0;

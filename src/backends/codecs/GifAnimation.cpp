@@ -205,6 +205,7 @@ Status GifAnimation::ReadFrameRows(const GifFrame& frame, Paint paint) {
         const uint32_t start = interlaced ? kStart[pass] : 0, step = interlaced ? kStep[pass] : 1;
         for (uint32_t y = start; y < frame.height; y += step) {
             if (DGifGetLine(m_gif, m_line, int(frame.width)) == GIF_ERROR) return Status::Corrupt;
+            CountDecodedRows(1);
             const Status hr = paint(y, m_line);
             if (hr != Status::Ok) return hr;
         }

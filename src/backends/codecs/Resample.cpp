@@ -2,9 +2,21 @@
 // scaling over the Scaler.
 #include "backends/codecs/Codecs.h"
 
+#include "backends/Testing.h"
+
+#include <atomic>
 #include <cstring>
 
 namespace zorva::backends {
+namespace {
+
+std::atomic<long> g_decodedRows{0};
+
+} // namespace
+
+void CountDecodedRows(uint32_t rows) {
+    g_decodedRows.fetch_add(long(rows), std::memory_order_relaxed);
+}
 
 Status Pixmap::Allocate(uint32_t width, uint32_t height) {
     Reset();
@@ -85,3 +97,11 @@ Status Resample(const Pixmap& source, bool alpha, uint32_t width, uint32_t heigh
 }
 
 } // namespace zorva::backends
+
+namespace zorva {
+
+long DecodedRows() {
+    return backends::g_decodedRows.load();
+}
+
+} // namespace zorva
