@@ -155,7 +155,13 @@ TEST_F(Surface, EveryLayoutIsAdaptedToOrRefused) {
             c.Clear(&pen);
             c.DrawPixel(0, 0, 0xF800);
             c.DrawPixel(cw - 1, ch - 1, 0x001F);
+            const int presents = GetVirtualDisplayStats().presents;
             ASSERT_EQ(c.Flip(), 1);
+            // Both back-ends tell the device they presented its whole frame.
+            const auto s = GetVirtualDisplayStats();
+            EXPECT_EQ(zt::Values(s.presents, s.presented.left, s.presented.top, s.presented.right,
+                                 s.presented.bottom),
+                      zt::Values(presents + 1, 0, 0, config.width, config.height));
             ASSERT_TRUE(zorva::DisplayMemoryIntact(w));
             const std::vector<uint16_t> screen = Screen(w);
             auto count = [&](uint16_t v) { return std::count(screen.begin(), screen.end(), v); };

@@ -53,3 +53,34 @@ TEST(Canvas, PixelAndPointTests) {
                          c.IsPointOutside(-1, 0)),
               zt::Values(0, 1, 1, 1));
 }
+
+// The protected point helpers, through a derived canvas as an application
+// reaches them.
+TEST(Canvas, ProtectedPointHelpers) {
+    struct Probe : CCEDraw {
+        using CCEDraw::IsAllPointInside;
+        using CCEDraw::IsAllPointOutside;
+        using CCEDraw::TestPoint;
+    };
+    zt::TestCanvas t(zt::Dense(40, 30));
+    Probe p;
+    ASSERT_EQ(p.Create(t.window, 1), 1);
+    // Inside unless a point lies beyond the canvas on both axes at once.
+    tagPOINT points[] = {{-5, 10}, {50, 5}, {39, 29}, {-5, -1}, {40, 30}};
+    EXPECT_EQ(zt::Values(p.IsAllPointInside(points, 3), p.IsAllPointInside(points, 4),
+                         p.IsAllPointInside(points + 4, 1), p.IsAllPointInside(points, 0),
+                         p.IsAllPointInside(nullptr, 1)),
+              zt::Values(1, 0, 0, 1, 0));
+    tagPOINT far[] = {{40, 0}, {0, 30}, {39, 29}};
+    EXPECT_EQ(zt::Values(p.IsAllPointOutside(far, 2), p.IsAllPointOutside(far, 3)),
+              zt::Values(1, 0));
+    // Positions 1 to 8 read bits 7 down to 0; every other position, taken
+    // modulo 256, reads nothing.
+    for (unsigned pattern : {0x80u, 0x01u, 0xA5u, 0x1FFu})
+        for (int position = -600; position <= 600; ++position) {
+            const int s = ((position - 1) % 256 + 256) % 256;
+            const int expected = s < 8 ? int(pattern >> (7 - s) & 1) : 0;
+            ASSERT_EQ(p.TestPoint(pattern, position), expected) << pattern << " " << position;
+        }
+    p.Release();
+}

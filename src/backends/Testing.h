@@ -77,6 +77,7 @@ struct VirtualDeviceStats {
     int gameInputOpens = 0;
     int gameInputCloses = 0;
     int presents = 0; // frames presented (Present calls)
+    int presentedLeft = 0, presentedTop = 0, presentedRight = 0, presentedBottom = 0; // the last
 };
 VirtualDeviceStats GetVirtualDeviceStats();
 void ResetVirtualDeviceStats();

@@ -35,6 +35,7 @@ struct VirtualDisplayStats {
     int gameInputOpens = 0;    // GXOpenInput calls (virtual display)
     int gameInputCloses = 0;   // GXCloseInput calls (virtual display)
     int presents = 0;          // frames presented to a virtual display
+    tagRECT presented{};       // the last frame's presented area
     int moduleLoads = 0;       // modules actually loaded (not already loaded)
     int moduleUnloads = 0;     // modules actually unloaded
     int modulesLoaded = 0;     // modules loaded now

@@ -85,7 +85,15 @@ public:
         return caps;
     }
 
-    void Present(const Rect&) override { Count(&VirtualDeviceStats::presents); }
+    void Present(const Rect& area) override {
+        std::lock_guard<std::mutex> hold(Settings().lock);
+        VirtualDeviceStats& s = Settings().stats;
+        ++s.presents;
+        s.presentedLeft = area.left;
+        s.presentedTop = area.top;
+        s.presentedRight = area.right;
+        s.presentedBottom = area.bottom;
+    }
     void OpenGameInput() override { Count(&VirtualDeviceStats::gameInputOpens); }
     void CloseGameInput() override { Count(&VirtualDeviceStats::gameInputCloses); }
 

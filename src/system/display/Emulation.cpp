@@ -57,6 +57,8 @@ VirtualDisplayStats GetVirtualDisplayStats() {
     stats.gameInputOpens = device.gameInputOpens;
     stats.gameInputCloses = device.gameInputCloses;
     stats.presents = device.presents;
+    stats.presented = tagRECT{device.presentedLeft, device.presentedTop, device.presentedRight,
+                              device.presentedBottom};
     return stats;
 }
 
