@@ -111,16 +111,10 @@ TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
 }
 
 TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
-    // The worked pixel B = 0xFF, G = 0x80, R = 0x08, A = 0x7F.
-    const std::string one = zt::ScratchPath("one_pixel.bmp");
-    ASSERT_TRUE(zt::WriteBytes(one, zt::MakeBmp({1, 1, {0x08, 0x80, 0xFF, 0x7F}}, true)));
-    CCEBitmap bitmap;
-    ASSERT_EQ(bitmap.LoadBitmapW(nullptr, zt::Wide(one).c_str(), 0, 0, 0, 0), 1);
-    EXPECT_EQ(zt::Values(bitmap.m_bARGB, bitmap.m_pPixels[0], bitmap.m_pAlpha[0]),
-              zt::Values(1, 0x0C1F, 15));
     // Every flavour of every format at its own size (37 x 29: padded rows);
-    // those whose format carries alpha ('+') fill the plane too, except
-    // from a stream.
+    // those whose format carries alpha ('+') fill the plane too, with the
+    // nearest 32nds (every byte: kernels_rows_test), except from a stream.
+    CCEBitmap bitmap;
     for (std::string name : zt::Words(
              "png_gray.png png_gray1.png +png_gray_alpha.png png_palette.png +png_palette_trns.png "
              "png_rgb.png +png_rgba.png png_rgb16.png +png_rgba16.png +png_interlaced.png "
@@ -144,6 +138,23 @@ TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
             << name;
         EXPECT_EQ(FromStream(bitmap, zt::ReadBytes(zt::CorpusPath(name)), 100, 100), 0) << name;
         EXPECT_EQ(bitmap.m_bARGB, 0) << name;
+    }
+}
+
+// An opaque pixel of a PNG with alpha weighs 32 and is copied, not blended:
+// 0x3D1F over black stays 0x3D1F, at the picture's size, fitted and cropped.
+TEST_F(Loading, OpaquePixelsAreCopiedExactly) {
+    zt::TestCanvas canvas(zt::Dense(4, 3));
+    const std::wstring file = zt::Wide(zt::CorpusPath("valid/png_opaque.png")); // 4 x 3
+    for (int how = 0; how < 3; ++how) {
+        CCEBitmap b;
+        canvas.Load(std::vector<uint16_t>(12, 0));
+        ASSERT_EQ(how == 2 ? b.Crop(&canvas.canvas, file.c_str(), 8, 6, -2, -1, 4, 3, 0)
+                           : b.LoadBitmapW(&canvas.canvas, file.c_str(), how ? 4 : 0, 8, 6, 0),
+                  1);
+        EXPECT_EQ(zt::Values(b.m_bARGB, b.BitBlt(&canvas.canvas, 0, 0, 4, 3, 0, 0, SRCCOPY, 32)),
+                  zt::Values(1, 1));
+        EXPECT_EQ(canvas.Snapshot(), std::vector<uint16_t>(12, 0x3D1F)) << how;
     }
 }
 
