@@ -2,6 +2,7 @@
 // contact's picture decoded into the bitmap.
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
+#include "bitmap/BitmapState.h"
 #include "imageio/DisplayOrientation.h"
 #include "platform/Platform.h"
 
@@ -40,6 +41,7 @@ long CCEBitmap::GetStreamSize(IStream* pStream, unsigned long* pdwSize) {
 
 unsigned long CCEBitmap::DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber,
                                  int bLarge) {
+    zorva::LoadScope loading(*this);
     if (!pDraw) return 0;
     unsigned int boxWidth, boxHeight;
     if (uMode == 2) {
@@ -67,5 +69,5 @@ unsigned long CCEBitmap::DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar
         stream->Release();
     }
     item->Release();
-    return result;
+    return loading.Finish(result, result != 0);
 }
