@@ -2,8 +2,8 @@
 // y * m_nWidth + x), an optional alpha plane of one weight per pixel in 32nds,
 // used while m_bARGB is set, and what the loaders keep. Buffers grow by one
 // rule and copies share them by reference count; a bitmap whose buffers do not
-// hold its picture counts as empty. Members that take a canvas never set its
-// error record. See docs/bitmaps-and-blits.md.
+// hold its picture counts as empty, and a failed load leaves none. Members
+// that take a canvas never set its error record. See docs/bitmaps-and-blits.md.
 #ifndef ZORVA_CCEBITMAP_H
 #define ZORVA_CCEBITMAP_H
 
@@ -60,32 +60,39 @@ public:
 
     // Draws the nWidth x nHeight rectangle at (xSrc, ySrc) (0: the whole width
     // or height) at canvas pixel (x, y), clipped without overflow; the alpha
-    // plane decides when m_bARGB is set, else dwRop (SRCCOPY, BLT_ALPHA or a
-    // keyed BLT_TRANSPARENT; others draw nothing); weights above 32 wrap. 0 for
-    // a null pDraw, a bitmap that does not hold its picture, or a negative xSrc
-    // or ySrc; else 1. See docs/bitmaps-and-blits.md.
+    // plane decides when m_bARGB is set, else dwRop (SRCCOPY, BLT_ALPHA or
+    // BLT_TRANSPARENT, which skips pixels equal to the key; others draw
+    // nothing); weights above 32 wrap. The key is the pixel at (xSrc, ySrc) as
+    // passed, before any clipping, so a sprite keeps it at every edge. 0 for a
+    // null pDraw, a bitmap that does not hold its picture, or a negative xSrc
+    // or ySrc (no pixel, no key); else 1. An (xSrc, ySrc) at or beyond the
+    // right or bottom edge draws nothing and reads no key (1). See
+    // docs/bitmaps-and-blits.md.
     int BitBlt(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                unsigned long dwRop, unsigned char bOpacity);
     // BitBlt at twice the size: bitmap pixel (xSrc + i, ySrc + j) fills the
     // 2 x 2 block (x + i, y + j) of the canvas's (width >> 1) x (height >> 1)
     // grid (an odd last column or row is never drawn); a blended block takes
-    // one value, from its top-left pixel. Clipping and results as for BitBlt.
+    // one value, from its top-left pixel. Clipping, key and results as for
+    // BitBlt.
     int BitBlt2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                  unsigned long dwRop, unsigned char bOpacity);
     // BitBlt (BitRot2x: BitBlt2x) onto the canvas seen turned by bRotation: 1
     // a quarter turn anticlockwise from m_pLastRowStart, 4 clockwise from
     // m_pFirstRowEnd, any other code unturned. x, y and the clipping work on
-    // the turned view. Results as for BitBlt. See docs/bitmaps-and-blits.md.
+    // the turned view. Key and results as for BitBlt. See
+    // docs/bitmaps-and-blits.md.
     int BitRot(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
     int BitRot2x(CCEDraw* pDraw, int x, int y, int nWidth, int nHeight, int xSrc, int ySrc,
                  unsigned long dwRop, unsigned char bOpacity, unsigned char bRotation);
-    // BitBlt of pSrc's rectangle into this bitmap's pixels at (x, y); its
-    // alpha plane and m_bARGB are untouched, pDraw only tested for null. Rows
-    // from the top, pixels from the left, so overlapping self-merges are
-    // defined. 0, nothing changed, for a null pDraw or pSrc, a destination
-    // without a large enough pixel buffer, a source that does not hold its
-    // picture, or a negative xSrc or ySrc; else 1. See docs/bitmaps-and-blits.md.
+    // BitBlt of pSrc's rectangle (its key too) into this bitmap's pixels at
+    // (x, y); its alpha plane and m_bARGB are untouched, pDraw only tested for
+    // null. Rows from the top, pixels from the left, so overlapping
+    // self-merges are defined. 0, nothing changed, for a null pDraw or pSrc, a
+    // destination without a large enough pixel buffer, a source that does not
+    // hold its picture, or a negative xSrc or ySrc; else 1. See
+    // docs/bitmaps-and-blits.md.
     int Merge(CCEDraw* pDraw, CCEBitmap* pSrc, int x, int y, int nWidth, int nHeight, int xSrc,
               int ySrc, unsigned long dwRop, unsigned char bOpacity);
     // Makes this bitmap the last nRows rows of pSrc (0: a third of its height)
@@ -160,14 +167,20 @@ public:
     int StretchEx(CCEBitmap* pSrc, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4,
                   unsigned long fill, int bReflect, int last);
 
-    // ---- Images, text, files and the screen (see docs/image-io.md)
+    // ---- Images, text, files and the screen (see docs/image-io.md). A load
+    // or capture that fails (0, or a failure code) leaves no picture, whatever
+    // the bitmap held: buffers and frame delays given back, m_bARGB 0, so every
+    // blit, transform and SaveFile of it gives 0; the size fields are as each
+    // member says, the kept image and the interfaces stay. An image's 8-bit
+    // alpha A becomes the nearest 32nd, (A * 32 + 127) / 255: 255 is opaque.
 
     // Loads an image file at a size bMode picks from the box (both 0: the
     // display of pDraw as turned), with an alpha plane when the image has
     // alpha; bKeep keeps the decoded image in m_pImage. A null pszFile copies
-    // the canvas (0 without one). 0 when the file cannot be opened or decoded,
-    // the box needs a missing canvas, the size is beyond the imaging limits
-    // (nothing grown) or a buffer cannot be grown. See docs/image-io.md.
+    // the canvas (0 without one, size unchanged). 0 when the file cannot be
+    // opened or decoded, the box needs a missing canvas, the size is beyond
+    // the imaging limits (nothing grown) or a buffer cannot be grown; the size
+    // is 0 x 0 until the target size is known, then that. See docs/image-io.md.
     int LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                     unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep);
     // LoadBitmapW with bKeep, without first clearing the size: opens pszFile
@@ -179,9 +192,9 @@ public:
     // Decodes a stream from its position to its end, fitted into the box
     // *puBoxWidth x *puBoxHeight (read, not written), without an alpha plane;
     // pDraw may be null. 0; 0x80004005 for a null stream or box pointer, an
-    // empty image, a fitted size beyond the imaging limits (nothing changes),
-    // a failed growth or conversion; otherwise the imaging service's failure
-    // code. See docs/image-io.md.
+    // empty image, a fitted size beyond the imaging limits, a failed growth or
+    // conversion; otherwise the imaging service's failure code. The size
+    // changes once the fit is known and allowed. See docs/image-io.md.
     long GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                              unsigned int* puBoxHeight);
     // Fills the bitmap with the picture of the contact whose phone number
@@ -189,7 +202,7 @@ public:
     // GetBitmapFromStream into 60 x 60 (120 x 120 with bLarge) for uMode 2,
     // else the display: cxWidth x cyHeight when turned, cyHeight x cxWidth
     // upright. 1, or 0 for a null pDraw, no store, no match, no or an empty
-    // picture (bitmap unchanged) or one that does not decode.
+    // picture (size unchanged) or one that does not decode.
     unsigned long DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber, int bLarge);
     // Loads a GIF's frames side by side (uFrame 0) or the frame at uFrame
     // counted from 0 (at or beyond the count: the first), as a viewer shows
@@ -207,7 +220,7 @@ public:
     // Keeps the window uCropWidth x uCropHeight at (-x, -y) (x > 0: the whole
     // width; y alike) of the image rendered at uWidth x uHeight as the display
     // sees it turned by bOrientation, in the image's own orientation. Crop
-    // opens pszFile, ImageCrop uses pSrc's kept image. 0, nothing changed, for
+    // opens pszFile, ImageCrop uses pSrc's kept image. 0, size unchanged, for
     // a null pDraw; else 0 x 0 until the pixels arrive, and 0 for no file or
     // image, a code not 0/1/2/4, an empty or outside window, or any failure.
     int Crop(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uWidth, unsigned int uHeight,
@@ -225,14 +238,14 @@ public:
     int SaveFile(const wchar_t* pszFile);
     // Copies the screen (the most recently opened window's display, as last
     // presented) into the bitmap at the canvas's size; m_bARGB 0. 0 with
-    // nothing changed for a null canvas, a negative size, bytes beyond 32 bits
-    // or no drawing context; 0 with the new size and undefined (or absent)
-    // pixels when the copy or the growth fails. See docs/image-io.md.
+    // the size unchanged for a null canvas, a negative size, bytes beyond 32
+    // bits or no drawing context; 0 with the new size when the copy or the
+    // growth fails. See docs/image-io.md.
     int CaptureScreen(CCEDraw* pDraw);
     // Renders null-terminated text in the match for "Tahoma" at lHeight and
     // lWeight, colours 0x00BBGGRR, via the platform's DrawTextW with uFormat |
     // DT_NOPREFIX; bFullWidth: canvas width + nExtraWidth, background filled.
-    // Pixels come back 5-5-5 (white 0xFFDF); m_bARGB 0. 0, bitmap unchanged, for
+    // Pixels come back 5-5-5 (white 0xFFDF); m_bARGB 0. 0, size unchanged, for
     // a null text (or canvas, in full width), an empty line without full width,
     // a side outside 1..16384 or a font above 1024 pixels. See docs/text.md.
     int LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned long dwTextColor,

@@ -37,9 +37,10 @@ constexpr uint16_t K = 0xF81F, K2 = 0x0202, A = 0x1111, B = 0x2222, C = 0x3333, 
 
 } // namespace
 
-// Worked by hand, on small dense canvases: the key is column xSrc of the
-// first row drawn, also where x = -5 cuts that column off (column 2's K, not
-// column 7's C) or y = -5 moves the first row to 5 (K2, not row 0's K); the
+// Worked by hand, on small dense canvases: the key is the pixel at (xSrc,
+// ySrc) as passed, also where x = -5 cuts that column off (column 2's K, not
+// column 7's C) or y = -5 cuts that row off (row 0's K: the first row drawn
+// shows its K2 in column xSrc, and row 6's K is skipped); the
 // plane's weight (alpha * opacity) >> 5 whatever the mode (alpha 31 at 32 is
 // a blend, not a copy); blue 20 towards 1 at weight 1 moves by
 // floor(-19 / 32); a double-size block takes one value, from its top-left
@@ -51,7 +52,7 @@ TEST(Blit, WorkedValues) {
         {0, 3, V(9), 10, {A, A, K, A, B, K, B, C, K, B, K, K, K, K, K, K, K, K, K, C}, {},
          {-5, 0, 0, 0, 2, 0, BLT_TRANSPARENT, 32, 1}, {C, 0, B, 0, 0, C, 0, 0, 0}},
         {0, 3, V(9), 3, {A, K, A, A, A, A, A, A, A, A, A, A, A, A, A, K, K2, A, B, K, K2, C, C, B},
-         {}, {0, -5, 0, 0, 1, 0, BLT_TRANSPARENT, 32, 1}, {0, A, 0, K, 0, 0, C, B, 0}},
+         {}, {0, -5, 0, 0, 1, 0, BLT_TRANSPARENT, 32, 1}, {K2, A, 0, 0, K2, 0, C, B, 0}},
         {0, 5, V(5), 5, V(5, W), {31, 32, 0, 16, 1}, {0, 0, 0, 0, 0, 0, 0, 32, 1},
          {0xF7BE, W, 0, 0x7BEF, 0x20}},
         {0, 5, V(5), 5, V(5, W), {31, 32, 0, 16, 1}, {0, 0, 0, 0, 0, 0, SRCCOPY, 31, 1},

@@ -113,16 +113,10 @@ TEST_F(Loading, FilesLoadAtTheSizesOfTheirMode) {
 }
 
 TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
-    // The worked pixel B = 0xFF, G = 0x80, R = 0x08, A = 0x7F.
-    const std::string one = zt::ScratchPath("one_pixel.bmp");
-    ASSERT_TRUE(zt::WriteBytes(one, zt::MakeBmp({1, 1, {0x08, 0x80, 0xFF, 0x7F}}, true)));
-    CCEBitmap bitmap;
-    ASSERT_EQ(bitmap.LoadBitmapW(nullptr, zt::Wide(one).c_str(), 0, 0, 0, 0), 1);
-    EXPECT_EQ(zt::Values(bitmap.m_bARGB, bitmap.m_pPixels[0], bitmap.m_pAlpha[0]),
-              zt::Values(1, 0x0C1F, 15));
     // Every flavour of every format at its own size (37 x 29: padded rows);
-    // those whose format carries alpha ('+') fill the plane too, except
-    // from a stream.
+    // those whose format carries alpha ('+') fill the plane too, with the
+    // nearest 32nds (every byte: kernels_rows_test), except from a stream.
+    CCEBitmap bitmap;
     for (std::string name : zt::Words(
              "png_gray.png png_gray1.png +png_gray_alpha.png png_palette.png +png_palette_trns.png "
              "png_rgb.png +png_rgba.png png_rgb16.png +png_rgba16.png +png_interlaced.png "
@@ -146,6 +140,23 @@ TEST_F(Loading, PixelsAreTheReadersWithLowBitsDropped) {
             << name;
         EXPECT_EQ(FromStream(bitmap, zt::ReadBytes(zt::CorpusPath(name)), 100, 100), 0) << name;
         EXPECT_EQ(bitmap.m_bARGB, 0) << name;
+    }
+}
+
+// An opaque pixel of a PNG with alpha weighs 32 and is copied, not blended:
+// 0x3D1F over black stays 0x3D1F, at the picture's size, fitted and cropped.
+TEST_F(Loading, OpaquePixelsAreCopiedExactly) {
+    zt::TestCanvas canvas(zt::Dense(4, 3));
+    const std::wstring file = zt::Wide(zt::CorpusPath("valid/png_opaque.png")); // 4 x 3
+    for (int how = 0; how < 3; ++how) {
+        CCEBitmap b;
+        canvas.Load(std::vector<uint16_t>(12, 0));
+        ASSERT_EQ(how == 2 ? b.Crop(&canvas.canvas, file.c_str(), 8, 6, -2, -1, 4, 3, 0)
+                           : b.LoadBitmapW(&canvas.canvas, file.c_str(), how ? 4 : 0, 8, 6, 0),
+                  1);
+        EXPECT_EQ(zt::Values(b.m_bARGB, b.BitBlt(&canvas.canvas, 0, 0, 4, 3, 0, 0, SRCCOPY, 32)),
+                  zt::Values(1, 1));
+        EXPECT_EQ(canvas.Snapshot(), std::vector<uint16_t>(12, 0x3D1F)) << how;
     }
 }
 
@@ -301,10 +312,6 @@ TEST_F(Loading, ConvertersStayInsideTheirBuffers) {
 
 TEST_F(Loading, BadFilesGiveZeroThroughEveryLoader) {
     zt::TestCanvas canvas(zt::Dense(240, 320));
-    CCEBitmap bitmap;
-    ASSERT_EQ(bitmap.LoadBitmapW(nullptr, PatternFile(8, 8, true).c_str(), 0, 0, 0, 0), 1);
-    EXPECT_EQ(bitmap.LoadBitmapW(nullptr, L"/no/such/file.png", 0, 0, 0, 0), 0);
-    EXPECT_EQ(zt::Values(bitmap.m_nWidth, bitmap.m_nHeight, bitmap.m_bARGB), zt::Values(0, 0, 0));
     // Every loader refuses each bad file of the corpus, and the files of our
     // formats that gdk-pixbuf refuses; its damaged files and GIF suite, when
     // present, may give anything but an inconsistent bitmap.
@@ -327,6 +334,77 @@ TEST_F(Loading, BadFilesGiveZeroThroughEveryLoader) {
             zt::ExpectConsistent(fresh);
         }
     }
+}
+
+// After any failed load the bitmap holds no picture, whatever it held before
+// (a red one with a plane, or nothing): its buffers and delays are given back,
+// and every blit, transform and save of it gives 0 and draws nothing. Each
+// entry point fails on a PNG whose header reads and whose data is cut off
+// (after the size is known), or on a refused argument; the size fields are
+// the failure's (-1: as before). Each case gives 1 when it loaded.
+TEST_F(Loading, AFailedLoadLeavesNoPicture) {
+    struct Probe : CCEBitmap {
+        using CCEBitmap::LoadFile;
+    };
+    zt::TestCanvas canvas(zt::Dense(8, 8));
+    CCEDraw* c = &canvas.canvas;
+    const std::string cut = zt::CorpusPath("bad/truncated_png_rgba.png"); // 37 x 29
+    const std::wstring name = zt::Wide(cut), out = zt::Wide(zt::ScratchPath("none.bmp"));
+    const wchar_t* f = name.c_str();
+    CCEBitmap kept, target; // kept holds the cut image, which opens and fails to decode
+    ASSERT_EQ(kept.LoadBitmapW(c, f, 0, 0, 0, 1), 0);
+    ASSERT_NE(kept.m_pImage, nullptr);
+    unsigned n = 0;
+    const std::tuple<const char*, int, int, std::function<int(Probe&)>> loads[] = {
+        {"LoadBitmapW", 37, 29, [&](auto& b) { return b.LoadBitmapW(c, f, 0, 0, 0, 0); }},
+        {"LoadBitmapW fitted", 13, 10, [&](auto& b) { return b.LoadBitmapW(c, f, 4, 13, 11, 1); }},
+        {"LoadBitmapW copy", -1, -1, [&](auto& b) { return b.LoadBitmapW(0, 0, 0, 0, 0, 0); }},
+        {"LoadBitmapW missing", 0, 0, [&](auto& b) { return b.LoadBitmapW(c, L"", 0, 0, 0, 0); }},
+        {"LoadFile", 37, 29, [&](auto& b) { return b.LoadFile(c, f, 0, 0, 0); }},
+        {"ImageLoadFile", 37, 29, [&](auto& b) { return b.ImageLoadFile(c, f, 0, 0, 0); }},
+        {"LoadGIF", 37, 29, [&](auto& b) { return b.LoadGIF(c, f, 0, n, n); }},
+        {"LoadGIF of no name", -1, -1, [&](auto& b) { return b.LoadGIF(c, 0, 0, n, n); }},
+        {"GetBitmapFromStream", 50, 39,
+         [&](auto& b) { return !FromStream(b, zt::ReadBytes(cut)); }},
+        {"Crop", 5, 6, [&](auto& b) { return b.Crop(c, f, 9, 9, -1, -1, 5, 6, 0); }},
+        {"ImageCrop", 5, 6, [&](auto& b) { return b.ImageCrop(c, &kept, 9, 9, -1, -1, 5, 6, 0); }},
+        // Crop's refusals: no canvas; no name, file, source or kept image; a
+        // turn code other than 0, 1, 2, 4; an empty window.
+        {"Crop of no canvas", -1, -1, [&](auto& b) { return b.Crop(0, f, 9, 9, 0, 0, 9, 9, 0); }},
+        {"Crop of no name", 0, 0, [&](auto& b) { return b.Crop(c, 0, 9, 9, 0, 0, 9, 9, 0); }},
+        {"Crop missing", 0, 0, [&](auto& b) { return b.Crop(c, L"", 9, 9, 0, 0, 9, 9, 0); }},
+        {"ImageCrop null", 0, 0, [&](auto& b) { return b.ImageCrop(c, 0, 9, 9, 0, 0, 9, 9, 0); }},
+        {"ImageCrop bare", 0, 0, [&](auto& b) { return b.ImageCrop(c, &b, 9, 9, 0, 0, 9, 9, 0); }},
+        {"Crop code 3", 0, 0, [&](auto& b) { return b.Crop(c, f, 9, 9, 0, 0, 9, 9, 3); }},
+        {"Crop empty", 0, 0, [&](auto& b) { return b.Crop(c, f, 9, 9, 0, 0, 0, 9, 0); }},
+        {"LoadText", -1, -1, [&](auto& b) { return b.LoadText(c, -12, 400, 0, 0, 0, 0, 0, 0); }},
+        {"DrawPic", -1, -1, [&](auto& b) { return int(b.DrawPic(nullptr, 2, L"1", 0)); }},
+        {"CaptureScreen", -1, -1, [&](auto& b) { return b.CaptureScreen(nullptr); }}};
+    for (const auto& [what, width, height, load] : loads)
+        for (int held : {4, 0}) {
+            SCOPED_TRACE(what);
+            Probe b;
+            if (held)
+                zt::MakeBitmap(b, 4, 4, std::vector<uint16_t>(16, 0xF800),
+                               std::vector<uint8_t>(16, 32));
+            ASSERT_EQ(target.Surface(c, 4, 4, 0, 0), 1);
+            canvas.Load(std::vector<uint16_t>(64, 0));
+            EXPECT_EQ(load(b), 0);
+            EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight),
+                      zt::Values(width < 0 ? held : width, height < 0 ? held : height));
+            EXPECT_EQ(zt::Values(b.BitBlt(c, 0, 0, 0, 0, 0, 0, SRCCOPY, 32),
+                                 b.BitBlt2x(c, 0, 0, 0, 0, 0, 0, SRCCOPY, 32),
+                                 b.BitRot(c, 0, 0, 0, 0, 0, 0, SRCCOPY, 32, 1),
+                                 b.BitRot2x(c, 0, 0, 0, 0, 0, 0, SRCCOPY, 32, 4),
+                                 target.Merge(c, &b, 0, 0, 0, 0, 0, 0, SRCCOPY, 32),
+                                 target.Clone(&b, 0, 0, 0, 0), target.Stretch(&b, 2, 2, 0),
+                                 target.FreeRotate(&b, 30, 0),
+                                 target.StretchEx(&b, 0, 0, 3, 0, 0, 3, 3, 3, 0, 0, 0),
+                                 target.Shadow(&b, 0), b.Rotate(2), b.SaveFile(out.c_str()),
+                                 b.m_pPixels || b.m_pAlpha || b.m_pFrames || b.m_bARGB),
+                      std::vector<int64_t>(13, 0));
+            EXPECT_EQ(canvas.Snapshot(), std::vector<uint16_t>(64, 0));
+        }
 }
 
 TEST_F(Loading, FailedAllocationsLeaveAConsistentBitmap) {

@@ -68,6 +68,23 @@ TEST(KernelsRows, FadeScaleEveryPixelEveryLevelInPlaceAndApart) {
     }
 }
 
+// Every alpha byte becomes the nearest 32nd on every level, worked out as
+// floor((64a + 255) / 510): 0 stays 0, 255 becomes 32 (no byte lies halfway).
+TEST(KernelsRows, LoadedAlphaIsTheNearest32ndOnEveryLevel) {
+    std::vector<uint8_t> bgra(4 * 256 + 1), alpha(256); // at offset 1: unaligned
+    std::vector<uint16_t> pixels(256);
+    for (int a = 0; a < 256; ++a)
+        bgra[4 * a + 4] = uint8_t(a);
+    std::vector<const KernelTable*> tables = zt::VectorTables();
+    tables.push_back(&Scalar());
+    for (const KernelTable* k : tables) {
+        alpha.assign(256, 99);
+        k->bgra32Row(pixels.data(), alpha.data(), bgra.data() + 1, 256);
+        for (int a = 0; a < 256; ++a)
+            ASSERT_EQ(alpha[a], (64 * a + 255) / 510) << zorva::LevelName(k->level) << " " << a;
+    }
+}
+
 // Nearest sampling of long rows too, so that small steps (large
 // enlargements) reach whole vectors, at every step up to 2.5 pixels.
 TEST(KernelsRows, SamplingAtEveryStepMatchesScalar) {

@@ -1,16 +1,19 @@
-// Whether a bitmap's buffers hold the picture its fields describe.
+// Whether a bitmap's buffers hold the picture its fields describe, and the
+// rule that a failed load leaves none.
 #ifndef ZORVA_BITMAP_BITMAPSTATE_H
 #define ZORVA_BITMAP_BITMAPSTATE_H
 
 #include "CCEBitmap.h"
 #include "core/Raster.h"
+#include "core/SharedBlock.h"
 
 namespace zorva {
 
 // The one rule for whether a bitmap's buffers hold the picture its fields
-// describe. A failed load or growth may leave the size fields ahead of the
-// buffers; every member that reads or writes a bitmap's pixels treats such a
-// bitmap as one without pixels, so nothing outside a buffer is touched.
+// describe. A failed growth or load leaves the size fields ahead of the
+// buffers, and the fields are public; every member that reads or writes a
+// bitmap's pixels treats such a bitmap as one without pixels, so nothing
+// outside a buffer is touched.
 //
 // Pixels: the buffer is present and recorded at width x height x 2 bytes or
 // more, both sizes at least 0. For members that never read the alpha plane.
@@ -33,6 +36,46 @@ inline PixelView PictureView(const CCEBitmap& b) {
     if (!HoldsItsPicture(b) || b.m_nWidth == 0 || b.m_nHeight == 0) return PixelView();
     return DenseView(b.m_pPixels, b.m_nWidth, b.m_nHeight);
 }
+
+// Gives back the bitmap's buffers and frame delays (a copy sharing them
+// keeps its own) and clears m_bARGB; the size fields, the kept image and the
+// interfaces stay. With no pixel buffer the bitmap holds no picture.
+inline void DropPicture(CCEBitmap& b) {
+    BlockDrop(b.m_pPixels);
+    BlockDrop(b.m_pAlpha);
+    BlockDrop(b.m_pFrames);
+    b.m_cbPixels = 0;
+    b.m_cbAlpha = 0;
+    b.m_bARGB = 0;
+}
+
+// One load into a bitmap, from the member's first line to its result. A load
+// that ends without Finish saying it loaded (any early return) drops the
+// picture: neither the picture held before nor pixels half filled can then
+// be drawn, transformed or saved, since every such member refuses a bitmap
+// without a pixel buffer, and nothing the failed load allocated stays.
+// Nested loads (LoadBitmapW through LoadFile) each hold one; the outer one
+// decides last.
+class LoadScope {
+public:
+    explicit LoadScope(CCEBitmap& bitmap) : m_bitmap(bitmap) {}
+    ~LoadScope() {
+        if (!m_loaded) DropPicture(m_bitmap);
+    }
+    LoadScope(const LoadScope&) = delete;
+    LoadScope& operator=(const LoadScope&) = delete;
+
+    // Passes the member's result through; `loaded` says whether it loaded.
+    template <class Result>
+    Result Finish(Result result, bool loaded) {
+        m_loaded = loaded;
+        return result;
+    }
+
+private:
+    CCEBitmap& m_bitmap;
+    bool m_loaded = false;
+};
 
 } // namespace zorva
 

@@ -87,9 +87,10 @@ int BlitToView(const PixelView& target, const BlitSource& source, const BlitRect
     d.width = int32_t(columns);
     d.height = int32_t(h);
     d.opacity = opacity;
-    // The key is the pixel at column xSrc of the first row drawn, also when
-    // that column lies left of the target and is not drawn itself.
-    d.key = source.pixels[first];
+    // The key is the pixel at (xSrc, ySrc) as passed, before any clipping,
+    // so that a sprite keeps its key as it slides off any edge. Something is
+    // drawn, so that pixel lies in the source.
+    d.key = source.pixels[ptrdiff_t(rect.ySrc) * W + rect.xSrc];
     d.dstStep = target.xPitch;
     d.dstRowStep = target.yPitch;
     d.dst = reinterpret_cast<uint8_t*>(scale == 2 ? target.At(int32_t(2 * x0), int32_t(2 * y))

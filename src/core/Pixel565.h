@@ -70,6 +70,13 @@ constexpr uint16_t Bgr24ToRGB555(const uint8_t* p) {
     return static_cast<uint16_t>(((p[2] & 0xF8u) << 7) | ((p[1] & 0xF8u) << 2) | (p[0] >> 3));
 }
 
+// An 8-bit alpha (0..255) to a weight in 32nds, the nearest one:
+// (a * 32 + 127) / 255. 0 stays 0 (not drawn) and 255 becomes 32 (copied, not
+// blended); a * 32 / 255 never lies halfway between two 32nds.
+constexpr uint8_t AlphaTo32nds(uint32_t a) {
+    return static_cast<uint8_t>((a * 32u + 127u) / 255u);
+}
+
 // RGB565 to three bytes blue, green, red; low bits zero, never replicated
 // (white becomes 248, 252, 248).
 inline void RGB565ToBgr24(uint32_t p, uint8_t* out) {

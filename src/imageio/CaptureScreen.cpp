@@ -2,6 +2,7 @@
 #include "CCEBitmap.h"
 
 #include "CCEDraw.h"
+#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
@@ -10,6 +11,7 @@
 namespace pf = zorva::platform;
 
 int CCEBitmap::CaptureScreen(CCEDraw* pDraw) {
+    zorva::LoadScope capture(*this);
     if (!pDraw) return 0;
     const int32_t width = int32_t(pDraw->m_DisplayProperties.cxWidth);
     const int32_t height = int32_t(pDraw->m_DisplayProperties.cyHeight);
@@ -49,5 +51,5 @@ int CCEBitmap::CaptureScreen(CCEDraw* pDraw) {
     pf::SelectObject(dc, previous);
     pf::DeleteDC(dc);
     pf::DeleteObject(section);
-    return copied ? 1 : 0;
+    return capture.Finish(copied ? 1 : 0, copied);
 }

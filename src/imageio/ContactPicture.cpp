@@ -2,6 +2,7 @@
 // contact's picture decoded into the bitmap.
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
+#include "bitmap/BitmapState.h"
 #include "imageio/DisplayOrientation.h"
 #include "system/com/Com.h"
 #include "system/contacts/Contacts.h"
@@ -43,6 +44,7 @@ long CCEBitmap::GetStreamSize(IStream* pStream, unsigned long* pdwSize) {
 
 unsigned long CCEBitmap::DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar_t* pszNumber,
                                  int bLarge) {
+    zorva::LoadScope loading(*this);
     if (!pDraw) return 0;
     unsigned int boxWidth, boxHeight;
     if (uMode == 2) {
@@ -70,5 +72,5 @@ unsigned long CCEBitmap::DrawPic(CCEDraw* pDraw, unsigned int uMode, const wchar
         stream->Release();
     }
     item->Release();
-    return result;
+    return loading.Finish(result, result != 0);
 }

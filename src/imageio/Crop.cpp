@@ -1,5 +1,6 @@
 // Cropped loading: a window of a rendering, in the image's own orientation.
 #include "CCEBitmap.h"
+#include "bitmap/BitmapState.h"
 #include "core/SharedBlock.h"
 #include "imageio/ImageIo.h"
 #include "system/com/Com.h"
@@ -49,12 +50,13 @@ int CropImage(CCEBitmap& bitmap, unsigned int uWidth, unsigned int uHeight, int 
 int CCEBitmap::Crop(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uWidth,
                     unsigned int uHeight, int x, int y, unsigned int uCropWidth,
                     unsigned int uCropHeight, unsigned char bOrientation) {
+    zorva::LoadScope loading(*this);
     if (!pDraw) return 0;
     m_nWidth = 0;
     m_nHeight = 0;
     m_bARGB = 0;
     if (!pszFile) return 0;
-    return CropImage(
+    const int result = CropImage(
         *this, uWidth, uHeight, x, y, uCropWidth, uCropHeight, bOrientation,
         [&](IImage** image, bool* owned) {
             if (EnsureImgFactory() < 0) return false;
@@ -67,17 +69,19 @@ int CCEBitmap::Crop(CCEDraw* pDraw, const wchar_t* pszFile, unsigned int uWidth,
         [&](IImage* i, unsigned w, unsigned h, tagRECT r) {
             return LoadResizeImage(pDraw, i, w, h, r);
         });
+    return loading.Finish(result, result != 0);
 }
 
 int CCEBitmap::ImageCrop(CCEDraw* pDraw, CCEBitmap* pSrc, unsigned int uWidth, unsigned int uHeight,
                          int x, int y, unsigned int uCropWidth, unsigned int uCropHeight,
                          unsigned char bOrientation) {
+    zorva::LoadScope loading(*this);
     if (!pDraw) return 0;
     m_nWidth = 0;
     m_nHeight = 0;
     m_bARGB = 0;
     if (!pSrc || !pSrc->m_pImage) return 0;
-    return CropImage(
+    const int result = CropImage(
         *this, uWidth, uHeight, x, y, uCropWidth, uCropHeight, bOrientation,
         [&](IImage** image, bool* owned) {
             if (EnsureImgFactory() < 0) return false;
@@ -92,4 +96,5 @@ int CCEBitmap::ImageCrop(CCEDraw* pDraw, CCEBitmap* pSrc, unsigned int uWidth, u
         [&](IImage* i, unsigned w, unsigned h, tagRECT r) {
             return LoadResizeImage(pDraw, i, w, h, r);
         });
+    return loading.Finish(result, result != 0);
 }

@@ -2,6 +2,7 @@
 // and copying the canvas.
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
+#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
@@ -64,7 +65,7 @@ int LoadOpenImage(CCEBitmap& bitmap, IImage* image, unsigned char bMode, unsigne
         return 0;
     zorva::TargetSize target;
     // A size beyond the imaging limits could never be rendered: it fails
-    // before anything changes.
+    // before the size fields change or anything is allocated.
     if (!zorva::ComputeTargetSize(bMode, info.Width, info.Height, boxWidth, boxHeight, &target) ||
         !pf::ImageSizeAllowed(target.width, target.height))
         return 0;
@@ -119,6 +120,7 @@ long CCEBitmap::EnsureImgFactory() {
 
 int CCEBitmap::LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                            unsigned int uBoxWidth, unsigned int uBoxHeight, int bKeep) {
+    zorva::LoadScope loading(*this);
     if (!pszFile) {
         // A copy of the canvas, pixel by pixel through its pitches.
         if (!pDraw || !pDraw->m_pBackBuffer) return 0;
@@ -132,7 +134,7 @@ int CCEBitmap::LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char
         for (int32_t y = 0; y < view.height; ++y)
             for (int32_t x = 0; x < view.width; ++x)
                 m_pPixels[size_t(y) * view.width + x] = *view.At(x, y);
-        return 1;
+        return loading.Finish(1, true);
     }
     m_nWidth = 0;
     m_nHeight = 0;
@@ -140,13 +142,15 @@ int CCEBitmap::LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char
     if (bKeep) {
         if (m_pImage) m_pImage->Release();
         m_pImage = nullptr;
-        return ImageLoadFile(pDraw, pszFile, bMode, uBoxWidth, uBoxHeight);
     }
-    return LoadFile(pDraw, pszFile, bMode, uBoxWidth, uBoxHeight);
+    const int result = bKeep ? ImageLoadFile(pDraw, pszFile, bMode, uBoxWidth, uBoxHeight)
+                             : LoadFile(pDraw, pszFile, bMode, uBoxWidth, uBoxHeight);
+    return loading.Finish(result, result != 0);
 }
 
 int CCEBitmap::ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                              unsigned int uBoxWidth, unsigned int uBoxHeight) {
+    zorva::LoadScope loading(*this);
     if (EnsureImgFactory() < 0) return 0;
     if (pszFile) {
         if (m_pImage) m_pImage->Release();
@@ -157,7 +161,7 @@ int CCEBitmap::ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned ch
     }
     if (!m_pImage) return 0;
     m_bARGB = 0;
-    return LoadOpenImage(
+    const int result = LoadOpenImage(
         *this, m_pImage, bMode, uBoxWidth, uBoxHeight, pDraw,
         [this](CCEDraw* d, IImage* i, unsigned w, unsigned h, tagRECT r) {
             return LoadARGBImage(d, i, w, h, r);
@@ -165,10 +169,12 @@ int CCEBitmap::ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned ch
         [this](CCEDraw* d, IImage* i, unsigned w, unsigned h, tagRECT r) {
             return LoadResizeImage(d, i, w, h, r);
         });
+    return loading.Finish(result, result != 0);
 }
 
 int CCEBitmap::LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                         unsigned int uBoxWidth, unsigned int uBoxHeight) {
+    zorva::LoadScope loading(*this);
     if (!pszFile || EnsureImgFactory() < 0) return 0;
     IImage* image = nullptr;
     if (m_pImgFactory->CreateImageFromFile(pszFile, &image) != pf::S_OK || !image) return 0;
@@ -182,11 +188,12 @@ int CCEBitmap::LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bM
             return LoadResizeImage(d, i, w, h, r);
         });
     image->Release();
-    return result;
+    return loading.Finish(result, result != 0);
 }
 
 long CCEBitmap::GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                                     unsigned int* puBoxHeight) {
+    zorva::LoadScope loading(*this);
     if (!pStream || !puBoxWidth || !puBoxHeight) return pf::E_FAIL;
     long hr = EnsureImgFactory();
     if (hr < 0) return hr;
@@ -200,8 +207,8 @@ long CCEBitmap::GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned i
         unsigned width = info.Width, height = info.Height;
         zorva::FitToBox(int(*puBoxWidth), int(*puBoxHeight), &width, &height);
         hr = pf::E_FAIL;
-        // A fitted size beyond the imaging limits fails before anything
-        // changes.
+        // A fitted size beyond the imaging limits fails before the size
+        // fields change or anything is allocated.
         if (pf::ImageSizeAllowed(width, height)) {
             m_bARGB = 0;
             m_nWidth = int32_t(width);
@@ -213,7 +220,7 @@ long CCEBitmap::GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned i
         }
     }
     image->Release();
-    return hr;
+    return loading.Finish(hr, hr >= 0);
 }
 
 namespace {

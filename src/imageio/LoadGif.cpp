@@ -1,6 +1,7 @@
 // Animated GIF loading: frames side by side in one bitmap, with their
 // delays.
 #include "CCEBitmap.h"
+#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
@@ -44,6 +45,7 @@ struct GifLoad {
 
 int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
                        unsigned int& uFrameCount, unsigned int&) {
+    zorva::LoadScope loading(*this);
     zorva::BlockDrop(m_pFrames);
     if (!pszFile) return 0;
     m_nWidth = 0;
@@ -134,7 +136,7 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
                                m_pPixels + size_t(i) * width, uint32_t(m_nWidth));
     }
     // Not one frame could be decoded: nothing of the file is shown.
-    return decodedAny ? 1 : 0;
+    return loading.Finish(decodedAny ? 1 : 0, decodedAny);
 }
 
 long CCEBitmap::GetFrameDelay(unsigned int uIndex) {

@@ -4,6 +4,7 @@
 #include "CCEBitmap.h"
 
 #include "CCEDraw.h"
+#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
@@ -58,6 +59,7 @@ struct TextObjects {
 int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned long dwTextColor,
                         const wchar_t* pszText, unsigned int uFormat, int bFullWidth,
                         int nExtraWidth, unsigned long dwBackColor) {
+    zorva::LoadScope loading(*this);
     if (!pszText || (bFullWidth && !pDraw)) return 0;
     TextObjects o;
     o.dc = pf::CreateCompatibleDC(nullptr);
@@ -105,8 +107,7 @@ int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned lon
     }
 
     // The bitmap takes the laid-out text's height. Until the pixels are in
-    // place a failure puts the old size back, so the size never runs ahead
-    // of the buffer.
+    // place a failure puts the old size back (and drops the picture).
     const int32_t oldWidth = m_nWidth, oldHeight = m_nHeight;
     m_nWidth = int32_t(cx);
     m_nHeight = pf::DrawTextW(o.dc, pszText, -1, &layout, uFormat | pf::DT_NOPREFIX);
@@ -131,5 +132,5 @@ int CCEBitmap::LoadText(CCEDraw* pDraw, long lHeight, long lWeight, unsigned lon
     m_bARGB = 0;
     zorva::SectionToRGB565(bits, 16, uint32_t(m_nWidth), uint32_t(m_nHeight), uint32_t(m_nWidth),
                            uint32_t(m_nHeight), m_pPixels, size_t(m_nWidth));
-    return 1;
+    return loading.Finish(1, true);
 }

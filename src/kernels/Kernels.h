@@ -166,7 +166,8 @@ struct KernelTable {
                      const uint16_t* bottomR, uint32_t fy, int32_t count);
 
     // Loader conversions: B, G, R (, A) bytes to RGB565, dropping low bits;
-    // the 32-bit one also writes alpha >> 3 to `alpha`.
+    // the 32-bit one also writes AlphaTo32nds(A), the nearest 32nd, to
+    // `alpha`.
     void (*bgr24Row)(uint16_t* dst, const uint8_t* src, int32_t count);
     void (*bgra32Row)(uint16_t* dst, uint8_t* alpha, const uint8_t* src, int32_t count);
 

@@ -86,7 +86,7 @@ void Bgr24Row(uint16_t* dst, const uint8_t* src, int32_t count) {
 void Bgra32Row(uint16_t* dst, uint8_t* alpha, const uint8_t* src, int32_t count) {
     for (int32_t i = 0; i < count; ++i, src += 4) {
         dst[i] = Bgr24ToRGB565(src);
-        alpha[i] = uint8_t(src[3] >> 3);
+        alpha[i] = AlphaTo32nds(src[3]);
     }
 }
 

@@ -45,6 +45,8 @@ pnmtopng -alpha="$tmp/alpha.pgm" "$tmp/src.ppm" >"$v/png_rgba.png"
 pnmtopng "$tmp/src16.ppm" >"$v/png_rgb16.png"
 pnmtopng -alpha="$tmp/alpha16.pgm" "$tmp/src16.ppm" >"$v/png_rgba16.png"
 pnmtopng -interlace -alpha="$tmp/alpha.pgm" "$tmp/src.ppm" >"$v/png_interlaced.png"
+# One opaque colour with an alpha channel: R 56, G 160, B 248 is RGB565 0x3D1F.
+$convert -size 4x3 xc:'rgb(56,160,248)' -alpha opaque PNG32:"$v/png_opaque.png"
 for f in "$v"/png_*.png; do pngtopam -alphapam "$f" >"${f%.png}.pam"; done
 
 # ---- JPEG (cjpeg), read back by djpeg with its defaults.

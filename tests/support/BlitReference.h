@@ -55,11 +55,10 @@ inline int RefBlit(RefImage& img, int rotation, const RefSource& src, const RefA
         return rotation == 4 ? img.At(img.width - 1 - v, u) : img.At(u, v);
     };
     const int64_t w = a.nWidth ? a.nWidth : src.width, h = a.nHeight ? a.nHeight : src.height;
-    // The key: column xSrc of the first source row drawn, read before any
-    // pixel changes.
-    const int64_t keyRow = a.y < 0 ? a.ySrc - a.y : a.ySrc;
-    const bool hasKey = a.xSrc < src.width && keyRow < src.height;
-    const uint16_t key = hasKey ? src.pixels[keyRow * src.width + a.xSrc] : 0;
+    // The key: the pixel at (xSrc, ySrc) as passed, read before any pixel
+    // changes. (Outside the source nothing is drawn.)
+    const bool hasKey = a.xSrc < src.width && a.ySrc < src.height;
+    const uint16_t key = hasKey ? src.pixels[a.ySrc * src.width + a.xSrc] : 0;
     const bool turned = rotation == 1 || rotation == 4;
     const int gridW = (turned ? img.height : img.width) / a.scale;
     const int gridH = (turned ? img.width : img.height) / a.scale;

@@ -108,7 +108,7 @@ int Differ565(const Rgba& ref, const uint16_t* pixels, int stride, const uint8_t
             const int i = y * stride + x;
             differ += (overBlack || e[3] != 0) &&
                       pixels[i] != ((c[0] >> 3) << 11 | (c[1] >> 2) << 5 | c[2] >> 3);
-            differ += alpha && alpha[i] != e[3] >> 3;
+            differ += alpha && alpha[i] != (64 * e[3] + 255) / 510; // the nearest 32nd
         }
     return differ;
 }

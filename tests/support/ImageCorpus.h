@@ -40,7 +40,8 @@ Rgba Reference(const std::string& corpusFile);
 // Pixels of an RGB565 picture (rows `stride` pixels apart) that differ from
 // `ref` with the low bits dropped: with `overBlack` every pixel against the
 // reference shown over black; otherwise colour where the reference is not
-// fully transparent, and alpha >> 3 everywhere when a plane is given.
+// fully transparent, and alpha in the nearest 32nds everywhere when a plane
+// is given.
 int Differ565(const Rgba& ref, const uint16_t* pixels, int stride, const uint8_t* alpha = nullptr,
               bool overBlack = false);
 
