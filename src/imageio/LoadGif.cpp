@@ -16,7 +16,8 @@ namespace pf = zorva::platform;
 
 namespace {
 
-// What LoadGIF holds during the call, given back on every exit.
+// What LoadGIF holds during the call, given back on every exit, and its
+// steps.
 struct GifLoad {
     IStream* stream = nullptr;
     IImageDecoder* decoder = nullptr;
@@ -26,6 +27,9 @@ struct GifLoad {
     HDC dc = nullptr;
     pf::HBITMAP section = nullptr;
     HGDIOBJ previous = nullptr;
+    void* bits = nullptr; // the section's pixels
+    ImageInfo info{};
+    uint32_t first = 0, count = 1; // the frames the bitmap holds
 
     ~GifLoad() {
         if (dc) {
@@ -38,6 +42,94 @@ struct GifLoad {
         if (decoder) decoder->Release();
         if (image) image->Release();
         if (stream) stream->Release();
+    }
+
+    // The decoder reads the file once, through the stream, into its own
+    // copy; then its size is known.
+    bool Open(IImagingFactory* factory, const wchar_t* path) {
+        if (pf::CreateStreamOnFile(path, &stream) < 0 || !stream) return false;
+        if (factory->CreateImageDecoder(stream, pf::DecoderInitFlagBuiltIn1st, &decoder) !=
+                pf::S_OK ||
+            !decoder || decoder->GetImageInfo(&info) != pf::S_OK)
+            return false;
+        return info.Width > 0 && info.Height > 0 && info.Width <= uint32_t(INT32_MAX) &&
+               info.Height <= uint32_t(INT32_MAX);
+    }
+
+    // Which frames the bitmap holds (all side by side for uFrame 0, else the
+    // one asked for, or the first) and their delays; the bitmap's width
+    // follows. Another format is one frame without delays.
+    bool Plan(CCEBitmap& b, unsigned uFrame, unsigned& uFrameCount) {
+        if (!pf::IsEqualGUID(info.RawDataFormat, pf::ImageFormatGIF)) {
+            uFrameCount = 1;
+            return true;
+        }
+        uint32_t frames = 0;
+        // Without a frame count the strip has no defined layout.
+        if (decoder->GetFrameCount(&pf::FrameDimensionTime, &frames) != pf::S_OK || frames == 0)
+            return false;
+        uFrameCount = frames;
+        if (uFrame == 0) {
+            // The strip is held to the limit of a picture (its pixels, so
+            // its bytes), checked before anything is allocated for it.
+            if (uint64_t(info.Width) * frames > uint64_t(INT32_MAX) ||
+                uint64_t(info.Width) * frames * info.Height > pf::kMaxImagePixels)
+                return false;
+            count = frames;
+            b.m_nWidth = int32_t(info.Width * frames);
+        } else if (uFrame < frames) {
+            first = uFrame;
+        }
+        uint32_t size = 0;
+        if (decoder->GetPropertyItemSize(pf::PropertyTagFrameDelay, &size) != pf::S_OK ||
+            size < sizeof(PropertyItem))
+            return false;
+        b.m_pFrames = static_cast<PropertyItem*>(zorva::BlockAlloc(size));
+        if (!b.m_pFrames) return false;
+        if (decoder->GetPropertyItem(pf::PropertyTagFrameDelay, size, b.m_pFrames) != pf::S_OK)
+            std::memset(b.m_pFrames, 0, size); // an empty record: every delay reads 0
+        return true;
+    }
+
+    // A bitmap for the decoder to write a frame into, and a 24-bit section
+    // it is drawn onto (shown over black) to be converted.
+    bool PrepareTarget(IImagingFactory* factory) {
+        if (factory->CreateNewBitmap(info.Width, info.Height, info.PixelFormat, &bitmap) !=
+                pf::S_OK ||
+            !bitmap ||
+            bitmap->QueryInterface(pf::IID_IImageSink, reinterpret_cast<void**>(&sink)) !=
+                pf::S_OK ||
+            bitmap->QueryInterface(pf::IID_IImage, reinterpret_cast<void**>(&image)) != pf::S_OK)
+            return false;
+        dc = pf::CreateCompatibleDC(nullptr);
+        if (!dc) return false;
+        const pf::BITMAPINFO bmi =
+            zorva::BottomUpSection(int32_t(info.Width), int32_t(info.Height), 24);
+        section = pf::CreateDIBSection(dc, &bmi, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (!section || !bits) return false;
+        previous = pf::SelectObject(dc, section);
+        return true;
+    }
+
+    // Decodes the planned frames into their places of `pixels` (rows of
+    // `stride` pixels). A frame that fails to decode leaves the section as
+    // the previous frame left it. True when one frame at least decoded.
+    bool DecodeFrames(uint16_t* pixels, uint32_t stride) {
+        const uint32_t w = info.Width, h = info.Height;
+        const tagRECT all{0, 0, int32_t(w), int32_t(h)};
+        bool decodedAny = false;
+        for (uint32_t i = 0; i < count; ++i) {
+            decoder->SelectActiveFrame(&pf::FrameDimensionTime, first + i);
+            const HRESULT begun = decoder->BeginDecode(sink, nullptr);
+            HRESULT decoded = begun;
+            if (begun == pf::S_OK)
+                while ((decoded = decoder->Decode()) == pf::E_PENDING) {}
+            decoder->EndDecode(begun);
+            decodedAny = decodedAny || decoded == pf::S_OK;
+            image->Draw(dc, &all, nullptr);
+            zorva::SectionToRGB565(bits, 24, w, h, w, h, pixels + size_t(i) * w, stride);
+        }
+        return decodedAny;
     }
 };
 
@@ -54,89 +146,16 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
     if (EnsureImgFactory() < 0) return 0;
 
     GifLoad load;
-    // The decoder reads the file once, through the stream, into its own copy.
-    if (pf::CreateStreamOnFile(pszFile, &load.stream) < 0 || !load.stream) return 0;
-    if (m_pImgFactory->CreateImageDecoder(load.stream, pf::DecoderInitFlagBuiltIn1st,
-                                          &load.decoder) != pf::S_OK ||
-        !load.decoder)
+    if (!load.Open(m_pImgFactory, pszFile)) return 0;
+    m_nWidth = int32_t(load.info.Width);
+    m_nHeight = int32_t(load.info.Height);
+    if (!load.Plan(*this, uFrame, uFrameCount) || !load.PrepareTarget(m_pImgFactory) ||
+        !zorva::GrowBuffer(m_pPixels, m_cbPixels,
+                           uint64_t(uint32_t(m_nWidth)) * load.info.Height * 2))
         return 0;
-    ImageInfo info;
-    if (load.decoder->GetImageInfo(&info) != pf::S_OK) return 0;
-    const uint32_t width = info.Width, height = info.Height;
-    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX))
-        return 0;
-    m_nWidth = int32_t(width);
-    m_nHeight = int32_t(height);
-
-    uint32_t first = 0, count = 1;
-    if (pf::IsEqualGUID(info.RawDataFormat, pf::ImageFormatGIF)) {
-        uint32_t frames = 0;
-        // Without a frame count the strip has no defined layout.
-        if (load.decoder->GetFrameCount(&pf::FrameDimensionTime, &frames) != pf::S_OK ||
-            frames == 0)
-            return 0;
-        uFrameCount = frames;
-        if (uFrame == 0) {
-            // The strip is held to the limit of a picture (its pixels, so
-            // its bytes), checked before anything is allocated for it.
-            if (uint64_t(width) * frames > uint64_t(INT32_MAX) ||
-                uint64_t(width) * frames * height > pf::kMaxImagePixels)
-                return 0;
-            count = frames;
-            m_nWidth = int32_t(width * frames);
-        } else if (uFrame < frames) {
-            first = uFrame;
-        }
-        uint32_t size = 0;
-        if (load.decoder->GetPropertyItemSize(pf::PropertyTagFrameDelay, &size) != pf::S_OK ||
-            size < sizeof(PropertyItem))
-            return 0;
-        m_pFrames = static_cast<PropertyItem*>(zorva::BlockAlloc(size));
-        if (!m_pFrames) return 0;
-        if (load.decoder->GetPropertyItem(pf::PropertyTagFrameDelay, size, m_pFrames) != pf::S_OK)
-            std::memset(m_pFrames, 0, size); // an empty record: every delay reads 0
-    } else {
-        uFrameCount = 1;
-    }
-
-    if (m_pImgFactory->CreateNewBitmap(width, height, info.PixelFormat, &load.bitmap) != pf::S_OK ||
-        !load.bitmap ||
-        load.bitmap->QueryInterface(pf::IID_IImageSink, reinterpret_cast<void**>(&load.sink)) !=
-            pf::S_OK ||
-        load.bitmap->QueryInterface(pf::IID_IImage, reinterpret_cast<void**>(&load.image)) !=
-            pf::S_OK)
-        return 0;
-
-    load.dc = pf::CreateCompatibleDC(nullptr);
-    if (!load.dc) return 0;
-    const pf::BITMAPINFO bmi = zorva::BottomUpSection(int32_t(width), int32_t(height), 24);
-    void* bits = nullptr;
-    load.section = pf::CreateDIBSection(load.dc, &bmi, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!load.section || !bits) return 0;
-    load.previous = pf::SelectObject(load.dc, load.section);
-
-    if (!zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(uint32_t(m_nWidth)) * height * 2))
-        return 0;
-
-    const tagRECT all{0, 0, int32_t(width), int32_t(height)};
-    bool decodedAny = false;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t p = first + i;
-        // A frame that fails to decode leaves the section as the previous
-        // frame left it.
-        load.decoder->SelectActiveFrame(&pf::FrameDimensionTime, p);
-        const HRESULT begun = load.decoder->BeginDecode(load.sink, nullptr);
-        HRESULT decoded = begun;
-        if (begun == pf::S_OK)
-            while ((decoded = load.decoder->Decode()) == pf::E_PENDING) {}
-        load.decoder->EndDecode(begun);
-        decodedAny = decodedAny || decoded == pf::S_OK;
-        load.image->Draw(load.dc, &all, nullptr);
-        zorva::SectionToRGB565(bits, 24, width, height, width, height,
-                               m_pPixels + size_t(i) * width, uint32_t(m_nWidth));
-    }
     // Not one frame could be decoded: nothing of the file is shown.
-    return loading.Finish(decodedAny ? 1 : 0, decodedAny);
+    const bool decoded = load.DecodeFrames(m_pPixels, uint32_t(m_nWidth));
+    return loading.Finish(decoded ? 1 : 0, decoded);
 }
 
 long CCEBitmap::GetFrameDelay(unsigned int uIndex) {
