@@ -399,10 +399,14 @@ def run_boot(name, guest, work):
                 print(f"{name}: {case.name} {outcome} in {seconds} s")
     except RigError as e:
         results["error"] = str(e)
-        print(f"{name}: {e} (serial log: {vm.log.name})")
         status = 1
     finally:
         vm.stop()
+    if status:
+        with open(vm.log.name) as f:
+            tail = f.readlines()[-20:]
+        print(f"{name}: {results['error']}; the serial port's last lines ({vm.log.name}):")
+        print("".join(tail), end="")
     results["total_seconds"] = round(time.monotonic() - started, 1)
     write_results(work, results)
     print(f"{name}: {results['total_seconds']} s in all")
