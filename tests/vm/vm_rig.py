@@ -6,7 +6,7 @@ them (tests/vm/README.md).
   vm_rig.py --work DIR list                    one "boot case [xfail]" line per case
   vm_rig.py --work DIR boot NAME --guest EXE   boots NAME, runs its cases in order,
                                                writes DIR/NAME/results.json
-  vm_rig.py --work DIR report CASE           prints the case's result and exits 0 when
+  vm_rig.py --work DIR report CASE             prints the case's result and exits 0 when
                                                it passed (or failed as its xfail says),
                                                1 when not, 77 when skipped
   vm_rig.py --work DIR summary                 each boot's times and its cases' results
@@ -17,6 +17,7 @@ import argparse
 import ctypes
 import glob
 import json
+import lzma
 import os
 import queue
 import re
@@ -130,7 +131,13 @@ class Cpio:
 
     def file(self, name, source, mode=0o755):
         with open(source, "rb") as f:
-            self.entry(name.lstrip("/"), stat.S_IFREG | mode, f.read())
+            data = f.read()
+        # busybox's insmod takes plain modules: newer kernels' come xz-packed.
+        if source.endswith(".ko.xz"):
+            data = lzma.decompress(data)
+        elif ".ko." in source:
+            raise RigError(f"{source}: only plain and xz-packed modules are unpacked")
+        self.entry(name.lstrip("/"), stat.S_IFREG | mode, data)
 
     def close(self):
         self.entry("TRAILER!!!", 0)
@@ -204,14 +211,14 @@ class Vm:
         self.proc.stdin.flush()
 
     def command(self, text):
-        """Runs a monitor command; its output."""
+        """Runs a monitor command; what it printed after its own echo."""
         if self.monitor is None:
             self.monitor = socket.socket(socket.AF_UNIX)
             self.monitor.settimeout(30)
             self.monitor.connect(self.monitor_path)
             self._prompt()
         self.monitor.sendall(text.encode() + b"\n")
-        return self._prompt()
+        return self._prompt().partition("\r\n")[2].removesuffix("(qemu) ").strip()
 
     def _prompt(self):
         data = b""
@@ -342,14 +349,22 @@ def run_command(vm, work, run, line):
             run.facts.setdefault(name, []).append(value)
         elif word == "SCREENDUMP":
             path = os.path.join(work, f"{run.case.name}-{rest}.ppm")
-            vm.command(f"screendump {path}")
-            run.dumps[rest] = Screen(path)
+            monitor(vm, run, f"screendump {path}")
+            if os.path.exists(path):
+                run.dumps[rest] = Screen(path)
             vm.send("ZVM GO")
         elif word == "SENDKEYS":
             for key in rest.split(","):
-                vm.command(f"sendkey {key}")
+                monitor(vm, run, f"sendkey {key}")
                 time.sleep(0.2)  # each key down and up before the next
             vm.send("ZVM GO")
+
+
+def monitor(vm, run, command):
+    """A monitor command for the case; what qemu refuses is a problem."""
+    reply = vm.command(command)
+    if reply:
+        run.problems.append(f"qemu refused {command}: {reply}")
 
 
 def run_boot(name, guest, work):
