@@ -45,8 +45,8 @@ KEYS = "a,b,1,ret,esc,spc,up,left"
 # in time for one of the two dumps); keys; the console back in text mode
 # and the frame gone from the screen after Release. DRM's emulated frame
 # buffers show what was written after the kernel's deferred flush (about
-# 50 ms): hence the pause before the first dump.
-SESSION = (f"fbinfo; vm_guest open mode frame type sleep 300 dump shown sleep 700 dump later"
+# 50 ms; longer under TCG): hence the pause before the first dump.
+SESSION = (f"fbinfo; vm_guest open mode frame type sleep 1000 dump shown sleep 700 dump later"
            f" keys {KEYS} release mode dump released close")
 
 
