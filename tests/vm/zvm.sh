@@ -1,0 +1,29 @@
+# Commands for the host's lines (sourced before each one).
+
+# load NAME: loads a kernel module of the image after those it depends on.
+load() {
+    for m in $(cat "/mod/$1.deps") "$1"; do
+        grep -q "^$m " /proc/modules || insmod "/mod/$m.ko" || return 1
+    done
+}
+
+# waitfor PATH: waits up to 30 s for a device node to appear.
+waitfor() {
+    n=0
+    while [ ! -e "$1" ]; do
+        n=$((n + 1))
+        [ $n -gt 300 ] && return 1
+        sleep 0.1
+    done
+}
+
+# fact NAME=VALUE: a fact for the host, as vm_guest reports them.
+fact() {
+    echo "ZVM FACT $1" >/dev/ttyS0
+}
+
+# fbinfo: fact fb=WIDTHxHEIGHTxBITS of /dev/fb0 (its memory's size).
+fbinfo() {
+    fb=/sys/class/graphics/fb0
+    fact "fb=$(tr , x <$fb/virtual_size)x$(cat $fb/bits_per_pixel)"
+}
