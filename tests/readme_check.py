@@ -28,7 +28,9 @@ def main():
     os.makedirs(work)
     prefix = os.path.join(work, "prefix")
     env = dict(os.environ)
-    env["PATH"] = os.path.join(build, "tools") + os.pathsep + env["PATH"]
+    env.pop("LD_LIBRARY_PATH", None)
+    # The tools as installed: they find the installed library themselves.
+    env["PATH"] = os.path.join(prefix, "bin") + os.pathsep + env["PATH"]
     env["ZORVA_DISPLAY"] = "virtual"
     env.pop("ZORVA_CONTACTS_DB", None)
     # The files the README's examples name.
@@ -51,7 +53,11 @@ def main():
     if installed.returncode != 0:
         sys.exit("cmake --install failed:\n" + installed.stdout + installed.stderr)
 
-    subcommands = re.findall(r"^(\w+)\)$", open(os.path.join(source, "run")).read(), flags=re.M)
+    run_script = open(os.path.join(source, "run")).read()
+    subcommands = re.findall(r"^(\w+)\)$", run_script, flags=re.M)
+    # The folder `./run demo` builds, which the install line must name.
+    demo = re.search(r"^demo\)$(.*?)^\s*;;$", run_script, flags=re.M | re.S).group(1)
+    demo_folder = "build/release" if "configure_release" in demo else None
     ran = 0
     for block in blocks(readme, "sh"):
         for line in block.splitlines():
@@ -69,13 +75,19 @@ def main():
                     sys.exit(f"README: ./run has no '{words[1]}' ({line})")
                 continue
             if command == "cmake" and words[1:2] == ["--install"] and "--prefix" in words:
+                if words[2] != demo_folder:
+                    sys.exit(f"README: installs from {words[2]}, but ./run demo builds "
+                             f"{demo_folder} ({line})")
                 continue  # done above, from this build into a scratch prefix
             if command not in ("zorva_contacts", "zorva_convert", "g++", "./hello"):
                 sys.exit(f"README: no way to check this command: {line}")
             run_env = dict(env, **assigned)
             pc = [os.path.join(prefix, d, "pkgconfig") for d in ("lib", "lib64")]
             run_env["PKG_CONFIG_PATH"] = os.pathsep.join(pc)
-            run_env["LD_LIBRARY_PATH"] = os.pathsep.join(os.path.dirname(p) for p in pc)
+            # A program built against a prefix outside the loader's paths
+            # finds the library through LD_LIBRARY_PATH (the README says so).
+            if command in ("g++", "./hello"):
+                run_env["LD_LIBRARY_PATH"] = os.pathsep.join(os.path.dirname(p) for p in pc)
             # $(...) in the compiler line is the shell's; the rest is literal.
             shell = "$(" in line
             done = subprocess.run(line if shell else words, shell=shell, cwd=work, env=run_env,
