@@ -62,6 +62,11 @@ ZORVA_API const char* GetOpenWindowError();
 // The device a window lives on; Automatic for a null window.
 ZORVA_API DisplayKind GetWindowDisplay(HWND window);
 
+// True when a canvas's Flip on this window waits for the display's vertical
+// blank, so that flipping alone paces a program at the display's refresh
+// rate (a frame clock then need not sleep); false for a null window.
+ZORVA_API bool FlipsArePaced(HWND window);
+
 // Closes a window; a canvas created for it must have been released first.
 // A null handle is ignored.
 ZORVA_API void CloseWindow(HWND window);

@@ -41,6 +41,7 @@ struct DisplayCapabilities {
     int bitsPerPixel = 16;                    // of the frame memory
     bool gameInput = false;                   // keys and pads can be opened for a game
     TearFree tearFree = TearFree::None;
+    bool pacedFlips = false;   // a present waits for the vertical blank
     bool needsPresent = false; // nothing reaches the screen before Present
 };
 

@@ -79,6 +79,10 @@ DisplayKind GetWindowDisplay(HWND window) {
     return window ? window->device->Kind() : DisplayKind::Automatic;
 }
 
+bool FlipsArePaced(HWND window) {
+    return window && window->device->Capabilities().pacedFlips;
+}
+
 void CloseWindow(HWND window) {
     if (!window) return;
     {
