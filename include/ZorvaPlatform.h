@@ -37,18 +37,26 @@ ZORVA_API void SetVirtualDisplay(const VirtualDisplayConfig& config);
 ZORVA_API VirtualDisplayConfig GetVirtualDisplay();
 
 // The display devices a window can live on.
-enum class DisplayKind { Automatic, Virtual, Fbdev, Window };
+enum class DisplayKind { Automatic, Virtual, Fbdev, Window, Drm };
 
-// How to open a window. Automatic honours ZORVA_DISPLAY (virtual, fbdev or
-// window, each optionally followed by ":option" as below), else picks a
-// window when SDL2's video starts with a real driver, else the frame buffer
-// device, else the virtual display. A named kind is opened as asked or not.
+// How to open a window. Automatic honours ZORVA_DISPLAY (a kind: virtual,
+// window, drm or fbdev, then options after colons as below, for example
+// "fbdev:/dev/fb1:rotate=90" or "window:2:vsync=off"), else picks a window
+// when SDL2's video starts on X11 or Wayland, else the DRM/KMS device, else
+// the frame buffer device, else the virtual display. A named kind is opened
+// as asked or not. docs/display-devices.md has the devices and their rules.
 struct DisplayOptions {
     DisplayKind kind = DisplayKind::Automatic;
     std::string framebuffer = "/dev/fb0"; // Fbdev: the device ("fbdev:/dev/fb1")
-    int width = 0;                        // Window: canvas size; 0 takes the
-    int height = 0;                       // virtual display's width and height
-    int scale = 1;                        // Window: integer zoom 1..8 ("window:2")
+    std::string card;                     // Drm: "/dev/dri/cardN" ("drm:/dev/dri/card1");
+                                          // empty: the first card with a screen
+    int width = 0;     // Window: canvas size, 0 taking the virtual display's width
+    int height = 0;    // and height; Drm: the screen mode asked for, 0 its preferred
+    int scale = 1;     // Window: integer zoom 1..8 ("window:2")
+    int rotation = 0;  // 0, 90, 180 or 270: the canvas shown turned clockwise on the
+                       // screen, which keeps the canvas's size turned ("rotate=90")
+    bool vsync = true; // presents wait for the vertical blank where the device can
+                       // ("vsync=off", for benchmarks)
 };
 
 // Opens a window on the chosen device and returns its handle, or null; then
@@ -66,6 +74,23 @@ ZORVA_API DisplayKind GetWindowDisplay(HWND window);
 // blank, so that flipping alone paces a program at the display's refresh
 // rate (a frame clock then need not sleep); false for a null window.
 ZORVA_API bool FlipsArePaced(HWND window);
+
+// What a window's display is and does.
+struct DisplayInfo {
+    DisplayKind kind = DisplayKind::Automatic;
+    int screenWidth = 0;        // the screen's pixels: the canvas's size, turned
+    int screenHeight = 0;       // by the rotation
+    int rotation = 0;           // as asked for
+    int bitsPerPixel = 0;       // of the screen's memory
+    const char* format = "";    // the screen's pixels: "RGB565", "XRGB8888", ...
+    const char* tearFree = "";  // "none", "vsync wait", "pan flip", "page flip" or
+                                // "compositor" (presents synchronised by the window system)
+    bool pacedFlips = false;    // as FlipsArePaced
+    unsigned long presents = 0; // frames presented since the window opened
+    unsigned long flips = 0;    // of them, shown by flipping pages
+};
+// Fills *info for the window; false for a null window or info.
+ZORVA_API bool GetDisplayInfo(HWND window, DisplayInfo* info);
 
 // Closes a window; a canvas created for it must have been released first.
 // A null handle is ignored.

@@ -53,12 +53,14 @@ std::string Slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-FbScreenInfo Screen565(unsigned xres, unsigned yres, unsigned line, unsigned xoff = 0,
-                       unsigned yoff = 0, unsigned yVirtual = 0) {
-    return {xres, yres, 0,  0,    xoff,
-            yoff, 16,   11, 5,    5,
-            6,    0,    5,  line, line * (yVirtual ? yVirtual : yres),
-            0};
+FbScreenInfo Screen565(unsigned xres, unsigned yres, unsigned line) {
+    FbScreenInfo s;
+    s.xres = s.xresVirtual = xres;
+    s.yres = s.yresVirtual = yres;
+    s.bitsPerPixel = 16;
+    s.redOffset = 11, s.redLength = 5, s.greenOffset = 5, s.greenLength = 6;
+    s.blueLength = 5, s.lineLength = line, s.memoryLength = line * yres;
+    return s;
 }
 
 class Fbdev : public ::testing::Test {
@@ -73,14 +75,7 @@ protected:
         for (const char* name : {"event0", "event1"})
             mkfifo((dir + "/" + name).c_str(), 0600);
         std::ofstream(dir + "/mouse0"); // not an event node: never read
-        zorva::FbdevSeam seam;
-        seam.screenInfo = FakeInfo;
-        seam.consolePath = console;
-        seam.setMode = FakeMode;
-        seam.inputDirectory = dir;
-        seam.reportsKeys = FakeReportsKeys;
-        seam.grab = FakeGrab;
-        zorva::SetFbdevSeam(seam);
+        zorva::SetFbdevSeam(Seam());
         g_grabbed = 0;
     }
     void TearDown() override {
@@ -90,103 +85,239 @@ protected:
     }
     // A fresh frame buffer file of the screen's memory size, every byte
     // kUntouched, and a fresh console file.
-    HWND Open(const FbScreenInfo& info) {
+    HWND Open(const FbScreenInfo& info, int rotation = 0, bool vsync = true) {
         g_info = info;
         std::ofstream(fb, std::ios::binary) << std::string(info.memoryLength, char(kUntouched));
         std::ofstream(console, std::ios::trunc);
         zorva::DisplayOptions options;
         options.kind = zorva::DisplayKind::Fbdev;
         options.framebuffer = fb;
+        options.rotation = rotation;
+        options.vsync = vsync;
         return zorva::OpenWindow("fb", options);
+    }
+    zorva::FbdevSeam Seam() const {
+        zorva::FbdevSeam seam;
+        seam.screenInfo = FakeInfo;
+        seam.consolePath = console;
+        seam.setMode = FakeMode;
+        seam.inputDirectory = dir;
+        seam.reportsKeys = FakeReportsKeys;
+        seam.grab = FakeGrab;
+        return seam;
     }
     std::string dir, fb, console;
 };
 
+// A screen's pixel layout: bytes, and each channel's offset and length.
+struct Layout {
+    unsigned bytes, rs, rb, gs, gb, bs, bb, ts = 0, tb = 0;
+};
+
+FbScreenInfo Screen(unsigned xres, unsigned yres, const Layout& l, unsigned line,
+                    unsigned rows = 0) {
+    FbScreenInfo s;
+    s.xres = s.xresVirtual = xres;
+    s.yres = s.yresVirtual = yres;
+    s.bitsPerPixel = 8 * l.bytes;
+    s.redOffset = l.rs, s.redLength = l.rb, s.greenOffset = l.gs, s.greenLength = l.gb;
+    s.blueOffset = l.bs, s.blueLength = l.bb, s.transpOffset = l.ts, s.transpLength = l.tb;
+    s.lineLength = line;
+    s.memoryLength = line * (rows ? rows : yres);
+    return s;
+}
+
+// The screen's value of an RGB565 pixel, worked apart from the library:
+// channels widened to 8 bits by multiplying out the repeated top bits
+// (r * 33 >> 2 is r << 3 | r >> 2), then cut to their lengths; an alpha
+// field all ones.
+uint32_t OnScreen(uint16_t p, const Layout& l) {
+    const uint32_t r = (p >> 11) * 33 >> 2, g = (p >> 5 & 63) * 65 >> 4, b = (p & 31) * 33 >> 2;
+    return (r >> (8 - l.rb)) << l.rs | (g >> (8 - l.gb)) << l.gs | (b >> (8 - l.bb)) << l.bs |
+           (l.tb ? ((1u << l.tb) - 1) << l.ts : 0);
+}
+
 } // namespace
 
-TEST_F(Fbdev, RecordAndFlipForEachLayout) {
-    const FbScreenInfo s555 = {24, 10, 0, 0, 0, 0, 16, 10, 5, 5, 5, 0, 5, 48, 480, 0};
-    const FbScreenInfo bgr = {24, 10, 0, 0, 0, 0, 16, 0, 5, 5, 6, 11, 5, 48, 480, 0}; // blue on top
-    const FbScreenInfo deep = {24, 10, 0, 0, 0, 0, 32, 16, 8, 8, 8, 0, 8, 96, 960, 0};
+// RGB565 upright screens are drawn in directly (mode 1, also panned or with
+// padded rows); every other layout and a turned screen take the windowed
+// back-end, whose surface is converted and turned on every present. The
+// whole file is checked byte for byte: the visible part holds the frame,
+// the rest is untouched.
+TEST_F(Fbdev, EveryLayoutShowsTheFrame) {
+    const Layout k565{2, 11, 5, 5, 6, 0, 5}, k555{2, 10, 5, 5, 5, 0, 5},
+        bgr565{2, 0, 5, 5, 6, 11, 5}, xrgb{4, 16, 8, 8, 8, 0, 8}, abgr{4, 0, 8, 8, 8, 16, 8, 24, 8},
+        rgb888{3, 16, 8, 8, 8, 0, 8};
+    FbScreenInfo panned = Screen(24, 10, k565, 80, 30);
+    panned.xoffset = 7, panned.yoffset = 5, panned.rotate = 3;
     const struct {
         FbScreenInfo info;
-        int format; // raw frame buffer format; 0: Create fails
-        unsigned rotate, orientation;
+        Layout layout;
+        int mode, rotation, orientation;
     } cases[] = {
-        {Screen565(24, 10, 48), kfDirect565, 0, 0},           // dense
-        {Screen565(24, 10, 56), kfDirect565, 1, 1},           // padded rows
-        {Screen565(24, 10, 80, 7, 5, 30), kfDirect565, 3, 4}, // panned in a larger screen
-        {s555, kfDirect555, 2, 2},
-        {bgr, 0, 0, 0},
-        {deep, 0, 0, 0},
+        {Screen(24, 10, k565, 48), k565, 1, 0, 0},
+        {Screen(24, 10, k565, 56), k565, 1, 0, 0},
+        {panned, k565, 1, 0, 4},
+        {Screen(24, 10, k555, 48), k555, 2, 0, 0},
+        {Screen(24, 10, bgr565, 48), bgr565, 2, 0, 0},
+        {Screen(24, 10, xrgb, 96), xrgb, 2, 0, 0},
+        {Screen(24, 10, abgr, 100), abgr, 2, 0, 0},
+        {Screen(24, 10, rgb888, 72), rgb888, 2, 0, 0},
+        {Screen(24, 10, k565, 48), k565, 2, 90, 0},
+        {Screen(24, 10, xrgb, 96), xrgb, 2, 270, 0},
+        {Screen(24, 10, rgb888, 72), rgb888, 2, 180, 0},
     };
     std::mt19937 rng(9);
-    for (auto k : cases) {
-        SCOPED_TRACE(k.rotate * 10 + k.info.lineLength);
-        k.info.rotate = k.rotate;
-        HWND w = Open(k.info);
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.info.bitsPerPixel << " bits, line "
+                                        << k.info.lineLength << ", rotation " << k.rotation);
+        HWND w = Open(k.info, k.rotation);
         ASSERT_NE(w, nullptr) << zorva::GetOpenWindowError();
         zorva::platform::DEVMODEW mode{};
         mode.dmFields = zorva::platform::DM_DISPLAYORIENTATION;
         zorva::platform::ChangeDisplaySettingsEx(nullptr, &mode, nullptr, zorva::platform::CDS_TEST,
                                                  nullptr);
-        EXPECT_EQ(mode.dmDisplayOrientation, k.orientation);
+        EXPECT_EQ(mode.dmDisplayOrientation, unsigned(k.orientation));
         CCEDraw c;
-        // Mode 2 asks for the windowed back-end first, which a frame buffer
-        // lacks: the raw one is taken, or nothing at all.
-        const long created = c.Create(w, 2);
-        ASSERT_EQ(created, k.format ? 1 : 0);
-        if (!k.format) {
-            EXPECT_EQ(c.GetLastError(), 100u);
-            c.Release();
-            EXPECT_EQ(Slurp(console), ""); // the console never left text mode
-            zorva::CloseWindow(w);
-            continue;
-        }
+        ASSERT_EQ(c.Create(w, 1), 1);
+        const bool turned = k.rotation % 180 != 0;
+        const int cw = turned ? 10 : 24, ch = turned ? 24 : 10;
         const GXDisplayProperties& d = c.GetDisplayProperties();
-        EXPECT_EQ(zt::Values(c.m_bMode, d.cxWidth, d.cyHeight, c.m_xPitch, c.m_yPitch, d.ffFormat),
-                  zt::Values(1, 24, 10, 2, k.info.lineLength, k.format));
-        EXPECT_EQ(Slurp(console), "G");
-        // Every byte of the file: a visible pixel holds the back buffer's
-        // value, everything else is untouched.
+        EXPECT_EQ(zt::Values(c.m_bMode, d.cxWidth, d.cyHeight, Slurp(console) == "G"),
+                  zt::Values(k.mode, cw, ch, 1));
         std::vector<uint16_t> drawn(24 * 10);
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 24; ++x) {
-                drawn[y * 24 + x] = uint16_t(rng());
-                c.DrawPixel(x, y, drawn[y * 24 + x]);
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                drawn[size_t(y * cw + x)] = uint16_t(rng());
+                c.DrawPixel(x, y, drawn[size_t(y * cw + x)]);
             }
         ASSERT_EQ(c.Flip(), 1);
+        // Where canvas pixel (x, y) lands on the screen, turned clockwise.
+        std::vector<uint32_t> screen(24 * 10);
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                const int sx = k.rotation == 90    ? 23 - y
+                               : k.rotation == 180 ? 23 - x
+                               : k.rotation == 270 ? y
+                                                   : x;
+                const int sy = k.rotation == 90    ? x
+                               : k.rotation == 180 ? 9 - y
+                               : k.rotation == 270 ? 9 - x
+                                                   : y;
+                screen[size_t(sy * 24 + sx)] = OnScreen(drawn[size_t(y * cw + x)], k.layout);
+            }
         const std::string memory = Slurp(fb);
         ASSERT_EQ(memory.size(), k.info.memoryLength);
+        const unsigned bytes = k.layout.bytes;
         size_t wrong = 0;
         for (size_t i = 0; i < memory.size(); ++i) {
-            const size_t row = i / k.info.lineLength, column = (i % k.info.lineLength) / 2;
+            const size_t row = i / k.info.lineLength, column = (i % k.info.lineLength) / bytes;
             const bool visible = row >= k.info.yoffset && row < k.info.yoffset + 10 &&
                                  column >= k.info.xoffset && column < k.info.xoffset + 24;
-            const uint16_t pixel =
-                visible ? drawn[(row - k.info.yoffset) * 24 + column - k.info.xoffset] : 0;
-            const uint8_t expected = visible ? uint8_t(pixel >> (8 * (i % 2))) : kUntouched;
+            const uint32_t pixel =
+                visible ? screen[(row - k.info.yoffset) * 24 + column - k.info.xoffset] : 0;
+            const uint8_t expected =
+                visible ? uint8_t(pixel >> (8 * ((i % k.info.lineLength) % bytes))) : kUntouched;
             wrong += uint8_t(memory[i]) != expected;
         }
         EXPECT_EQ(wrong, 0u);
+        // Read back in the canvas's orientation; 5-bit green drops its
+        // lowest bit.
         std::vector<uint16_t> shown(24 * 10);
         ASSERT_TRUE(zorva::ReadScreen(w, shown.data()));
-        // A 5-5-5 screen shows the 5-6-5 values' bits its own way.
         for (uint16_t& p : drawn)
-            if (k.format == kfDirect555)
-                p = uint16_t((p >> 10 & 31) << 11 | (p >> 5 & 31) << 6 | (p & 31));
+            if (k.layout.gb == 5) p &= 0xFFDF;
         EXPECT_EQ(shown, drawn);
         c.Release();
         EXPECT_EQ(Slurp(console), "GT");
         zorva::CloseWindow(w);
     }
     // A layout whose visible part lies outside the memory is refused: panned
-    // past the row's end, or past the last row.
-    for (const FbScreenInfo& outside : {Screen565(24, 10, 48, 1, 0), Screen565(24, 10, 48, 0, 1)}) {
-        EXPECT_EQ(Open(outside), nullptr);
-        EXPECT_NE(std::string(zorva::GetOpenWindowError()).find("outside its memory"),
-                  std::string::npos);
+    // past the row's end, or past the last row; so is a channel of 10 bits.
+    FbScreenInfo right = Screen(24, 10, k565, 48), below = right, deep = Screen(24, 10, xrgb, 96);
+    right.xoffset = 1, below.yoffset = 1, deep.redLength = 10;
+    for (const FbScreenInfo& refused : {right, below, deep}) {
+        EXPECT_EQ(Open(refused), nullptr);
+        const std::string why = zorva::GetOpenWindowError();
+        EXPECT_TRUE(why.find("outside its memory") != std::string::npos ||
+                    why.find("cannot write") != std::string::npos)
+            << why;
     }
+}
+
+namespace {
+std::vector<unsigned> g_pans;
+int g_waits = 0;
+std::string g_fbPath, g_atWait; // the frame buffer file, and its start at each wait
+bool FakePan(int, unsigned yoffset) {
+    g_pans.push_back(yoffset);
+    return true;
+}
+bool FakeWait(int) {
+    ++g_waits;
+    g_atWait += Slurp(g_fbPath).substr(0, 1);
+    return true;
+}
+} // namespace
+
+// Two pages and a driver that pans: each frame goes to the hidden page,
+// then the panning shows it. One page and a driver that waits for the
+// vertical blank: the wait comes before the frame is written. Neither
+// without vsync.
+TEST_F(Fbdev, TearFreeByPanningOrWaiting) {
+    const Layout k565{2, 11, 5, 5, 6, 0, 5};
+    zorva::FbdevSeam seam = Seam();
+    seam.pan = FakePan;
+    seam.waitForVsync = FakeWait;
+    zorva::SetFbdevSeam(seam);
+    g_fbPath = fb;
+    FbScreenInfo pages = Screen(8, 4, k565, 16, 8);
+    pages.yresVirtual = 8, pages.ypanstep = 1;
+    for (bool vsync : {true, false}) {
+        g_pans.clear(), g_waits = 0, g_atWait.clear();
+        HWND w = Open(pages, 0, vsync);
+        CCEDraw c;
+        ASSERT_EQ(c.Create(w, 1), 1);
+        for (uint16_t colour : {0x1111, 0x2222, 0x3333}) {
+            CCEPen pen(0, 1, colour);
+            c.Clear(&pen);
+            c.Flip();
+        }
+        zorva::DisplayInfo info;
+        ASSERT_TRUE(zorva::GetDisplayInfo(w, &info));
+        const std::string memory = Slurp(fb);
+        if (vsync) {
+            // Create shows the empty surface on rows 4-7; then frame 1 goes
+            // to rows 0-3, 2 to 4-7, 3 to 0-3 again.
+            EXPECT_EQ(zt::Values(c.m_bMode, info.flips, info.pacedFlips, g_waits),
+                      zt::Values(2, 4, 1, 0));
+            EXPECT_EQ(g_pans, (std::vector<unsigned>{4, 0, 4, 0}));
+            EXPECT_EQ(zt::Values(uint8_t(memory[0]), uint8_t(memory[64])), zt::Values(0x33, 0x22));
+            EXPECT_STREQ(info.tearFree, "pan flip");
+        } else {
+            EXPECT_EQ(zt::Values(c.m_bMode, info.flips, info.pacedFlips, g_pans.size(), g_waits),
+                      zt::Values(1, 0, 0, 0, 0));
+        }
+        c.Release();
+        zorva::CloseWindow(w);
+    }
+    g_waits = 0, g_atWait.clear();
+    HWND w = Open(Screen(8, 4, k565, 16));
+    CCEDraw c;
+    ASSERT_EQ(c.Create(w, 1), 1);
+    for (uint16_t colour : {0x1111, 0x2222}) {
+        CCEPen pen(0, 1, colour);
+        c.Clear(&pen);
+        c.Flip();
+    }
+    zorva::DisplayInfo info;
+    ASSERT_TRUE(zorva::GetDisplayInfo(w, &info));
+    // The probe at open, then one wait per frame, each before its frame.
+    EXPECT_EQ(zt::Values(c.m_bMode, g_waits, info.pacedFlips), zt::Values(1, 3, 1));
+    EXPECT_EQ(g_atWait, std::string("\xEE\xEE\x11"));
+    EXPECT_STREQ(info.tearFree, "vsync wait");
+    c.Release();
+    zorva::CloseWindow(w);
 }
 
 TEST_F(Fbdev, KeysFromEveryEventNodeGrabbedWhileGameInputIsOpen) {

@@ -31,9 +31,11 @@ struct FbScreenInfo {
     unsigned redOffset = 0, redLength = 0;     // bitfields of a pixel
     unsigned greenOffset = 0, greenLength = 0;
     unsigned blueOffset = 0, blueLength = 0;
-    unsigned lineLength = 0;   // bytes per memory row
-    unsigned memoryLength = 0; // bytes of frame memory
-    unsigned rotate = 0;       // 0..3, quarter turns clockwise
+    unsigned lineLength = 0;                     // bytes per memory row
+    unsigned memoryLength = 0;                   // bytes of frame memory
+    unsigned rotate = 0;                         // 0..3, quarter turns clockwise
+    unsigned ypanstep = 0;                       // 0: the driver cannot pan
+    unsigned transpOffset = 0, transpLength = 0; // an alpha field
 };
 // Console modes the device sets on its virtual terminal.
 enum class ConsoleMode { Text, Graphics };
@@ -48,6 +50,11 @@ struct FbdevSeam {
     std::string inputDirectory = "/dev/input"; // event* files read as evdev devices
     bool (*reportsKeys)(int fd) = nullptr;
     bool (*grab)(int fd, bool on) = nullptr;
+    // Shows the page whose first row is `yoffset` (FBIOPAN_DISPLAY).
+    bool (*pan)(int fd, unsigned yoffset) = nullptr;
+    // Waits for the vertical blank (FBIO_WAITFORVSYNC); false when the
+    // driver cannot.
+    bool (*waitForVsync)(int fd) = nullptr;
 };
 // Used by every frame buffer window opened afterwards; the default restores
 // the real devices.

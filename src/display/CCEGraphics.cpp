@@ -238,6 +238,7 @@ long CCEGraphics::Flip() {
     // reports; both blocks start at the same offset from their pixel (0, 0).
     BYTE* source = BackBufferBlock();
     BYTE* target = m_pFrameBuffer + (source - m_pBackBuffer);
+    if (m_bMode == 1) zorva::platform::WaitForRawFrameBuffer(m_pFrameBuffer);
     CopyPixels(target, source);
     // Unlocking presents the windowed back-end's frame; a raw frame buffer
     // is told too, for devices that must flush what was written.

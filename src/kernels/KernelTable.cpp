@@ -46,6 +46,7 @@ KernelTable Build(SimdLevel level) {
     k.level = level;
     SetScalarBlitKernels(k);
     SetScalarRowKernels(k);
+    SetScalarScreenKernels(k);
     switch (level) {
 #if defined(ZORVA_HAVE_SSE2)
     case SimdLevel::Sse2:

@@ -116,6 +116,30 @@ inline bool TurnOfCopy(const BlitDesc& d, TurnDesc& t) {
 
 } // namespace
 
+// ---- Screens
+
+// A screen pixel of `bytes` bytes (2, 3 or 4, least significant byte first)
+// with each channel at a bit offset and a length of 1 to 8 bits; `fill` is
+// ORed into every pixel (the ones of an alpha or padding field).
+struct ScreenFormat {
+    uint8_t bytes = 4;
+    uint8_t redShift = 16, redBits = 8;
+    uint8_t greenShift = 8, greenBits = 8;
+    uint8_t blueShift = 0, blueBits = 8;
+    uint32_t fill = 0;
+};
+
+// The screen's value of an RGB565 pixel: each channel widened to 8 bits by
+// repeating its top bits (so white stays white), then narrowed to its
+// length by dropping low bits.
+constexpr uint32_t ToScreenPixel(uint16_t p, const ScreenFormat& f) {
+    const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
+    const uint32_t r8 = (r5 << 3) | (r5 >> 2), g8 = (g6 << 2) | (g6 >> 4),
+                   b8 = (b5 << 3) | (b5 >> 2);
+    return (r8 >> (8 - f.redBits)) << f.redShift | (g8 >> (8 - f.greenBits)) << f.greenShift |
+           (b8 >> (8 - f.blueBits)) << f.blueShift | f.fill;
+}
+
 // ---- The table
 
 enum class SimdLevel : uint8_t { Scalar, Sse2, Avx2, Neon };
@@ -183,6 +207,11 @@ struct KernelTable {
     // Quarter turns of 16-bit and 8-bit planes.
     void (*turn16)(const TurnDesc& t);
     void (*turn8)(const TurnDesc& t);
+
+    // A screen's row: dst (count pixels of format.bytes each) =
+    // ToScreenPixel(src[i], format).
+    void (*toScreenRow)(uint8_t* dst, const uint16_t* src, int32_t count,
+                        const ScreenFormat& format);
 };
 
 // The scalar table: the definition.

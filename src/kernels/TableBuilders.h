@@ -12,6 +12,8 @@ namespace zorva {
 void SetScalarBlitKernels(KernelTable& k);
 // KernelsScalar.cpp: fills, fades, scaling, conversions.
 void SetScalarRowKernels(KernelTable& k);
+// ScreenScalar.cpp: screens' pixel formats.
+void SetScalarScreenKernels(KernelTable& k);
 
 // Each file of an instruction set, built only for its architecture.
 void SetSse2Kernels(KernelTable& k);

@@ -12,7 +12,21 @@ const DeviceKindRow* RowOf(DisplayKind kind) {
     return nullptr;
 }
 
-// "virtual, fbdev[:device] or window[:scale 1-8]"
+// The options every kind takes: "rotate=0|90|180|270", "vsync=on|off".
+bool ReadCommonOption(const std::string& text, DisplayOptions* options) {
+    if (text == "vsync=on" || text == "vsync=off") {
+        options->vsync = text == "vsync=on";
+        return true;
+    }
+    for (int degrees : {0, 90, 180, 270})
+        if (text == "rotate=" + std::to_string(degrees)) {
+            options->rotation = degrees;
+            return true;
+        }
+    return false;
+}
+
+// "window[:scale 1-8], fbdev[:device] or virtual"
 std::string KindList() {
     std::string list;
     const size_t n = sizeof kRows / sizeof kRows[0];
@@ -28,17 +42,27 @@ std::string KindList() {
 
 bool ReadDisplayVariable(const char* value, DisplayOptions* options, std::string* why) {
     const std::string text = value;
-    const size_t colon = text.find(':');
+    size_t colon = text.find(':');
     const std::string name = text.substr(0, colon);
     for (const DeviceKindRow* row : kRows) {
         if (name != row->name) continue;
         options->kind = row->kind;
-        // "kind:" is the kind with its default option.
-        if (colon == std::string::npos || colon + 1 == text.size()) return true;
-        if (row->readOption && row->readOption(text.substr(colon + 1), options)) return true;
+        // Then options, each after a colon: the kind's own (once; an empty
+        // one is its default), or one every kind takes.
+        bool own = false, ok = true;
+        while (ok && colon != std::string::npos) {
+            const size_t next = text.find(':', colon + 1);
+            const std::string part = text.substr(colon + 1, next - colon - 1);
+            colon = next;
+            if (ReadCommonOption(part, options)) continue;
+            ok = !own && (part.empty() || (row->readOption && row->readOption(part, options)));
+            own = true;
+        }
+        if (ok) return true;
         break;
     }
-    *why = "ZORVA_DISPLAY=\"" + text + "\" names no display device: use " + KindList() + ".";
+    *why = "ZORVA_DISPLAY=\"" + text + "\" names no display device: use " + KindList() +
+           ", each optionally followed by :rotate=90|180|270 and :vsync=off.";
     return false;
 }
 

@@ -28,7 +28,11 @@ enum class FrameFormat {
 
 // How a device keeps a presented frame from tearing.
 enum class TearFree {
-    None, // the frame memory is written while it is scanned out
+    None,       // the frame memory is written while it is scanned out
+    VsyncWait,  // the write waits for the vertical blank
+    PanFlip,    // written to a hidden page, which the panning then shows
+    PageFlip,   // written to a hidden buffer, flipped to on the vertical blank
+    Compositor, // the window system shows the frame in its own time
 };
 
 // What a device offers. The system layer answers its queries from this
@@ -41,7 +45,11 @@ struct DisplayCapabilities {
     int bitsPerPixel = 16;                    // of the frame memory
     bool gameInput = false;                   // keys and pads can be opened for a game
     TearFree tearFree = TearFree::None;
-    bool pacedFlips = false;   // a present waits for the vertical blank
+    bool pacedFlips = false;           // a present waits for the vertical blank
+    const char* formatName = "RGB565"; // the screen's pixels, for people
+    int screenWidth = 0;               // the screen's pixels: the frame turned by
+    int screenHeight = 0;              // the rotation
+    int rotation = 0;
     bool needsPresent = false; // nothing reaches the screen before Present
 };
 
@@ -62,10 +70,19 @@ public:
     // True when `address` lies in the frame memory's span.
     bool Holds(const void* address) const;
 
+    // Frames presented since the device opened, and of them those shown by
+    // flipping pages.
+    unsigned long Presents() const { return m_presents; }
+    unsigned long Flips() const { return m_flips; }
+
     // A canvas takes the screen (and, for a console device, keeps the
     // console from drawing over it) or lets it go.
     virtual void Acquire() {}
     virtual void Release() {}
+    // Before a canvas writes a frame (the raw frame buffer's copy, or the
+    // windowed surface's lock): a device that keeps frames from tearing by
+    // waiting for the vertical blank waits here.
+    virtual void BeginPresent() {}
     // After every frame a canvas presents: `area` of the frame changed.
     virtual void Present(const Rect& area) { (void)area; }
 
@@ -86,8 +103,14 @@ public:
 protected:
     // Sets the geometry; the memory spans every pixel the pitches reach.
     void SetFrame(int width, int height, int32_t xPitch, int32_t yPitch, uint8_t* origin);
+    void CountPresent(bool flipped) {
+        ++m_presents;
+        if (flipped) ++m_flips;
+    }
 
 private:
+    unsigned long m_presents = 0;
+    unsigned long m_flips = 0;
     int m_width = 0;
     int m_height = 0;
     int32_t m_xPitch = 0;

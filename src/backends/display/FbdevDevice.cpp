@@ -1,13 +1,18 @@
-// The Linux frame buffer device: its memory mapped as the raw frame buffer,
-// evdev keyboards and gamepads as input, the console kept in graphics mode
-// while a canvas holds the frame buffer.
+// The Linux frame buffer device: evdev keyboards and gamepads as input, the
+// console kept in graphics mode while a canvas holds the screen, and the
+// screen's memory either drawn in directly (RGB565, upright, one page: the
+// raw frame buffer) or shown from an RGB565 surface of the canvas's size,
+// turned and converted on present (any other depth or bitfield order, a
+// rotation, or two pages to flip between).
 #include "backends/Testing.h"
 #include "backends/display/Console.h"
 #include "backends/display/DeviceTable.h"
+#include "backends/display/Presenter.h"
 #include "backends/input/Evdev.h"
 
 #include <linux/fb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -46,28 +51,72 @@ bool IoctlScreenInfo(int fd, FbScreenInfo* info) {
     info->greenLength = var.green.length;
     info->blueOffset = var.blue.offset;
     info->blueLength = var.blue.length;
+    info->transpOffset = var.transp.offset;
+    info->transpLength = var.transp.length;
     info->lineLength = fix.line_length;
     info->memoryLength = fix.smem_len;
     info->rotate = var.rotate;
+    info->ypanstep = fix.ypanstep;
     return true;
 }
 
-// The frame format of the pixel's bitfields.
-FrameFormat FormatOf(const FbScreenInfo& s) {
-    auto fields = [&](unsigned r, unsigned rl, unsigned g, unsigned gl, unsigned b, unsigned bl) {
-        return s.redOffset == r && s.redLength == rl && s.greenOffset == g && s.greenLength == gl &&
-               s.blueOffset == b && s.blueLength == bl;
-    };
-    if (s.bitsPerPixel == 16 && fields(11, 5, 5, 6, 0, 5)) return FrameFormat::Rgb565;
-    if (s.bitsPerPixel == 16 && fields(10, 5, 5, 5, 0, 5)) return FrameFormat::Rgb555;
-    return FrameFormat::Other;
+bool IoctlPan(int fd, unsigned yoffset) {
+    fb_var_screeninfo var = {};
+    if (ioctl(fd, FBIOGET_VSCREENINFO, &var) != 0) return false;
+    var.yoffset = yoffset;
+    return ioctl(fd, FBIOPAN_DISPLAY, &var) == 0;
 }
 
-// One channel of a pixel word narrowed or widened to `bits` bits.
-unsigned Channel(uint32_t word, unsigned offset, unsigned length, unsigned bits) {
-    if (length == 0 || length > 16) return 0;
-    const unsigned v = (word >> offset) & ((1u << length) - 1);
-    return length >= bits ? v >> (length - bits) : v << (bits - length);
+bool IoctlWaitForVsync(int fd) {
+    unsigned head = 0;
+    return ioctl(fd, FBIO_WAITFORVSYNC, &head) == 0;
+}
+
+// The screen format of the pixel's bitfields; false for one the kernels do
+// not write (channels of more than 8 bits, fields outside the pixel).
+bool ScreenFormatOf(const FbScreenInfo& s, ScreenFormat* f) {
+    const unsigned bits = s.bitsPerPixel;
+    if (bits != 16 && bits != 24 && bits != 32) return false;
+    auto field = [&](unsigned offset, unsigned length) {
+        return length >= 1 && length <= 8 && offset + length <= bits;
+    };
+    if (!field(s.redOffset, s.redLength) || !field(s.greenOffset, s.greenLength) ||
+        !field(s.blueOffset, s.blueLength))
+        return false;
+    f->bytes = uint8_t(bits / 8);
+    f->redShift = uint8_t(s.redOffset);
+    f->redBits = uint8_t(s.redLength);
+    f->greenShift = uint8_t(s.greenOffset);
+    f->greenBits = uint8_t(s.greenLength);
+    f->blueShift = uint8_t(s.blueOffset);
+    f->blueBits = uint8_t(s.blueLength);
+    // An alpha field is filled (opaque); padding stays zero.
+    const bool alpha = s.transpLength > 0 && s.transpOffset + s.transpLength <= bits;
+    f->fill =
+        alpha ? ((s.transpLength >= 32 ? ~0u : (1u << s.transpLength) - 1) << s.transpOffset) : 0;
+    return true;
+}
+
+// "RGB565", "XRGB8888", "BGR888", ...: the channels from the top bit down,
+// X for the bits no channel uses.
+const char* FormatName(const ScreenFormat& f, char (&out)[24]) {
+    struct Field {
+        unsigned shift, bits;
+        char name;
+    } fields[3] = {{f.redShift, f.redBits, 'R'},
+                   {f.greenShift, f.greenBits, 'G'},
+                   {f.blueShift, f.blueBits, 'B'}};
+    std::sort(fields, fields + 3, [](const Field& a, const Field& b) { return a.shift > b.shift; });
+    size_t n = 0;
+    const unsigned top = fields[0].shift + fields[0].bits, spare = 8u * f.bytes - top;
+    if (spare) out[n++] = f.fill ? 'A' : 'X';
+    for (const Field& field : fields)
+        out[n++] = field.name;
+    if (spare) out[n++] = char('0' + spare);
+    for (const Field& field : fields)
+        out[n++] = char('0' + field.bits);
+    out[n] = 0;
+    return out;
 }
 
 class FbdevDevice final : public DisplayDevice {
@@ -78,14 +127,15 @@ public:
         if (m_fd >= 0) close(m_fd);
     }
 
-    bool Open(const std::string& path, std::string* why) {
-        const FbdevSeam seam = Seam();
+    bool Open(const DisplayOptions& options, std::string* why) {
+        const std::string& path = options.framebuffer;
+        m_seam = Seam();
         m_fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (m_fd < 0) {
             *why = "Cannot open the frame buffer " + path + ": " + std::strerror(errno) + ".";
             return false;
         }
-        if (!(seam.screenInfo ? seam.screenInfo : IoctlScreenInfo)(m_fd, &m_info)) {
+        if (!(m_seam.screenInfo ? m_seam.screenInfo : IoctlScreenInfo)(m_fd, &m_info)) {
             *why = path + " is no frame buffer device (its screen information cannot be read).";
             return false;
         }
@@ -95,9 +145,14 @@ public:
         // the memory, in rows of line_length bytes.
         const uint64_t rowEnd = (uint64_t(s.xoffset) + s.xres) * bytes;
         const uint64_t end = (uint64_t(s.yoffset) + s.yres - 1) * s.lineLength + rowEnd;
-        if (s.xres < 1 || s.yres < 1 || s.xres > 32767 || s.yres > 32767 || bytes < 1 ||
+        if (s.xres < 1 || s.yres < 1 || s.xres > 16384 || s.yres > 16384 || bytes < 1 ||
             bytes > 4 || rowEnd > s.lineLength || end > s.memoryLength) {
             *why = path + " reports a screen layout outside its memory.";
+            return false;
+        }
+        if (!ScreenFormatOf(s, &m_format)) {
+            *why = path + " has pixels of " + std::to_string(s.bitsPerPixel) +
+                   " bits in a layout the library cannot write.";
             return false;
         }
         m_length = s.memoryLength;
@@ -107,12 +162,27 @@ public:
             return false;
         }
         m_memory = static_cast<uint8_t*>(memory);
-        m_format = FormatOf(s);
         m_bytes = bytes;
-        SetFrame(int(s.xres), int(s.yres), int32_t(bytes), int32_t(s.lineLength),
-                 m_memory + uint64_t(s.yoffset) * s.lineLength + uint64_t(s.xoffset) * bytes);
-        m_console.Open(seam.consolePath, seam.setMode);
-        m_input.OpenDirectory(seam.inputDirectory, seam.reportsKeys, seam.grab);
+        m_rotation = options.rotation;
+        ChooseTearFree(options.vsync);
+        m_page[0] = PageAt(s.yoffset);
+        m_page[1] = PageAt(s.yoffset == 0 ? s.yres : 0);
+        // RGB565, upright, with no pages to flip: the canvas draws in the
+        // screen's memory. Anything else is shown from a surface.
+        m_direct = IsRgb565(m_format) && m_rotation == 0 && m_tearFree != TearFree::PanFlip;
+        if (m_direct) {
+            SetFrame(int(s.xres), int(s.yres), int32_t(bytes), int32_t(s.lineLength), m_page[0]);
+        } else {
+            const bool turned = m_rotation % 180 != 0;
+            const int w = int(turned ? s.yres : s.xres), h = int(turned ? s.xres : s.yres);
+            if (!m_presenter.Init(w, h, m_rotation, m_format)) {
+                *why = "Out of memory.";
+                return false;
+            }
+            SetFrame(w, h, 2, 2 * w, m_presenter.Surface());
+        }
+        m_console.Open(m_seam.consolePath, m_seam.setMode);
+        m_input.OpenDirectory(m_seam.inputDirectory, m_seam.reportsKeys, m_seam.grab);
         return true;
     }
 
@@ -120,10 +190,17 @@ public:
 
     DisplayCapabilities Capabilities() const override {
         DisplayCapabilities caps;
-        caps.rawFrameBuffer = true;
-        caps.format = m_format;
+        caps.rawFrameBuffer = m_direct;
+        caps.windowedSurface = !m_direct;
+        caps.format = IsRgb565(m_format) ? FrameFormat::Rgb565 : FrameFormat::Other;
         caps.bitsPerPixel = int(m_info.bitsPerPixel);
         caps.gameInput = true;
+        caps.tearFree = m_tearFree;
+        caps.pacedFlips = m_tearFree != TearFree::None;
+        caps.formatName = FormatName(m_format, m_formatName);
+        caps.screenWidth = int(m_info.xres);
+        caps.screenHeight = int(m_info.yres);
+        caps.rotation = m_rotation;
         return caps;
     }
 
@@ -131,21 +208,39 @@ public:
     void Acquire() override { m_console.Enter(); }
     void Release() override { m_console.Leave(); }
 
+    void BeginPresent() override {
+        if (m_tearFree == TearFree::VsyncWait) WaitForVsync();
+    }
+
+    void Present(const Rect& area) override {
+        if (m_direct) return CountPresent(false);
+        if (m_tearFree != TearFree::PanFlip) {
+            m_presenter.Put(area, m_page[0], m_info.lineLength);
+            return CountPresent(false);
+        }
+        // The whole frame into the hidden page, which then becomes the
+        // shown one: the page there was two frames ago.
+        m_presenter.Put({0, 0, Width(), Height()}, m_page[1], m_info.lineLength);
+        const unsigned yoffset = unsigned((m_page[1] - m_memory) / m_info.lineLength);
+        const bool panned = (m_seam.pan ? m_seam.pan : IoctlPan)(m_fd, yoffset);
+        if (panned) std::swap(m_page[0], m_page[1]);
+        CountPresent(panned);
+    }
+
     void OpenGameInput() override { m_input.SetGrab(true); }
     void CloseGameInput() override { m_input.SetGrab(false); }
     void PumpEvents(std::deque<Event>& queue) override { m_input.Read(queue); }
 
-    // Any depth is read back, narrowed to RGB565 through its bitfields.
+    // What the shown page holds, at any depth, narrowed to RGB565 and
+    // turned back to the canvas's orientation.
     void ReadScreenRows(int y, int count, uint16_t* out) const override {
-        const FbScreenInfo& s = m_info;
+        if (!m_direct) return m_presenter.ReadBack(m_page[0], m_info.lineLength, y, count, out);
         for (int row = y; row < y + count; ++row) {
-            const uint8_t* p = Origin() + int64_t(row) * YPitch();
-            for (int x = 0; x < Width(); ++x, p += XPitch()) {
+            const uint8_t* p = m_page[0] + int64_t(row) * m_info.lineLength;
+            for (int x = 0; x < Width(); ++x, p += m_bytes) {
                 uint32_t word = 0;
                 std::memcpy(&word, p, m_bytes); // little-endian frame memory
-                *out++ = uint16_t(Channel(word, s.redOffset, s.redLength, 5) << 11 |
-                                  Channel(word, s.greenOffset, s.greenLength, 6) << 5 |
-                                  Channel(word, s.blueOffset, s.blueLength, 5));
+                *out++ = FromScreenPixel(word, m_format);
             }
         }
     }
@@ -157,12 +252,46 @@ public:
     }
 
 private:
+    // The visible page's pixel (0, 0) when its first row is `yoffset`.
+    uint8_t* PageAt(unsigned yoffset) const {
+        return m_memory + uint64_t(yoffset) * m_info.lineLength +
+               uint64_t(m_info.xoffset) * m_bytes;
+    }
+
+    bool WaitForVsync() {
+        return (m_seam.waitForVsync ? m_seam.waitForVsync : IoctlWaitForVsync)(m_fd);
+    }
+
+    // Pages to flip between when the memory holds two screens and the
+    // driver pans; else waiting for the vertical blank when the driver can
+    // (asked once, which waits for one); else nothing.
+    void ChooseTearFree(bool vsync) {
+        const FbScreenInfo& s = m_info;
+        m_tearFree = TearFree::None;
+        if (!vsync) return;
+        const uint64_t twoPages =
+            (uint64_t(s.yres) * 2 - 1) * s.lineLength + (uint64_t(s.xoffset) + s.xres) * m_bytes;
+        if (s.ypanstep > 0 && s.yresVirtual >= 2 * s.yres &&
+            (s.yoffset == 0 || s.yoffset == s.yres) && s.yres % s.ypanstep == 0 &&
+            twoPages <= s.memoryLength)
+            m_tearFree = TearFree::PanFlip;
+        else if (WaitForVsync())
+            m_tearFree = TearFree::VsyncWait;
+    }
+
+    FbdevSeam m_seam;
     int m_fd = -1;
     uint8_t* m_memory = nullptr;
     size_t m_length = 0;
     FbScreenInfo m_info;
-    FrameFormat m_format = FrameFormat::Other;
+    ScreenFormat m_format;
+    mutable char m_formatName[24] = {};
     unsigned m_bytes = 2;
+    int m_rotation = 0;
+    bool m_direct = true;
+    TearFree m_tearFree = TearFree::None;
+    uint8_t* m_page[2] = {}; // the shown page and the other one
+    Presenter m_presenter;
     Console m_console;
     EvdevInput m_input;
 };
@@ -174,7 +303,7 @@ std::shared_ptr<DisplayDevice> OpenFbdev(const char*, const DisplayOptions& opti
         *why = "Out of memory.";
         return nullptr;
     }
-    if (!device->Open(options.framebuffer, why)) return nullptr;
+    if (!device->Open(options, why)) return nullptr;
     return device;
 }
 

@@ -34,14 +34,17 @@ public:
 
 class PrimarySurface final : public DirectDrawObject<IDirectDrawSurface> {
 public:
+    // The surface holds the screen for its canvas while it lives.
     explicit PrimarySurface(std::shared_ptr<DisplayDevice> device) : m_device(std::move(device)) {
         Count(&VirtualDisplayStats::surfaces, 1);
+        m_device->Acquire();
     }
 
     HRESULT Lock(tagRECT*, DDSURFACEDESC* desc, DWORD, HANDLE) override {
         if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_GENERIC;
         if (Step(*m_device, WindowedStep::Lock) != S_OK) return DDERR_GENERIC;
         Count(&VirtualDisplayStats::surfaceLocks, 1);
+        m_device->BeginPresent();
         const DisplayDevice& d = *m_device;
         desc->dwWidth = DWORD(d.Width());
         desc->dwHeight = DWORD(d.Height());
@@ -61,7 +64,10 @@ public:
     }
 
 private:
-    ~PrimarySurface() override { Count(&VirtualDisplayStats::surfaces, -1); }
+    ~PrimarySurface() override {
+        m_device->Release();
+        Count(&VirtualDisplayStats::surfaces, -1);
+    }
 
     std::shared_ptr<DisplayDevice> m_device;
 };

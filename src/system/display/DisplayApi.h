@@ -63,9 +63,11 @@ constexpr WORD FORMAT_565 = 1;
 constexpr WORD FORMAT_555 = 2;
 constexpr WORD FORMAT_OTHER = 3;
 
-// After a canvas wrote a frame into a raw frame buffer: `area` changed
-// (devices that must flush their frames show it). `frame` is any address in
-// that frame buffer; others are ignored.
+// Before a canvas writes a frame into a raw frame buffer: a device that keeps
+// frames from tearing by waiting for the vertical blank waits. After it
+// wrote: `area` changed (devices that must flush their frames show it).
+// `frame` is any address in that frame buffer; others are ignored.
+void WaitForRawFrameBuffer(void* frame);
 void PresentRawFrameBuffer(void* frame, const tagRECT& area);
 // The canvas that took a raw frame buffer through the escape lets go of it
 // (a frame buffer device hands its console back). `frame` as above.

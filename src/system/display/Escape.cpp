@@ -44,6 +44,10 @@ int ExtEscape(HDC dc, int escape, int, const char*, int cbOutput, char* output) 
     return 1;
 }
 
+void WaitForRawFrameBuffer(void* frame) {
+    if (std::shared_ptr<DisplayDevice> device = DeviceHolding(frame)) device->BeginPresent();
+}
+
 void PresentRawFrameBuffer(void* frame, const tagRECT& area) {
     if (std::shared_ptr<DisplayDevice> device = DeviceHolding(frame))
         device->Present({area.left, area.top, area.right, area.bottom});

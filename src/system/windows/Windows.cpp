@@ -52,6 +52,10 @@ HWND OpenWindow(const char* title, const DisplayOptions& requested) {
         platform::t_openError = "The window's scale must be 1 to 8 and its size positive.";
         return nullptr;
     }
+    if (options.rotation % 90 != 0 || options.rotation < 0 || options.rotation > 270) {
+        platform::t_openError = "The rotation must be 0, 90, 180 or 270 degrees.";
+        return nullptr;
+    }
     std::string why;
     std::shared_ptr<backends::DisplayDevice> device =
         backends::OpenDisplayDevice(title ? title : "", options, &why);
@@ -81,6 +85,26 @@ DisplayKind GetWindowDisplay(HWND window) {
 
 bool FlipsArePaced(HWND window) {
     return window && window->device->Capabilities().pacedFlips;
+}
+
+bool GetDisplayInfo(HWND window, DisplayInfo* info) {
+    if (!window || !info) return false;
+    const backends::DisplayDevice& d = *window->device;
+    const backends::DisplayCapabilities caps = d.Capabilities();
+    static const char* const kTearFree[] = {"none", "vsync wait", "pan flip", "page flip",
+                                            "compositor"};
+    *info = DisplayInfo();
+    info->kind = d.Kind();
+    info->screenWidth = caps.screenWidth ? caps.screenWidth : d.Width();
+    info->screenHeight = caps.screenHeight ? caps.screenHeight : d.Height();
+    info->rotation = caps.rotation;
+    info->bitsPerPixel = caps.bitsPerPixel;
+    info->format = caps.formatName;
+    info->tearFree = kTearFree[int(caps.tearFree)];
+    info->pacedFlips = caps.pacedFlips;
+    info->presents = d.Presents();
+    info->flips = d.Flips();
+    return true;
 }
 
 void CloseWindow(HWND window) {
