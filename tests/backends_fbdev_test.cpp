@@ -380,6 +380,40 @@ TEST_F(Fbdev, KeysFromEveryEventNodeGrabbedWhileGameInputIsOpen) {
     zorva::CloseWindow(w);
 }
 
+// A canvas's game input, modules, screen and console belong to its window's
+// device, whatever windows opened after it; its copies share them, and the
+// last one to let go gives them back, whatever order Create, Resume,
+// Suspend and Release came in.
+TEST_F(Fbdev, TheCanvasKeepsItsWindowsDevice) {
+    HWND w = Open(Screen565(8, 8, 16));
+    zorva::SetVirtualDisplay(zt::Dense(8, 8));
+    zorva::DisplayOptions memory;
+    memory.kind = zorva::DisplayKind::Virtual;
+    HWND newer = zorva::OpenWindow("newer", memory);
+    ASSERT_TRUE(w && newer);
+    auto* c = new CCEDraw;
+    ASSERT_EQ(c->Create(w, 2), 1); // no windowed back-end here: the raw one
+    EXPECT_EQ(zt::Values(c->m_bMode, g_grabbed, Slurp(console) == "G"), zt::Values(1, 2, 1));
+    c->Resume(); // unbalanced: a second open
+    c->Suspend();
+    EXPECT_EQ(g_grabbed, 0);
+    c->Resume();
+    CCEPen pen(0, 1, 0xF800);
+    c->Clear(&pen);
+    c->Flip();
+    CCEBitmap shot; // the screen of the canvas's window, not the newer one
+    ASSERT_EQ(shot.CaptureScreen(c), 1);
+    EXPECT_EQ(zt::Values(shot.m_pPixels[0], shot.m_pPixels[63]), zt::Values(0xF800, 0xF800));
+    CCEDraw copy(*c);
+    delete c; // the copy still holds the screen and the keys
+    EXPECT_EQ(zt::Values(g_grabbed, Slurp(console) == "G"), zt::Values(2, 1));
+    copy.Resume();
+    copy.Release();
+    EXPECT_EQ(zt::Values(g_grabbed, Slurp(console) == "GT"), zt::Values(0, 1));
+    zorva::CloseWindow(newer);
+    zorva::CloseWindow(w);
+}
+
 TEST_F(Fbdev, ConsoleBackToTextOnExitAndFatalSignal) {
     auto holdThenEnd = [&](int how) {
         HWND w = Open(Screen565(8, 8, 16));

@@ -255,3 +255,19 @@ TEST_F(Surface, CopiesAndSecondCreatesGiveEverythingBackOnce) {
     const auto s = GetVirtualDisplayStats();
     EXPECT_EQ(s.gameInputOpens, s.gameInputCloses);
 }
+
+// A window closed before its canvas is released: the device lives on while
+// the canvas holds its memory, so presenting writes nowhere freed.
+TEST_F(Surface, ACanvasOutlivesItsWindow) {
+    for (BYTE mode : {1, 2}) {
+        HWND w = Open(zt::Dense(16, 8));
+        windows.pop_back(); // closed here, not at the end
+        CCEDraw c;
+        ASSERT_EQ(c.Create(w, mode), 1);
+        zorva::CloseWindow(w);
+        c.Clear(0x5Aul);
+        EXPECT_EQ(c.Flip(), 1);
+        c.FadeOut(16);
+        EXPECT_EQ(c.Release(), 1);
+    }
+}

@@ -79,6 +79,7 @@ void CCEGraphics::Adopt(const CCEGraphics& other) {
     m_pfnGXCloseInput = m_hGXModule ? other.m_pfnGXCloseInput : nullptr;
 
     zorva::BlockRetain(BackBufferBlock());
+    if (m_bMode == 1 && m_pFrameBuffer) zorva::platform::RetainRawFrameBuffer(m_pFrameBuffer);
     if (m_pDirectDraw) m_pDirectDraw->AddRef();
     if (m_pPrimarySurface) m_pPrimarySurface->AddRef();
     // A surface past Create holds an opening of game input unless suspended;
@@ -101,6 +102,8 @@ BYTE* CCEGraphics::BackBufferBlock() const {
 long CCEGraphics::Create(HWND window, BYTE mode) {
     if (HoldsDisplay()) Release();
 
+    // What names no window (the modules, the OEM query) is this window's.
+    zorva::platform::SetActiveWindow(window);
     if (IsRawFirstDevice()) mode = 1;
     m_bMode = mode;
 
@@ -197,7 +200,8 @@ long CCEGraphics::Release() {
         m_hDDrawModule = nullptr;
         m_pfnDirectDrawCreate = nullptr;
     }
-    // A frame buffer device hands its console back to text.
+    // A frame buffer device hands its console back to text (when this was the
+    // last canvas holding it).
     if (m_bMode == 1 && m_pFrameBuffer) zorva::platform::ReleaseRawFrameBuffer(m_pFrameBuffer);
     m_pFrameBuffer = nullptr;
     zorva::BlockRelease(BackBufferBlock());

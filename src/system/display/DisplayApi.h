@@ -40,6 +40,11 @@ namespace zorva::platform {
 
 constexpr HRESULT DDERR_GENERIC = E_FAIL;
 
+// Makes `window` the thread's active window, whose display the calls that
+// name no window reach (the modules, the screen context, system queries);
+// returns the one before. A canvas's Create calls it first.
+HWND SetActiveWindow(HWND window);
+
 // "DirectDrawCreate" of "ddraw.dll" (system/os/System.h).
 HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnknown* outer);
 
@@ -69,8 +74,12 @@ constexpr WORD FORMAT_OTHER = 3;
 // `frame` is any address in that frame buffer; others are ignored.
 void WaitForRawFrameBuffer(void* frame);
 void PresentRawFrameBuffer(void* frame, const tagRECT& area);
-// The canvas that took a raw frame buffer through the escape lets go of it
-// (a frame buffer device hands its console back). `frame` as above.
+// A copy of a canvas holds the raw frame buffer too; the canvas that took a
+// raw frame buffer through the escape, or a copy, lets go of it (the last
+// one: a frame buffer device hands its console back). The device lives
+// while a canvas holds its frame buffer, also when its window closes.
+// `frame` as above.
+void RetainRawFrameBuffer(void* frame);
 void ReleaseRawFrameBuffer(void* frame);
 
 } // namespace zorva::platform

@@ -11,8 +11,15 @@ namespace zorva::platform {
 namespace {
 
 thread_local std::string t_openError;
+thread_local HWND t_active = nullptr;
 
 } // namespace
+
+HWND SetActiveWindow(HWND window) {
+    const HWND previous = t_active;
+    t_active = window;
+    return previous;
+}
 
 WindowList& Windows() {
     static WindowList list;
@@ -21,15 +28,11 @@ WindowList& Windows() {
 
 std::shared_ptr<DisplayDevice> ScreenDevice() {
     std::lock_guard<std::mutex> hold(Windows().lock);
-    if (Windows().windows.empty()) return nullptr;
-    return Windows().windows.back()->device;
-}
-
-std::shared_ptr<DisplayDevice> DeviceHolding(const void* frame) {
-    std::lock_guard<std::mutex> hold(Windows().lock);
-    for (HWND w : Windows().windows)
-        if (w->device->Holds(frame)) return w->device;
-    return nullptr;
+    const std::vector<HWND>& open = Windows().windows;
+    if (open.empty()) return nullptr;
+    if (t_active && std::find(open.begin(), open.end(), t_active) != open.end())
+        return t_active->device;
+    return open.back()->device;
 }
 
 } // namespace zorva::platform

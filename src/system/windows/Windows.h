@@ -1,7 +1,8 @@
 // Windows: each lives on one display device (src/backends). Calls that name
-// no window (module loading, game input, the screen context, system
-// queries) go to the screen device: the most recently opened window's that
-// is still open.
+// no window (module loading, the screen context, system queries) go to the
+// screen device: the thread's active window's (SetActiveWindow, which a
+// canvas's Create calls), else the most recently opened window's that is
+// still open.
 #ifndef ZORVA_SYSTEM_WINDOWS_WINDOWS_H
 #define ZORVA_SYSTEM_WINDOWS_WINDOWS_H
 
@@ -28,9 +29,6 @@ WindowList& Windows();
 
 // The screen device (see above), or null when no window is open.
 std::shared_ptr<DisplayDevice> ScreenDevice();
-
-// The device of the open window whose frame memory holds `frame`, or null.
-std::shared_ptr<DisplayDevice> DeviceHolding(const void* frame);
 
 } // namespace zorva::platform
 
