@@ -1,6 +1,7 @@
 // The frame buffer device through its seams: a plain file mapped as the
 // frame buffer, a file standing for the console, FIFOs delivering evdev
 // records; and the choice of device when no window system is there.
+#include "backends/display/Console.h"
 #include "support/TestCanvas.h"
 #include "system/gdi/GdiApi.h"
 #include "system/os/System.h"
@@ -411,6 +412,49 @@ TEST_F(Fbdev, TheCanvasKeepsItsWindowsDevice) {
     copy.Release();
     EXPECT_EQ(zt::Values(g_grabbed, Slurp(console) == "GT"), zt::Values(0, 1));
     zorva::CloseWindow(newer);
+    zorva::CloseWindow(w);
+}
+
+namespace {
+std::string g_switching; // "P" in the program's hands, "A" automatic
+bool FakeSwitching(int, bool byProgram) {
+    g_switching += byProgram ? "P" : "A";
+    return true;
+}
+} // namespace
+
+// Switching terminals while a canvas draws: away, the keys are let go and
+// the frame buffer keeps what the other terminal shows, whatever the canvas
+// flips; back, the keys are taken again and the canvas's last frame shows.
+// The window hears FocusLost and FocusGained.
+TEST_F(Fbdev, SwitchingTerminalsLetsTheScreenAndKeysGo) {
+    zorva::FbdevSeam seam = Seam();
+    seam.setSwitching = FakeSwitching;
+    zorva::SetFbdevSeam(seam);
+    g_switching.clear();
+    HWND w = Open(Screen565(8, 8, 16));
+    CCEDraw c;
+    ASSERT_EQ(c.Create(w, 1), 1);
+    auto fill = [&](uint16_t colour) {
+        CCEPen pen(0, 1, colour);
+        c.Clear(&pen);
+        c.Flip();
+    };
+    fill(0x1111);
+    raise(zorva::backends::Console::ReleaseSignal());
+    EXPECT_EQ(zt::Values(g_grabbed, g_switching == "P"), zt::Values(0, 1));
+    fill(0x2222);
+    EXPECT_EQ(uint8_t(Slurp(fb)[0]), 0x11);
+    raise(zorva::backends::Console::AcquireSignal());
+    EXPECT_EQ(zt::Values(g_grabbed, uint8_t(Slurp(fb)[0])), zt::Values(2, 0x22));
+    zorva::Event e;
+    std::vector<zorva::EventType> got;
+    while (zorva::PollEvent(w, &e))
+        got.push_back(e.type);
+    EXPECT_EQ(got, (std::vector<zorva::EventType>{zorva::EventType::FocusLost,
+                                                  zorva::EventType::FocusGained}));
+    c.Release();
+    EXPECT_EQ(g_switching, "PA");
     zorva::CloseWindow(w);
 }
 

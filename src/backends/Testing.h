@@ -47,6 +47,9 @@ struct FbdevSeam {
     bool (*screenInfo)(int fd, FbScreenInfo* info) = nullptr;
     std::string consolePath = "/dev/tty";
     bool (*setMode)(int consoleFd, ConsoleMode mode) = nullptr; // also says "is a console"
+    // Puts terminal switching in the program's hands or back to automatic;
+    // with a setMode and no setSwitching, switching is not touched.
+    bool (*setSwitching)(int consoleFd, bool byProgram) = nullptr;
     std::string inputDirectory = "/dev/input"; // event* files read as evdev devices
     bool (*reportsKeys)(int fd) = nullptr;
     bool (*grab)(int fd, bool on) = nullptr;

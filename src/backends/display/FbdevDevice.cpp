@@ -13,6 +13,7 @@
 #include <linux/fb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -119,7 +120,7 @@ const char* FormatName(const ScreenFormat& f, char (&out)[24]) {
     return out;
 }
 
-class FbdevDevice final : public DisplayDevice {
+class FbdevDevice final : public DisplayDevice, Console::Listener {
 public:
     ~FbdevDevice() override {
         m_console.Leave();
@@ -181,7 +182,7 @@ public:
             }
             SetFrame(w, h, 2, 2 * w, m_presenter.Surface());
         }
-        m_console.Open(m_seam.consolePath, m_seam.setMode);
+        m_console.Open(m_seam.consolePath, m_seam.setMode, m_seam.setSwitching);
         m_input.OpenDirectory(m_seam.inputDirectory, m_seam.reportsKeys, m_seam.grab);
         return true;
     }
@@ -204,16 +205,48 @@ public:
         return caps;
     }
 
-    // While a canvas holds the screen the console stops drawing over it.
-    void Acquire() override { m_console.Enter(); }
+    // While a canvas holds the screen the console stops drawing over it,
+    // and switching terminals goes through Away and Back.
+    void Acquire() override { m_console.Enter(this); }
     void Release() override { m_console.Leave(); }
+
+    // Switched to another terminal (in a signal handler): the keys go, and
+    // a canvas drawing in the screen's memory draws in anonymous memory at
+    // the same address from now on, so nothing shows on the other terminal.
+    void Away() override {
+        m_away = true;
+        m_input.SetAway(true);
+        if (m_direct)
+            mmap(m_memory, m_length, PROT_READ | PROT_WRITE,
+                 MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    }
+
+    // Back (in a signal handler): the screen's memory returns under the
+    // canvas with what it drew meanwhile, or the surface is shown again.
+    void Back() override {
+        if (m_direct) {
+            void* screen = mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+            if (screen != MAP_FAILED) {
+                std::memcpy(screen, m_memory, m_length);
+                mmap(m_memory, m_length, PROT_READ | PROT_WRITE, MAP_FIXED | MAP_SHARED, m_fd, 0);
+                munmap(screen, m_length);
+            }
+        } else {
+            m_presenter.Put({0, 0, Width(), Height()}, m_page[0], m_info.lineLength);
+            if (m_tearFree == TearFree::PanFlip)
+                (m_seam.pan ? m_seam.pan
+                            : IoctlPan)(m_fd, unsigned((m_page[0] - m_memory) / m_info.lineLength));
+        }
+        m_input.SetAway(false);
+        m_away = false;
+    }
 
     void BeginPresent() override {
         if (m_tearFree == TearFree::VsyncWait) WaitForVsync();
     }
 
     void Present(const Rect& area) override {
-        if (m_direct) return CountPresent(false);
+        if (m_direct || m_away) return CountPresent(false);
         if (m_tearFree != TearFree::PanFlip) {
             m_presenter.Put(area, m_page[0], m_info.lineLength);
             return CountPresent(false);
@@ -229,7 +262,14 @@ public:
 
     void OpenGameInput() override { m_input.SetGrab(true); }
     void CloseGameInput() override { m_input.SetGrab(false); }
-    void PumpEvents(std::deque<Event>& queue) override { m_input.Read(queue); }
+    void PumpEvents(std::deque<Event>& queue) override {
+        for (bool lost = false; m_console.NextFocusChange(&lost);) {
+            Event e;
+            e.type = lost ? EventType::FocusLost : EventType::FocusGained;
+            queue.push_back(e);
+        }
+        m_input.Read(queue);
+    }
 
     // What the shown page holds, at any depth, narrowed to RGB565 and
     // turned back to the canvas's orientation.
@@ -289,6 +329,7 @@ private:
     unsigned m_bytes = 2;
     int m_rotation = 0;
     bool m_direct = true;
+    std::atomic<bool> m_away{false}; // switched to another terminal
     TearFree m_tearFree = TearFree::None;
     uint8_t* m_page[2] = {}; // the shown page and the other one
     Presenter m_presenter;

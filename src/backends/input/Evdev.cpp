@@ -129,15 +129,23 @@ void EvdevInput::Add(int fd) {
     Device d;
     d.fd = fd;
     m_devices.push_back(std::move(d));
-    if (m_grabbed && m_grab) m_grab(fd, true);
+    if (m_grabbed && !m_away && m_grab) m_grab(fd, true);
 }
 
 void EvdevInput::SetGrab(bool on) {
     if (on == m_grabbed) return;
     m_grabbed = on;
-    if (!m_grab) return;
+    if (!m_grab || m_away) return;
     for (Device& d : m_devices)
         m_grab(d.fd, on);
+}
+
+void EvdevInput::SetAway(bool away) {
+    if (away == m_away) return;
+    m_away = away;
+    if (!m_grab || !m_grabbed) return;
+    for (Device& d : m_devices)
+        m_grab(d.fd, !away);
 }
 
 void EvdevInput::Read(std::deque<Event>& queue) {

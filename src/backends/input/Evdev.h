@@ -35,6 +35,9 @@ public:
     void Add(int fd);
     // Exclusive access on or off for every device (game input open/closed).
     void SetGrab(bool on);
+    // While the terminal is switched away the devices are let go, whatever
+    // the grab; back, the grab is as it was. Safe in a signal handler.
+    void SetAway(bool away);
     // Appends the key events that arrived since the last call.
     void Read(std::deque<Event>& queue);
 
@@ -50,6 +53,7 @@ private:
     std::vector<Device> m_devices;
     Grab m_grab = nullptr;
     bool m_grabbed = false;
+    bool m_away = false;
 };
 
 } // namespace zorva::backends
