@@ -70,6 +70,7 @@ void RestoreAll() {
     for (Slot& s : g_slots) {
         const int fd = s.fd.load();
         if (fd < 0) continue;
+        if (Console::Listener* listener = s.listener.load()) listener->Restore();
         if (Console::SetSwitching set = s.setSwitching.load()) set(fd, false);
         if (Console::SetMode set = s.setMode.load()) set(fd, ConsoleMode::Text);
     }

@@ -31,6 +31,9 @@ public:
     struct Listener {
         virtual void Away() = 0;
         virtual void Back() = 0;
+        // The program ends (normal exit or a fatal signal) while in graphics
+        // mode: put the screen as it was before the program took it.
+        virtual void Restore() {}
 
     protected:
         ~Listener() = default;

@@ -4,7 +4,8 @@
 namespace zorva::backends {
 namespace {
 
-const DeviceKindRow* const kRows[] = {&kWindowDeviceRow, &kFbdevDeviceRow, &kVirtualDeviceRow};
+const DeviceKindRow* const kRows[] = {&kWindowDeviceRow, &kDrmDeviceRow, &kFbdevDeviceRow,
+                                      &kVirtualDeviceRow};
 
 const DeviceKindRow* RowOf(DisplayKind kind) {
     for (const DeviceKindRow* row : kRows)

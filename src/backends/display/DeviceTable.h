@@ -29,8 +29,10 @@ struct DeviceKindRow {
 };
 
 // The rows, in the automatic choice's order (a window, then the console's
-// screen, then memory); the last one always opens.
+// screen through DRM/KMS, then through the frame buffer, then memory); the
+// last one always opens.
 extern const DeviceKindRow kWindowDeviceRow;
+extern const DeviceKindRow kDrmDeviceRow;
 extern const DeviceKindRow kFbdevDeviceRow;
 extern const DeviceKindRow kVirtualDeviceRow;
 

@@ -2,6 +2,7 @@
 // RGB565 memory of the canvas's size, shown whole through a streaming
 // texture on every unlock, zoomed by an integer with nearest sampling.
 #include "backends/display/DeviceTable.h"
+#include "backends/display/Presenter.h"
 
 #include <SDL.h>
 
@@ -226,11 +227,15 @@ public:
         Video().pending.erase(m_id);
         Video().quitGiven.erase(m_id);
         Video().frames.erase(m_id);
-        backends::free(m_memory);
+        backends::free(m_panel);
         if (m_started) StopVideo();
     }
 
-    bool Open(const char* title, int width, int height, int scale, std::string* why) {
+    // A canvas of width x height shown turned by options.rotation (the
+    // window is the screen: the canvas turned), zoomed options.scale times,
+    // presented on the vertical blank unless options.vsync is off.
+    bool Open(const char* title, int width, int height, const DisplayOptions& options,
+              std::string* why) {
         if (width < 1 || height < 1 || width > 16384 || height > 16384) {
             *why = "The window's size is unusable.";
             return false;
@@ -238,26 +243,39 @@ public:
         std::lock_guard<std::mutex> hold(Video().lock);
         if (!StartVideo(true, why)) return false;
         m_started = true;
+        const bool turned = options.rotation % 180 != 0;
+        const int sw = turned ? height : width, sh = turned ? width : height;
         m_window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                    width * scale, height * scale, SDL_WINDOW_SHOWN);
-        if (m_window) m_renderer = SDL_CreateRenderer(m_window, -1, 0);
+                                    sw * options.scale, sh * options.scale, SDL_WINDOW_SHOWN);
+        const Uint32 vsync = options.vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
+        if (m_window) m_renderer = SDL_CreateRenderer(m_window, -1, vsync);
         if (m_window && !m_renderer)
-            m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
+            m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE | vsync);
         if (m_renderer)
             m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565,
-                                          SDL_TEXTUREACCESS_STREAMING, width, height);
-        const size_t bytes = size_t(width) * size_t(height) * 2;
-        m_memory = m_texture ? static_cast<uint8_t*>(backends::malloc(bytes)) : nullptr;
-        if (!m_memory) {
+                                          SDL_TEXTUREACCESS_STREAMING, sw, sh);
+        SDL_RendererInfo info = {};
+        m_vsync = m_renderer && SDL_GetRendererInfo(m_renderer, &info) == 0 &&
+                  (info.flags & SDL_RENDERER_PRESENTVSYNC);
+        m_rotation = options.rotation;
+        // The screen's pixels: the canvas's own, or turned into memory of
+        // the window's shape.
+        const ScreenFormat rgb565{2, 11, 5, 5, 6, 0, 5, 0};
+        bool ready = m_texture && m_presenter.Init(width, height, m_rotation, rgb565);
+        if (ready && m_rotation) {
+            m_panel = static_cast<uint8_t*>(backends::malloc(size_t(sw) * size_t(sh) * 2));
+            if (m_panel) std::memset(m_panel, 0, size_t(sw) * size_t(sh) * 2);
+            ready = m_panel != nullptr;
+        }
+        if (!ready) {
             *why = std::string("Cannot make the window: ") + SDL_GetError() + ".";
             return false;
         }
         SDL_SetTextureScaleMode(m_texture, SDL_ScaleModeNearest);
-        std::memset(m_memory, 0, bytes);
-        SetFrame(width, height, 2, 2 * width, m_memory);
+        SetFrame(width, height, 2, 2 * width, m_presenter.Surface());
         m_id = SDL_GetWindowID(m_window);
         Video().pending[m_id];
-        m_frame = {m_renderer, m_texture, m_memory, YPitch()};
+        m_frame = {m_renderer, m_texture, m_panel ? m_panel : m_presenter.Surface(), 2 * sw};
         Video().frames[m_id] = m_frame;
         Show(m_frame);
         return true;
@@ -270,15 +288,27 @@ public:
         caps.windowedSurface = true;
         caps.gameInput = true;
         caps.needsPresent = true;
+        caps.tearFree = m_vsync ? TearFree::Compositor : TearFree::None;
+        caps.pacedFlips = m_vsync;
+        caps.screenWidth = m_presenter.ScreenWidth();
+        caps.screenHeight = m_presenter.ScreenHeight();
+        caps.rotation = m_rotation;
         return caps;
     }
 
     // The frame memory is written only by Flip's copy, so it is also the
     // last frame presented (the screen capture). The whole frame is shown
     // whatever changed: the texture is one upload.
-    void Present(const Rect&) override {
+    void Present(const Rect& area) override {
+        if (m_panel) m_presenter.Put(area, m_panel, m_frame.pitch);
         std::lock_guard<std::mutex> hold(Video().lock);
         Show(m_frame);
+        CountPresent(false);
+    }
+
+    void ReadScreenRows(int y, int count, uint16_t* out) const override {
+        if (!m_panel) return DisplayDevice::ReadScreenRows(y, count, out);
+        m_presenter.ReadBack(m_panel, m_frame.pitch, y, count, out);
     }
 
     void OpenGameInput() override {
@@ -325,7 +355,10 @@ private:
     SDL_Window* m_window = nullptr;
     SDL_Renderer* m_renderer = nullptr;
     SDL_Texture* m_texture = nullptr;
-    uint8_t* m_memory = nullptr;
+    uint8_t* m_panel = nullptr; // the turned frame, when turned
+    Presenter m_presenter;
+    int m_rotation = 0;
+    bool m_vsync = false;
     Uint32 m_id = 0;
 };
 
@@ -334,11 +367,15 @@ bool WindowSystemAvailable() {
     // only try every driver in turn, and some complain on the way).
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!(x11 && *x11) && !(wayland && *wayland) && access("/dev/dri", F_OK) != 0) return false;
+    if (!(x11 && *x11) && !(wayland && *wayland)) return false;
     std::lock_guard<std::mutex> hold(Video().lock);
     std::string why;
     if (!StartVideo(false, &why)) return false;
-    const bool real = RealDriver();
+    // SDL's own KMS/DRM driver is the DRM device's business, unless a
+    // window is asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool real =
+        driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
     StopVideo();
     return real;
 }
@@ -354,7 +391,7 @@ std::shared_ptr<DisplayDevice> OpenWindow(const char* title, const DisplayOption
         *why = "Out of memory.";
         return nullptr;
     }
-    if (!device->Open(title, width, height, options.scale, why)) return nullptr;
+    if (!device->Open(title, width, height, options, why)) return nullptr;
     return device;
 }
 
