@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -44,13 +45,15 @@ protected:
         zorva::CloseWindow(window);
     }
     // A window of the given canvas size on the X server, with its X id.
-    void Open(int width, int height, int scale) {
+    void Open(int width, int height, int scale, int rotation = 0, bool vsync = true) {
         title = "zorva-" + std::to_string(getpid()) + "-" + std::to_string(++opened);
         zorva::DisplayOptions options;
         options.kind = zorva::DisplayKind::Window;
         options.width = width;
         options.height = height;
         options.scale = scale;
+        options.rotation = rotation;
+        options.vsync = vsync;
         window = zorva::OpenWindow(title.c_str(), options);
         ASSERT_NE(window, nullptr) << zorva::GetOpenWindowError();
         xid = Shell("xdotool search --sync --name '^" + title + "$' 2>/dev/null");
@@ -79,10 +82,15 @@ protected:
 
 } // namespace
 
+// At each scale, turned or not, presenting on the vertical blank or not.
 TEST_F(Window, TheServerShowsTheBackBufferAtEveryScale) {
-    for (int scale : {1, 2}) {
-        SCOPED_TRACE(scale);
-        Open(40, 30, scale);
+    for (auto [scale, rotation, vsync] : {std::tuple{1, 0, true}, {2, 0, false}, {1, 90, true}}) {
+        SCOPED_TRACE(testing::Message() << scale << " " << rotation << " " << vsync);
+        Open(40, 30, scale, rotation, vsync);
+        zorva::DisplayInfo info;
+        ASSERT_TRUE(zorva::GetDisplayInfo(window, &info));
+        EXPECT_EQ(zt::Values(info.screenWidth, info.screenHeight, info.pacedFlips && !vsync),
+                  zt::Values(rotation ? 30 : 40, rotation ? 40 : 30, 0));
         std::mt19937 rng(scale);
         std::vector<uint16_t> drawn(40 * 30);
         for (int y = 0; y < 30; ++y)
@@ -91,7 +99,7 @@ TEST_F(Window, TheServerShowsTheBackBufferAtEveryScale) {
         // xwd's picture as 8-bit RGB; the window may take a moment to map,
         // so the frame is presented again until the picture shows it.
         const std::string file = zt::ScratchPath("window.rgb");
-        const size_t w = 40 * scale, h = 30 * scale;
+        const size_t w = size_t(info.screenWidth * scale), h = size_t(info.screenHeight * scale);
         size_t wrong = w * h;
         for (int attempt = 0; attempt < 20 && wrong; ++attempt) {
             ASSERT_EQ(canvas->Flip(), 1);
@@ -108,7 +116,9 @@ TEST_F(Window, TheServerShowsTheBackBufferAtEveryScale) {
             for (size_t i = 0; i < w * h; ++i) {
                 const auto* p = reinterpret_cast<const uint8_t*>(rgb.data() + 3 * i);
                 const uint16_t shown = uint16_t((p[0] >> 3) << 11 | (p[1] >> 2) << 5 | p[2] >> 3);
-                wrong += shown != drawn[(i / w / scale) * 40 + (i % w) / scale];
+                // Screen (sx, sy) shows canvas (sy, 29 - sx) turned clockwise.
+                const size_t sx = (i % w) / scale, sy = i / w / scale;
+                wrong += shown != drawn[rotation ? (29 - sx) * 40 + sy : sy * 40 + sx];
             }
         }
         std::remove(file.c_str());
