@@ -47,8 +47,8 @@ void MakeSource(std::mt19937& rng, Scene& s, int32_t stride, int32_t h, uint16_t
         case Plane::Full:
             s.alpha[i] = 32;
             break;
-        case Plane::Bytes: // weights above 32 here and there
-            s.alpha[i] = uint8_t(rng() % 8 == 0 ? rng() : rng() % 33);
+        case Plane::Bytes: // now and then a weight above 32, so rows mix both rules
+            s.alpha[i] = uint8_t(rng() % 48 == 0 ? 33 + rng() % 223 : rng() % 33);
             break;
         }
     }

@@ -8,8 +8,47 @@
 namespace zorva {
 namespace {
 
+// Eight lanes with the same instructions, for rows too short for sixteen.
+struct Avx2Half {
+    using T = __m128i;
+    static constexpr int kLanes = 8;
+    static T Load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static void Store(uint16_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static T LoadWeights(const uint8_t* p) {
+        return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const T*>(p)));
+    }
+    static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
+    static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }
+    template <int n>
+    static T Sra(T a) {
+        return _mm_srai_epi16(a, n);
+    }
+    template <int n>
+    static T Srl(T a) {
+        return _mm_srli_epi16(a, n);
+    }
+    template <int n>
+    static T Sll(T a) {
+        return _mm_slli_epi16(a, n);
+    }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
+    static T SubSat(T a, T b) { return _mm_subs_epu16(a, b); }
+    static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
+    static T Select(T mask, T a, T b) { return _mm_blendv_epi8(b, a, mask); }
+    static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+    static bool AnyTrue(T mask) { return _mm_movemask_epi8(mask) != 0; }
+    static bool AllZero(T v) { return _mm_testz_si128(v, v) != 0; }
+    static bool NoneInCommon(T a, T b) { return _mm_testz_si128(a, b) != 0; }
+};
+
 struct Avx2 {
     using T = __m256i;
+    using Half = Avx2Half;
     static constexpr int kLanes = 16;
     static T Load(const uint16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const T*>(p)); }
     static void Store(uint16_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<T*>(p), v); }
@@ -35,11 +74,17 @@ struct Avx2 {
     }
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
+    static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
+    // a - b, 0 where b is larger (unsigned lanes).
+    static T SubSat(T a, T b) { return _mm256_subs_epu16(a, b); }
     static T Eq(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
     static T GtSigned(T a, T b) { return _mm256_cmpgt_epi16(a, b); }
     static T Select(T mask, T a, T b) { return _mm256_blendv_epi8(b, a, mask); }
     static bool AllTrue(T mask) { return _mm256_movemask_epi8(mask) == -1; }
     static bool AnyTrue(T mask) { return _mm256_movemask_epi8(mask) != 0; }
+    static bool AllZero(T v) { return _mm256_testz_si256(v, v) != 0; }
+    // No bit set in both a and b.
+    static bool NoneInCommon(T a, T b) { return _mm256_testz_si256(a, b) != 0; }
     // The pack works within 128-bit halves; the permute puts the four
     // quarters back in order.
     static T EvenLanes(T lo, T hi) {

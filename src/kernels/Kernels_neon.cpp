@@ -39,17 +39,26 @@ struct Neon {
     }
     static T And(T a, T b) { return vandq_u16(a, b); }
     static T Or(T a, T b) { return vorrq_u16(a, b); }
+    static T Xor(T a, T b) { return veorq_u16(a, b); }
+    // a - b, 0 where b is larger (unsigned lanes).
+    static T SubSat(T a, T b) { return vqsubq_u16(a, b); }
     static T Eq(T a, T b) { return vceqq_u16(a, b); }
     static T GtSigned(T a, T b) {
         return vcgtq_s16(vreinterpretq_s16_u16(a), vreinterpretq_s16_u16(b));
     }
     static T Select(T mask, T a, T b) { return vbslq_u16(mask, a, b); }
     // A mask's lanes are all ones or all zeros: its narrowed bytes say.
-    static uint64_t Narrow(T mask) {
+    static uint64_t NarrowMask(T mask) {
         return vget_lane_u64(vreinterpret_u64_u8(vmovn_u16(mask)), 0);
     }
-    static bool AllTrue(T mask) { return Narrow(mask) == ~uint64_t(0); }
-    static bool AnyTrue(T mask) { return Narrow(mask) != 0; }
+    static bool AllTrue(T mask) { return NarrowMask(mask) == ~uint64_t(0); }
+    static bool AnyTrue(T mask) { return NarrowMask(mask) != 0; }
+    // No bit set in both a and b.
+    static bool NoneInCommon(T a, T b) { return AllZero(And(a, b)); }
+    static bool AllZero(T v) {
+        const uint64x2_t halves = vreinterpretq_u64_u16(v);
+        return (vgetq_lane_u64(halves, 0) | vgetq_lane_u64(halves, 1)) == 0;
+    }
     static T EvenLanes(T lo, T hi) { return vuzpq_u16(lo, hi).val[0]; }
     static T ZipLo(T v) { return vzipq_u16(v, v).val[0]; }
     static T ZipHi(T v) { return vzipq_u16(v, v).val[1]; }

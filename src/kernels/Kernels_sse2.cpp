@@ -35,6 +35,9 @@ struct Sse2 {
     }
     static T And(T a, T b) { return _mm_and_si128(a, b); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
+    // a - b, 0 where b is larger (unsigned lanes).
+    static T SubSat(T a, T b) { return _mm_subs_epu16(a, b); }
     static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
     static T GtSigned(T a, T b) { return _mm_cmpgt_epi16(a, b); }
     // mask ? a : b
@@ -43,6 +46,9 @@ struct Sse2 {
     }
     static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
     static bool AnyTrue(T mask) { return _mm_movemask_epi8(mask) != 0; }
+    // No bit set in both a and b.
+    static bool NoneInCommon(T a, T b) { return AllZero(And(a, b)); }
+    static bool AllZero(T v) { return AllTrue(Eq(v, _mm_setzero_si128())); }
     // Lanes 0, 2, 4, ... of the sixteen in lo, hi: the low halves of the
     // 32-bit lanes, sign-extended so that the saturating pack keeps them.
     static T EvenLanes(T lo, T hi) {

@@ -17,10 +17,12 @@
 #ifndef ZORVA_KERNELS_VECTORKERNELS_H
 #define ZORVA_KERNELS_VECTORKERNELS_H
 
+#include "core/Pixel565.h"
 #include "kernels/Kernels.h"
 #include "kernels/KernelsScalar.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace zorva {
 namespace vec {
@@ -33,16 +35,16 @@ namespace vec {
 //   green (bits 5..10): x = (sg - dg) << 5 in [-2016, 2016] stays in place;
 //                       the high half of x * (a << 6) is (sg - dg) * a >> 5
 //   red   (bits 11..15): v = (sr - dr) * a from the shifted channels;
-//                       (v >> 5) << 11 is (v << 6) & 0xF800 in 16 bits
+//                       (v >> 5) << 11 is (v << 6) & 0xF800 in 16 bits,
+//                       and v << 6 is (sr - dr) * (a << 6), green's factor
 template <class V>
 inline typename V::T Blend(typename V::T d, typename V::T s, typename V::T a) {
     using T = typename V::T;
-    const T m5 = V::Splat(0x1F), m6 = V::Splat(0x7E0);
+    const T m5 = V::Splat(0x1F), m6 = V::Splat(0x7E0), a6 = V::template Sll<6>(a);
     const T b = V::template Sra<5>(V::Mul(V::Sub(V::And(s, m5), V::And(d, m5)), a));
-    const T g = V::MulHigh(V::Sub(V::And(s, m6), V::And(d, m6)), V::template Sll<6>(a));
-    const T r = V::Mul(V::Sub(V::template Srl<11>(s), V::template Srl<11>(d)), a);
-    return V::Add(V::Add(d, b),
-                  V::Add(V::template Sll<5>(g), V::And(V::template Sll<6>(r), V::Splat(0xF800))));
+    const T g = V::MulHigh(V::Sub(V::And(s, m6), V::And(d, m6)), a6);
+    const T r = V::Mul(V::Sub(V::template Srl<11>(s), V::template Srl<11>(d)), a6);
+    return V::Add(V::Add(d, b), V::Add(V::template Sll<5>(g), V::And(r, V::Splat(0xF800))));
 }
 
 // Each channel v becomes v * level >> 5, level 0..32.
@@ -105,106 +107,174 @@ struct Window8 {
 
 // ---- Single-size blits, dense rows
 
-// The pixels of one vector, in an alpha-plane blit whose weights are at
-// most 32: skipped when every weight is 0, copied when every weight is 32.
-template <class V, bool kFull>
-inline void AlphaVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha,
-                        typename V::T opacity) {
-    using T = typename V::T;
-    T a = V::LoadWeights(alpha);
-    if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
-    if (V::AllTrue(V::Eq(a, V::Splat(0)))) return;
-    const T sv = V::Load(s);
-    if (V::AllTrue(V::Eq(a, V::Splat(32)))) {
-        V::Store(q, sv);
-        return;
-    }
-    V::Store(q, Blend<V>(V::Load(q), sv, a));
-}
+// What a vector of pixels gets: nothing, the values worked out, or (a weight
+// above 32 among them) the scalar rule.
+enum class Outcome : uint8_t { Keep, Write, Scalar };
 
-// Whether every alpha byte of a row is at most 32, so that every weight
-// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop: the
-// compiler widens it for the instruction set of the file (a template over V,
-// like everything here, so each file has its own copy).
-template <class V>
-inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
-    uint8_t most = 0;
-    for (int32_t i = 0; i < count; ++i)
-        most = alpha[i] > most ? alpha[i] : most;
-    return most <= 32;
-}
-
+// The new values of the kLanes pixels at q, read from the row as it is. The
+// destination is loaded only where a blend or a key needs it. A Write may
+// hold unchanged pixels (keyed lanes, weights of 0): writing them back is
+// the plain loop's result, since nothing reads them in between.
 template <class V, BlitCase C, bool kFull>
-inline void CaseVector(uint16_t* q, const uint16_t* s, const uint8_t* alpha, typename V::T opacity,
-                       typename V::T key) {
+inline Outcome CaseVector(const uint16_t* q, const uint16_t* s, const uint8_t* alpha,
+                          typename V::T opacity, typename V::T key, typename V::T& out) {
+    using T = typename V::T;
     if constexpr (C == BlitCase::AlphaPlane) {
-        return AlphaVector<V, kFull>(q, s, alpha, opacity);
+        T a = V::LoadWeights(alpha);
+        if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
+        const T full = V::Splat(32);
+        if (!V::AllZero(V::SubSat(a, full))) return Outcome::Scalar; // a weight above 32
+        // Weights of 0 and 32 only (runs of an opaque sprite): skipped,
+        // copied, or each pixel chosen; the blend is for the others.
+        if (V::NoneInCommon(a, V::Splat(31))) {
+            if (V::AllZero(a)) return Outcome::Keep;
+            out = V::Load(s);
+            if (!V::AllZero(V::Xor(a, full))) out = V::Select(V::Eq(a, full), out, V::Load(q));
+            return Outcome::Write;
+        }
+        out = Blend<V>(V::Load(q), V::Load(s), a);
+        return Outcome::Write;
     } else if constexpr (C == BlitCase::ConstantAlpha) {
-        V::Store(q, Blend<V>(V::Load(q), V::Load(s), opacity));
+        out = Blend<V>(V::Load(q), V::Load(s), opacity);
+        return Outcome::Write;
     } else if constexpr (C == BlitCase::KeyOpaque) {
-        const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
-        if (!V::AnyTrue(keyed))
-            V::Store(q, sv);
-        else if (!V::AllTrue(keyed))
-            V::Store(q, V::Select(keyed, V::Load(q), sv));
+        const T sv = V::Load(s);
+        out = V::Select(V::Eq(sv, key), V::Load(q), sv);
+        return Outcome::Write;
     } else {
         static_assert(C == BlitCase::KeyBlend, "copies are block copies");
-        const typename V::T sv = V::Load(s), keyed = V::Eq(sv, key);
-        if (V::AllTrue(keyed)) return;
-        const typename V::T dv = V::Load(q);
-        V::Store(q, V::Select(keyed, dv, Blend<V>(dv, sv, opacity)));
+        const T sv = V::Load(s), keyed = V::Eq(sv, key);
+        if (V::AllTrue(keyed)) return Outcome::Keep;
+        const T dv = V::Load(q);
+        out = V::Select(keyed, dv, Blend<V>(dv, sv, opacity));
+        return Outcome::Write;
     }
 }
 
-// One row at single size.
+// The plane's bytes from pixel i on (null for the cases without a plane).
+template <BlitCase C>
+inline const uint8_t* PlaneAt(const uint8_t* alpha, int32_t i) {
+    if constexpr (C == BlitCase::AlphaPlane)
+        return alpha + i;
+    else
+        return nullptr;
+}
+
+// Pixels [i, i + n) of an alpha-plane row by the scalar rule (a weight above
+// 32 spills across channels there): BlendRGB565 itself, in line, so that
+// the vector loop around it makes no call.
+template <class V, bool kFull>
+inline void ScalarPiece(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t n,
+                        uint32_t opacity) {
+    for (int32_t k = 0; k < n; ++k) {
+        const uint32_t a = kFull ? alpha[k] : (alpha[k] * opacity) >> 5;
+        if (a != 0) q[k] = a == 32 ? s[k] : BlendRGB565(q[k], s[k], a);
+    }
+}
+
+// One row of at least kLanes pixels. A row that does not end on a whole
+// vector ends with one that overlaps the one before it: that vector is
+// worked out first, from the row as it was, and written last, so the pixels
+// both cover get the same value twice and nothing outside the row is
+// touched. Every value is worked out from pixels not yet written, as in the
+// plain loop when the reads run ahead (ReadsAhead).
 template <class V, BlitCase C, bool kFull>
-void SingleRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t width,
-               typename V::T opacity, typename V::T key) {
-    OverRow<V>(width, [&](int32_t i, int32_t n) {
-        Window16<V> qw(q + i, n);
-        Window16<V> sw(const_cast<uint16_t*>(s + i), n);
-        Window8<V> aw;
-        if constexpr (C == BlitCase::AlphaPlane) aw.Set(alpha + i, n);
-        CaseVector<V, C, kFull>(qw.at, sw.at, aw.at, opacity, key);
-        qw.WriteBack(q + i, n);
-    });
+inline void DenseRow(uint16_t* q, const uint16_t* src, const uint8_t* alpha, int32_t width,
+                     typename V::T opacity, typename V::T key, uint32_t opacityValue) {
+    using T = typename V::T;
+    constexpr int32_t L = V::kLanes;
+    const int32_t last = width - L;
+    const bool overlap = width % L != 0;
+    T lastValue = key;
+    Outcome lastOutcome = Outcome::Keep;
+    if (overlap)
+        lastOutcome = CaseVector<V, C, kFull>(q + last, src + last, PlaneAt<C>(alpha, last),
+                                              opacity, key, lastValue);
+    int32_t i = 0;
+    for (; i <= last; i += L) {
+        T value = key;
+        const Outcome o =
+            CaseVector<V, C, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), opacity, key, value);
+        if (o == Outcome::Write)
+            V::Store(q + i, value);
+        else if (o == Outcome::Scalar)
+            ScalarPiece<V, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), L, opacityValue);
+    }
+    if (lastOutcome == Outcome::Write)
+        V::Store(q + last, lastValue);
+    else if (lastOutcome == Outcome::Scalar)
+        ScalarPiece<V, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), width - i, opacityValue);
 }
 
-// One source row of `d` (the row at `row`, `src`, `alpha`) by the scalar
-// kernel.
-inline void ScalarRow(const BlitDesc& d, uint8_t* row, const uint16_t* src, const uint8_t* alpha,
-                      BlitKernel scalar) {
-    BlitDesc one = d;
-    one.dst = row;
-    one.src = src;
-    one.alpha = alpha;
-    one.height = 1;
-    scalar(one);
+// One row shorter than a vector, through zero-padded copies (weights 0 past
+// the row); only the row's own pixels are written back.
+template <class V, BlitCase C, bool kFull>
+inline void ShortRow(uint8_t* row, const uint16_t* src, const uint8_t* alpha, int32_t width,
+                     typename V::T opacity, typename V::T key, uint32_t opacityValue) {
+    uint16_t q[V::kLanes] = {}, s[V::kLanes] = {};
+    uint8_t a[V::kLanes] = {};
+    std::memcpy(q, row, size_t(width) * 2);
+    std::memcpy(s, src, size_t(width) * 2);
+    if constexpr (C == BlitCase::AlphaPlane) std::memcpy(a, alpha, size_t(width));
+    typename V::T value = key;
+    const Outcome o = CaseVector<V, C, kFull>(q, s, a, opacity, key, value);
+    if (o == Outcome::Write) {
+        V::Store(q, value);
+        std::memcpy(row, q, size_t(width) * 2);
+    } else if (o == Outcome::Scalar) {
+        ScalarPiece<V, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacityValue);
+    }
 }
 
-// Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
-// (ReadsAhead) and weights of at most 32 are worked here; everything else
-// goes to `scalar`, the same case's scalar kernel.
-template <class V, BlitCase C>
-void Single(const BlitDesc& d, BlitKernel scalar) {
-    const bool weighted = C != BlitCase::KeyOpaque;
-    if (d.dstStep != 2 || !ReadsAhead(d) || (weighted && d.opacity > 32)) return scalar(d);
-    const bool full = C == BlitCase::AlphaPlane && d.opacity == 32;
+// V::Half, a vector of half the lanes for the rows too short for V, or
+// void when V has none.
+template <class V, class = void>
+struct HalfOf {
+    using type = void;
+};
+template <class V>
+struct HalfOf<V, std::void_t<typename V::Half>> {
+    using type = typename V::Half;
+};
+
+template <class V, BlitCase C, bool kFull>
+void DenseRows(const BlitDesc& d) {
+    using Half = typename HalfOf<V>::type;
+    if constexpr (!std::is_void_v<Half>) {
+        if (d.width < V::kLanes) return DenseRows<Half, C, kFull>(d);
+    }
+    // Fields in locals: the stores below could otherwise be taken to change
+    // them. Rows shorter than a vector go their own way, so that the loop
+    // of the long ones makes no call.
     const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
+    const ptrdiff_t rowStep = d.dstRowStep, stride = d.srcStride;
+    const int32_t width = d.width, height = d.height;
+    const uint32_t opacityValue = d.opacity;
     uint8_t* row = d.dst;
     const uint16_t* src = d.src;
     const uint8_t* alpha = d.alpha;
-    for (int32_t j = 0; j < d.height; ++j, row += d.dstRowStep, src += d.srcStride) {
-        auto* q = reinterpret_cast<uint16_t*>(row);
-        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
-            // A weight above 32 spills across channels: the scalar rule.
-            ScalarRow(d, row, src, alpha, scalar);
-        } else if (full)
-            SingleRow<V, C, true>(q, src, alpha, d.width, opacity, key);
-        else
-            SingleRow<V, C, false>(q, src, alpha, d.width, opacity, key);
-        if (C == BlitCase::AlphaPlane) alpha += d.srcStride;
+    const ptrdiff_t alphaStride = C == BlitCase::AlphaPlane ? stride : 0;
+    if (width >= V::kLanes) {
+        for (int32_t j = 0; j < height; ++j, row += rowStep, src += stride, alpha += alphaStride)
+            DenseRow<V, C, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacity, key,
+                                  opacityValue);
+    } else {
+        for (int32_t j = 0; j < height; ++j, row += rowStep, src += stride, alpha += alphaStride)
+            ShortRow<V, C, kFull>(row, src, alpha, width, opacity, key, opacityValue);
     }
+}
+
+// Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
+// (ReadsAhead) with an opacity of at most 32 are worked here, any weight
+// above 32 in an alpha plane by the scalar rule a vector at a time;
+// everything else goes to the same case's scalar kernel.
+template <class V, BlitCase C>
+void SingleEntry(const BlitDesc& d) {
+    const bool weighted = C != BlitCase::KeyOpaque;
+    if (d.dstStep != 2 || !ReadsAhead(d) || (weighted && d.opacity > 32))
+        return ScalarKernels().blit[size_t(C)](d);
+    if (C == BlitCase::AlphaPlane && d.opacity == 32) return DenseRows<V, C, true>(d);
+    DenseRows<V, C, false>(d);
 }
 
 // ---- Double-size blits, dense rows
@@ -256,6 +326,18 @@ inline void TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, cons
     }
 }
 
+// Whether every alpha byte of a row is at most 32, so that every weight
+// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop, which the
+// compiler widens for the file's instruction set (a template over V, like
+// everything here, so that each file has its own copy).
+template <class V>
+inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
+    uint8_t most = 0;
+    for (int32_t i = 0; i < count; ++i)
+        most = alpha[i] > most ? alpha[i] : most;
+    return most <= 32;
+}
+
 template <class V, BlitCase C, bool kFull>
 void TwiceRow(uint16_t* top, uint16_t* bottom, const uint16_t* s, const uint8_t* alpha,
               int32_t width, typename V::T opacity, typename V::T key) {
@@ -284,7 +366,13 @@ void Twice(const BlitDesc& d, BlitKernel scalar) {
         auto* top = reinterpret_cast<uint16_t*>(row);
         auto* bottom = reinterpret_cast<uint16_t*>(row + d.dstRowStep);
         if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, d.width)) {
-            ScalarRow(d, row, src, alpha, scalar);
+            // A weight above 32 spills across channels: the scalar rule.
+            BlitDesc one = d;
+            one.dst = row;
+            one.src = src;
+            one.alpha = alpha;
+            one.height = 1;
+            scalar(one);
         } else if (full)
             TwiceRow<V, C, true>(top, bottom, src, alpha, d.width, opacity, key);
         else
@@ -346,11 +434,6 @@ void LerpRows(uint16_t* out, const uint16_t* topB, const uint16_t* topG, const u
 
 // ---- The entries every vector level fills the same way. Inputs the
 // vectors do not take (weights or levels above 32) go to the scalar entry.
-
-template <class V, BlitCase C>
-void SingleEntry(const BlitDesc& d) {
-    Single<V, C>(d, ScalarKernels().blit[size_t(C)]);
-}
 
 template <class V, BlitCase C>
 void TwiceEntry(const BlitDesc& d) {
