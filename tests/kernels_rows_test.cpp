@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -141,6 +142,17 @@ TEST(KernelsRows, RandomRowsOfEveryLengthMatchScalar) {
             k->sampleRow8(s8b.data() + at, n, src8.data() + kGuard, pos, step);
             ASSERT_EQ(s16a, s16b) << zorva::LevelName(k->level) << " n " << n;
             ASSERT_EQ(s8a, s8b) << zorva::LevelName(k->level) << " n " << n;
+            // Filled rectangles, three rows of n a pixel apart, against the
+            // rule itself: a colour of two equal bytes (memset) or not.
+            const uint16_t colour = n % 3 ? uint16_t(rng()) : 0x5A5A;
+            std::vector<uint16_t> want = RandomRow<uint16_t>(rng, size_t(3 * n + 2)), fill = want;
+            for (int32_t j = 0; j < 3; ++j)
+                std::fill_n(want.begin() + ptrdiff_t(at) + j * (n + 1), n, colour);
+            for (const KernelTable* f : {&Scalar(), k}) {
+                std::vector<uint16_t> got = fill;
+                f->fillRect(reinterpret_cast<uint8_t*>(got.data() + at), 2 * (n + 1), n, 3, colour);
+                ASSERT_EQ(got, want) << zorva::LevelName(f->level) << " n " << n;
+            }
             // The loaders' conversions and the BMP rows.
             const std::vector<uint8_t> bytes = RandomRow<uint8_t>(rng, size_t(4 * n));
             std::vector<uint16_t> pa = RandomRow<uint16_t>(rng, size_t(n)), pb = pa;

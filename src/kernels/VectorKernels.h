@@ -383,6 +383,25 @@ void Twice(const BlitDesc& d, BlitKernel scalar) {
 
 // ---- Rows
 
+// Opaque rectangles: rows of a few vectors stored straight from a register,
+// the last vector of a row overlapping the one before; longer rows go to
+// the scalar entry's row fill (the C library's, tuned to the processor),
+// and so do rows shorter than a vector.
+template <class V>
+void FillRect(uint8_t* first, ptrdiff_t rowStep, int32_t width, int32_t height, uint16_t colour) {
+    constexpr int32_t kLongRow = 256;
+    if (width < V::kLanes || width >= kLongRow)
+        return ScalarKernels().fillRect(first, rowStep, width, height, colour);
+    const typename V::T c = V::Splat(colour);
+    const int32_t last = width - V::kLanes;
+    for (int32_t j = 0; j < height; ++j, first += rowStep) {
+        auto* row = reinterpret_cast<uint16_t*>(first);
+        for (int32_t i = 0; i < last; i += V::kLanes)
+            V::Store(row + i, c);
+        V::Store(row + last, c);
+    }
+}
+
 template <class V>
 void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
     const typename V::T c = V::Splat(colour), a = V::Splat(uint16_t(weight));
@@ -463,6 +482,7 @@ void InstallShared(KernelTable& k) {
     k.blit2x[size_t(BlitCase::KeyOpaque)] = TwiceEntry<V, BlitCase::KeyOpaque>;
     k.blit2x[size_t(BlitCase::KeyBlend)] = TwiceEntry<V, BlitCase::KeyBlend>;
     k.blit2x[size_t(BlitCase::Copy)] = TwiceEntry<V, BlitCase::Copy>;
+    k.fillRect = FillRect<V>;
     k.blendFillRow = BlendFillEntry<V>;
     k.scaleRow = ScaleEntry<V>;
     k.lerpRows = LerpRows<V>;
