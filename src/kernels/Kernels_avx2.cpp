@@ -1,5 +1,5 @@
 // AVX2 kernels: sixteen 16-bit lanes. Built with -mavx2 on x86 only; the
-// entries AVX2 does not replace (the turns) are SSE2's.
+// entries AVX2 does not replace are SSE2's.
 #include "kernels/KernelsScalar.h"
 #include "kernels/VectorKernels.h"
 
@@ -100,6 +100,32 @@ struct Avx2 {
         return _mm256_permute2x128_si256(_mm256_unpacklo_epi16(v, v), _mm256_unpackhi_epi16(v, v),
                                          0x31);
     }
+    // Two 8 x 8 tiles side by side, one in each 128-bit half: the unpacks
+    // work within halves, so both tiles are transposed at once.
+    static void Transpose8x8(T (&r)[8]) {
+        const T a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
+        const T a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
+        const T a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
+        const T a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
+        const T b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+        const T b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+        const T b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+        const T b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+        r[0] = _mm256_unpacklo_epi64(b0, b4);
+        r[1] = _mm256_unpackhi_epi64(b0, b4);
+        r[2] = _mm256_unpacklo_epi64(b1, b5);
+        r[3] = _mm256_unpackhi_epi64(b1, b5);
+        r[4] = _mm256_unpacklo_epi64(b2, b6);
+        r[5] = _mm256_unpackhi_epi64(b2, b6);
+        r[6] = _mm256_unpacklo_epi64(b3, b7);
+        r[7] = _mm256_unpackhi_epi64(b3, b7);
+    }
+    // The left tile's row at `at`, the right tile's `groupStep` bytes on.
+    static void StoreGroups(uint8_t* at, ptrdiff_t groupStep, T v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at + groupStep),
+                         _mm256_extracti128_si256(v, 1));
+    }
 };
 
 // Nearest sampling at steps of at most 256 (enlarging, or the same size).
@@ -199,6 +225,8 @@ void FilterAcross(uint16_t* outB, uint16_t* outG, uint16_t* outR, const uint16_t
 
 void SetAvx2Kernels(KernelTable& k) {
     vec::InstallShared<Avx2>(k);
+    k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Avx2>;
+    k.turn16 = vec::TurnTiles<Avx2>;
     k.sampleRow16 = SampleRow16;
     k.filterAcross = FilterAcross;
 }

@@ -64,7 +64,9 @@ struct Neon {
     static T ZipHi(T v) { return vzipq_u16(v, v).val[1]; }
     // The quarter turns' tile operations (defined below).
     static void Transpose8x8(T (&r)[8]);
-    static T Reverse8(T v);
+    static void StoreGroups(uint8_t* at, ptrdiff_t, T v) {
+        Store(reinterpret_cast<uint16_t*>(at), v);
+    }
 };
 
 // ---- Quarter turns: 8 x 8 tiles transposed in registers (vtrn at 16,
@@ -94,11 +96,6 @@ void Neon::Transpose8x8(uint16x8_t (&r)[8]) {
     r[5] = high(b1.val[0], b3.val[0]);
     r[6] = high(b0.val[1], b2.val[1]);
     r[7] = high(b1.val[1], b3.val[1]);
-}
-
-uint16x8_t Neon::Reverse8(uint16x8_t v) {
-    const uint16x8_t r = vrev64q_u16(v);
-    return vcombine_u16(vget_high_u16(r), vget_low_u16(r));
 }
 
 } // namespace

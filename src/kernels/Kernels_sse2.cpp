@@ -59,7 +59,9 @@ struct Sse2 {
     static T ZipHi(T v) { return _mm_unpackhi_epi16(v, v); }
     // The quarter turns' tile operations (defined below).
     static void Transpose8x8(T (&r)[8]);
-    static T Reverse8(T v);
+    static void StoreGroups(uint8_t* at, ptrdiff_t, T v) {
+        Store(reinterpret_cast<uint16_t*>(at), v);
+    }
 };
 
 // ---- Quarter turns: 8 x 8 tiles transposed in registers.
@@ -82,12 +84,6 @@ void Sse2::Transpose8x8(__m128i (&r)[8]) {
     r[5] = _mm_unpackhi_epi64(b2, b6);
     r[6] = _mm_unpacklo_epi64(b3, b7);
     r[7] = _mm_unpackhi_epi64(b3, b7);
-}
-
-__m128i Sse2::Reverse8(__m128i v) {
-    v = _mm_shufflelo_epi16(v, 0x1B);
-    v = _mm_shufflehi_epi16(v, 0x1B);
-    return _mm_shuffle_epi32(v, 0x4E);
 }
 
 } // namespace

@@ -488,48 +488,50 @@ void InstallShared(KernelTable& k) {
     k.lerpRows = LerpRows<V>;
 }
 
-// ---- Quarter turns of 8-lane vectors: 8 x 8 tiles transposed in registers
-// (V::Transpose8x8 makes a tile's rows its columns, V::Reverse8 reverses the
-// lanes). Whole tiles here; the right and bottom edges (fewer than 8 columns
-// or rows) by the scalar kernel.
+// ---- Quarter turns: blocks of 8 source rows by kLanes columns (one 8 x 8
+// tile a 128-bit group of lanes) transposed in registers by
+// V::Transpose8x8, which works each group on its own. Rows turned downwards
+// are loaded bottom first, so that the transposed rows come out reversed
+// as the turn wants them. V::StoreGroups writes group g of a vector
+// `groupStep` * g bytes further on. Whole blocks here; the right and bottom
+// edges by the scalar kernel.
 template <class V>
 void TurnTiles(const TurnDesc& t) {
-    static_assert(V::kLanes == 8, "tiles of 8 x 8");
+    constexpr int32_t kW = V::kLanes;
     const bool up = t.dstRowStep == 2;
     if (!up && t.dstRowStep != -2) return ScalarKernels().turn16(t);
     const auto* src = static_cast<const uint16_t*>(t.src);
-    const int32_t w8 = t.width & ~7, h8 = t.height & ~7;
+    const int32_t wB = t.width / kW * kW, h8 = t.height & ~7;
+    const ptrdiff_t column = t.dstColumnStep, groupStep = 8 * column;
     // Blocks of four tiles down (32 source rows), walked across: the tiles
     // of one column fill whole 64-byte lines of the destination together.
     for (int32_t y0 = 0; y0 < h8; y0 += 32) {
         const int32_t y1 = y0 + 32 < h8 ? y0 + 32 : h8;
-        for (int32_t x = 0; x < w8; x += 8) {
+        for (int32_t x = 0; x < wB; x += kW) {
             for (int32_t y = y0; y < y1; y += 8) {
                 typename V::T r[8];
                 for (int k = 0; k < 8; ++k)
-                    r[k] = V::Load(src + (y + k) * t.srcStride + x);
+                    r[k] = V::Load(src + (y + (up ? k : 7 - k)) * t.srcStride + x);
                 V::Transpose8x8(r);
-                uint8_t* at = t.dst + ptrdiff_t(x) * t.dstColumnStep + ptrdiff_t(y) * t.dstRowStep;
-                for (int k = 0; k < 8; ++k, at += t.dstColumnStep) {
-                    if (up)
-                        V::Store(reinterpret_cast<uint16_t*>(at), r[k]);
-                    else
-                        V::Store(reinterpret_cast<uint16_t*>(at - 14), V::Reverse8(r[k]));
-                }
+                // Downwards the tile's 8 elements of a row end at `at`.
+                uint8_t* at =
+                    t.dst + ptrdiff_t(x) * column + ptrdiff_t(y) * t.dstRowStep - (up ? 0 : 14);
+                for (int k = 0; k < 8; ++k, at += column)
+                    V::StoreGroups(at, groupStep, r[k]);
             }
         }
     }
     TurnDesc edge = t;
-    if (w8 < t.width) { // right columns, all rows
-        edge.dst = t.dst + ptrdiff_t(w8) * t.dstColumnStep;
-        edge.src = src + w8;
-        edge.width = t.width - w8;
+    if (wB < t.width) { // right columns, all rows
+        edge.dst = t.dst + ptrdiff_t(wB) * column;
+        edge.src = src + wB;
+        edge.width = t.width - wB;
         ScalarKernels().turn16(edge);
     }
-    if (h8 < t.height && w8 > 0) { // bottom rows, whole-tile columns
+    if (h8 < t.height && wB > 0) { // bottom rows, whole-block columns
         edge.dst = t.dst + ptrdiff_t(h8) * t.dstRowStep;
         edge.src = src + ptrdiff_t(h8) * t.srcStride;
-        edge.width = w8;
+        edge.width = wB;
         edge.height = t.height - h8;
         ScalarKernels().turn16(edge);
     }
