@@ -70,20 +70,26 @@ TEST(KernelsRows, FadeScaleEveryPixelEveryLevelInPlaceAndApart) {
 }
 
 // Nearest sampling of long rows too, so that small steps (large
-// enlargements) reach whole vectors, at every step up to 2.5 pixels.
+// enlargements) reach whole vectors, at every step up to 2.5 pixels; the
+// whole enlargements (steps 128 and 64) many times, from whole pixels or
+// not.
 TEST(KernelsRows, SamplingAtEveryStepMatchesScalar) {
     std::mt19937 rng(24);
     for (const KernelTable* k : zt::VectorTables()) {
         for (int64_t step = 0; step <= 640; ++step) {
-            const int32_t n = 1 + int32_t(rng() % 700);
-            const int64_t pos = int64_t(rng() % 256);
-            const int64_t srcLength = ((pos + (n - 1) * step) >> 8) + 1;
-            const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(srcLength));
-            std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(n)), b = a;
-            const size_t at = kGuard + rng() % 4;
-            Scalar().sampleRow16(a.data() + at, n, src.data() + kGuard, pos, step);
-            k->sampleRow16(b.data() + at, n, src.data() + kGuard, pos, step);
-            ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " step " << step << " n " << n;
+            const bool whole = step == 64 || step == 128;
+            for (int trial = 0; trial < (whole ? 20 : 1); ++trial) {
+                const int32_t n = 1 + int32_t(rng() % 700);
+                const int64_t pos =
+                    whole && trial % 2 ? 256 * int64_t(rng() % 3) : int64_t(rng() % 256);
+                const int64_t srcLength = ((pos + (n - 1) * step) >> 8) + 1;
+                const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(srcLength));
+                std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(n)), b = a;
+                const size_t at = kGuard + rng() % 4;
+                Scalar().sampleRow16(a.data() + at, n, src.data() + kGuard, pos, step);
+                k->sampleRow16(b.data() + at, n, src.data() + kGuard, pos, step);
+                ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " step " << step << " n " << n;
+            }
         }
     }
 }

@@ -37,7 +37,6 @@ struct Avx2Half {
     static T And(T a, T b) { return _mm_and_si128(a, b); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
     static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
-    static T SubSat(T a, T b) { return _mm_subs_epu16(a, b); }
     static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
     static T Select(T mask, T a, T b) { return _mm_blendv_epi8(b, a, mask); }
     static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
@@ -75,8 +74,6 @@ struct Avx2 {
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
     static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
-    // a - b, 0 where b is larger (unsigned lanes).
-    static T SubSat(T a, T b) { return _mm256_subs_epu16(a, b); }
     static T Eq(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
     static T GtSigned(T a, T b) { return _mm256_cmpgt_epi16(a, b); }
     static T Select(T mask, T a, T b) { return _mm256_blendv_epi8(b, a, mask); }
@@ -135,8 +132,9 @@ struct Avx2 {
 // offsets ((p & 255) + k * step) >> 8. A load never passes the last pixel
 // the row is read at; the rest of the row is sampled one by one.
 void SampleRow16(uint16_t* dst, int32_t count, const uint16_t* srcRow, int64_t pos, int64_t step) {
-    int32_t k = 0;
-    if (step >= 0 && step <= 256 && count >= 16) {
+    // Whole enlargements by 2 and 4 need no shuffle control at all.
+    int32_t k = vec::WholeZoom<Avx2>(dst, count, srcRow, pos, step);
+    if (step >= 0 && step <= 256 && count - k >= 16) {
         const int64_t last = (pos + int64_t(count - 1) * step) >> 8;
         const auto s = short(step);
         const __m256i kStep =

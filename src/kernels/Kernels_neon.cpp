@@ -40,8 +40,6 @@ struct Neon {
     static T And(T a, T b) { return vandq_u16(a, b); }
     static T Or(T a, T b) { return vorrq_u16(a, b); }
     static T Xor(T a, T b) { return veorq_u16(a, b); }
-    // a - b, 0 where b is larger (unsigned lanes).
-    static T SubSat(T a, T b) { return vqsubq_u16(a, b); }
     static T Eq(T a, T b) { return vceqq_u16(a, b); }
     static T GtSigned(T a, T b) {
         return vcgtq_s16(vreinterpretq_s16_u16(a), vreinterpretq_s16_u16(b));
@@ -104,6 +102,7 @@ void SetNeonKernels(KernelTable& k) {
     vec::InstallShared<Neon>(k);
     k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Neon>;
     k.turn16 = vec::TurnTiles<Neon>;
+    k.sampleRow16 = vec::SampleRowZoomed<Neon>;
 }
 
 } // namespace zorva

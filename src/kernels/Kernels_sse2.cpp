@@ -36,8 +36,6 @@ struct Sse2 {
     static T And(T a, T b) { return _mm_and_si128(a, b); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
     static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
-    // a - b, 0 where b is larger (unsigned lanes).
-    static T SubSat(T a, T b) { return _mm_subs_epu16(a, b); }
     static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
     static T GtSigned(T a, T b) { return _mm_cmpgt_epi16(a, b); }
     // mask ? a : b
@@ -92,6 +90,8 @@ void SetSse2Kernels(KernelTable& k) {
     vec::InstallShared<Sse2>(k);
     k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Sse2>;
     k.turn16 = vec::TurnTiles<Sse2>;
+    // No byte shuffle with a control in a register: whole enlargements only.
+    k.sampleRow16 = vec::SampleRowZoomed<Sse2>;
 }
 
 } // namespace zorva

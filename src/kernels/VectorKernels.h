@@ -105,16 +105,28 @@ struct Window8 {
     }
 };
 
+// Whether every alpha byte of a row is at most 32, so that every weight
+// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop, which the
+// compiler widens for the file's instruction set (a template over V, like
+// everything here, so that each file has its own copy).
+template <class V>
+inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
+    uint8_t most = 0;
+    for (int32_t i = 0; i < count; ++i)
+        most = alpha[i] > most ? alpha[i] : most;
+    return most <= 32;
+}
+
 // ---- Single-size blits, dense rows
 
-// What a vector of pixels gets: nothing, the values worked out, or (a weight
-// above 32 among them) the scalar rule.
-enum class Outcome : uint8_t { Keep, Write, Scalar };
+// What a vector of pixels gets: nothing, or the values worked out.
+enum class Outcome : uint8_t { Keep, Write };
 
-// The new values of the kLanes pixels at q, read from the row as it is. The
-// destination is loaded only where a blend or a key needs it. A Write may
-// hold unchanged pixels (keyed lanes, weights of 0): writing them back is
-// the plain loop's result, since nothing reads them in between.
+// The new values of the kLanes pixels at q, read from the row as it is
+// (alpha-plane weights at most 32). The destination is loaded only where a
+// blend or a key needs it. A Write may hold unchanged pixels (keyed lanes,
+// weights of 0): writing them back is the plain loop's result, since
+// nothing reads them in between.
 template <class V, BlitCase C, bool kFull>
 inline Outcome CaseVector(const uint16_t* q, const uint16_t* s, const uint8_t* alpha,
                           typename V::T opacity, typename V::T key, typename V::T& out) {
@@ -123,7 +135,6 @@ inline Outcome CaseVector(const uint16_t* q, const uint16_t* s, const uint8_t* a
         T a = V::LoadWeights(alpha);
         if constexpr (!kFull) a = V::template Srl<5>(V::Mul(a, opacity));
         const T full = V::Splat(32);
-        if (!V::AllZero(V::SubSat(a, full))) return Outcome::Scalar; // a weight above 32
         // Weights of 0 and 32 only (runs of an opaque sprite): skipped,
         // copied, or each pixel chosen; the blend is for the others.
         if (V::NoneInCommon(a, V::Splat(31))) {
@@ -160,12 +171,12 @@ inline const uint8_t* PlaneAt(const uint8_t* alpha, int32_t i) {
         return nullptr;
 }
 
-// Pixels [i, i + n) of an alpha-plane row by the scalar rule (a weight above
-// 32 spills across channels there): BlendRGB565 itself, in line, so that
-// the vector loop around it makes no call.
+// An alpha-plane row by the scalar rule (a weight above 32 spills across
+// channels there): BlendRGB565 itself, in line, so that the vector loop
+// around it makes no call.
 template <class V, bool kFull>
-inline void ScalarPiece(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t n,
-                        uint32_t opacity) {
+inline void ScalarRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t n,
+                      uint32_t opacity) {
     for (int32_t k = 0; k < n; ++k) {
         const uint32_t a = kFull ? alpha[k] : (alpha[k] * opacity) >> 5;
         if (a != 0) q[k] = a == 32 ? s[k] : BlendRGB565(q[k], s[k], a);
@@ -180,7 +191,7 @@ inline void ScalarPiece(uint16_t* q, const uint16_t* s, const uint8_t* alpha, in
 // plain loop when the reads run ahead (ReadsAhead).
 template <class V, BlitCase C, bool kFull>
 inline void DenseRow(uint16_t* q, const uint16_t* src, const uint8_t* alpha, int32_t width,
-                     typename V::T opacity, typename V::T key, uint32_t opacityValue) {
+                     typename V::T opacity, typename V::T key) {
     using T = typename V::T;
     constexpr int32_t L = V::kLanes;
     const int32_t last = width - L;
@@ -193,36 +204,27 @@ inline void DenseRow(uint16_t* q, const uint16_t* src, const uint8_t* alpha, int
     int32_t i = 0;
     for (; i <= last; i += L) {
         T value = key;
-        const Outcome o =
-            CaseVector<V, C, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), opacity, key, value);
-        if (o == Outcome::Write)
+        if (CaseVector<V, C, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), opacity, key, value) ==
+            Outcome::Write)
             V::Store(q + i, value);
-        else if (o == Outcome::Scalar)
-            ScalarPiece<V, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), L, opacityValue);
     }
-    if (lastOutcome == Outcome::Write)
-        V::Store(q + last, lastValue);
-    else if (lastOutcome == Outcome::Scalar)
-        ScalarPiece<V, kFull>(q + i, src + i, PlaneAt<C>(alpha, i), width - i, opacityValue);
+    if (lastOutcome == Outcome::Write) V::Store(q + last, lastValue);
 }
 
 // One row shorter than a vector, through zero-padded copies (weights 0 past
 // the row); only the row's own pixels are written back.
 template <class V, BlitCase C, bool kFull>
 inline void ShortRow(uint8_t* row, const uint16_t* src, const uint8_t* alpha, int32_t width,
-                     typename V::T opacity, typename V::T key, uint32_t opacityValue) {
+                     typename V::T opacity, typename V::T key) {
     uint16_t q[V::kLanes] = {}, s[V::kLanes] = {};
     uint8_t a[V::kLanes] = {};
     std::memcpy(q, row, size_t(width) * 2);
     std::memcpy(s, src, size_t(width) * 2);
     if constexpr (C == BlitCase::AlphaPlane) std::memcpy(a, alpha, size_t(width));
     typename V::T value = key;
-    const Outcome o = CaseVector<V, C, kFull>(q, s, a, opacity, key, value);
-    if (o == Outcome::Write) {
+    if (CaseVector<V, C, kFull>(q, s, a, opacity, key, value) == Outcome::Write) {
         V::Store(q, value);
         std::memcpy(row, q, size_t(width) * 2);
-    } else if (o == Outcome::Scalar) {
-        ScalarPiece<V, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacityValue);
     }
 }
 
@@ -245,7 +247,8 @@ void DenseRows(const BlitDesc& d) {
     }
     // Fields in locals: the stores below could otherwise be taken to change
     // them. Rows shorter than a vector go their own way, so that the loop
-    // of the long ones makes no call.
+    // of the long ones makes no call. An alpha-plane row with a weight above
+    // 32 (looked for once per row) takes the scalar rule.
     const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
     const ptrdiff_t rowStep = d.dstRowStep, stride = d.srcStride;
     const int32_t width = d.width, height = d.height;
@@ -254,20 +257,21 @@ void DenseRows(const BlitDesc& d) {
     const uint16_t* src = d.src;
     const uint8_t* alpha = d.alpha;
     const ptrdiff_t alphaStride = C == BlitCase::AlphaPlane ? stride : 0;
-    if (width >= V::kLanes) {
-        for (int32_t j = 0; j < height; ++j, row += rowStep, src += stride, alpha += alphaStride)
-            DenseRow<V, C, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacity, key,
-                                  opacityValue);
-    } else {
-        for (int32_t j = 0; j < height; ++j, row += rowStep, src += stride, alpha += alphaStride)
-            ShortRow<V, C, kFull>(row, src, alpha, width, opacity, key, opacityValue);
+    for (int32_t j = 0; j < height; ++j, row += rowStep, src += stride, alpha += alphaStride) {
+        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, width))
+            ScalarRow<V, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacityValue);
+        else if (width >= V::kLanes)
+            DenseRow<V, C, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacity,
+                                  key);
+        else
+            ShortRow<V, C, kFull>(row, src, alpha, width, opacity, key);
     }
 }
 
 // Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
-// (ReadsAhead) with an opacity of at most 32 are worked here, any weight
-// above 32 in an alpha plane by the scalar rule a vector at a time;
-// everything else goes to the same case's scalar kernel.
+// (ReadsAhead) with an opacity of at most 32 are worked here, a row of an
+// alpha plane with a weight above 32 by the scalar rule; everything else
+// goes to the same case's scalar kernel.
 template <class V, BlitCase C>
 void SingleEntry(const BlitDesc& d) {
     const bool weighted = C != BlitCase::KeyOpaque;
@@ -324,18 +328,6 @@ inline void TwiceVector(uint16_t* top, uint16_t* bottom, const uint16_t* s, cons
         V::Store(bottom, V::Select(keepLo, V::Load(bottom), lo));
         V::Store(bottom + V::kLanes, V::Select(keepHi, V::Load(bottom + V::kLanes), hi));
     }
-}
-
-// Whether every alpha byte of a row is at most 32, so that every weight
-// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop, which the
-// compiler widens for the file's instruction set (a template over V, like
-// everything here, so that each file has its own copy).
-template <class V>
-inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
-    uint8_t most = 0;
-    for (int32_t i = 0; i < count; ++i)
-        most = alpha[i] > most ? alpha[i] : most;
-    return most <= 32;
 }
 
 template <class V, BlitCase C, bool kFull>
@@ -449,6 +441,47 @@ void LerpRows(uint16_t* out, const uint16_t* topB, const uint16_t* topG, const u
         V::Store(o, V::Or(V::Or(b, V::template Sll<5>(gr)), V::template Sll<11>(r)));
         std::memcpy(out + i, o, size_t(n) * 2);
     });
+}
+
+// Nearest sampling (the sampleRow16 contract) of whole enlargements by 2
+// and 4 from a whole pixel, pixel art doubled or quadrupled: each source
+// pixel repeated by zipping a vector with itself (twice for 4), a load of
+// kLanes pixels never reaching past the last one the row is read at.
+// Returns how many outputs it wrote from the first: whole groups of
+// 2 * kLanes or 4 * kLanes, none for any other step.
+template <class V>
+inline int32_t WholeZoom(uint16_t* dst, int32_t count, const uint16_t* srcRow, int64_t pos,
+                         int64_t step) {
+    if ((pos & 255) != 0 || (step != 128 && step != 64)) return 0;
+    constexpr int32_t L = V::kLanes;
+    const uint16_t* from = srcRow + (pos >> 8);
+    int32_t k = 0;
+    if (step == 128) {
+        for (; k + 2 * L <= count; k += 2 * L) {
+            const typename V::T v = V::Load(from + k / 2);
+            V::Store(dst + k, V::ZipLo(v));
+            V::Store(dst + k + L, V::ZipHi(v));
+        }
+    } else {
+        for (; k + 4 * L <= count; k += 4 * L) {
+            const typename V::T v = V::Load(from + k / 4), lo = V::ZipLo(v), hi = V::ZipHi(v);
+            V::Store(dst + k, V::ZipLo(lo));
+            V::Store(dst + k + L, V::ZipHi(lo));
+            V::Store(dst + k + 2 * L, V::ZipLo(hi));
+            V::Store(dst + k + 3 * L, V::ZipHi(hi));
+        }
+    }
+    return k;
+}
+
+// Nearest sampling with whole enlargements in vectors and the rest pixel by
+// pixel.
+template <class V>
+void SampleRowZoomed(uint16_t* dst, int32_t count, const uint16_t* srcRow, int64_t pos,
+                     int64_t step) {
+    const int32_t k = WholeZoom<V>(dst, count, srcRow, pos, step);
+    if (k < count)
+        ScalarKernels().sampleRow16(dst + k, count - k, srcRow, pos + int64_t(k) * step, step);
 }
 
 // ---- The entries every vector level fills the same way. Inputs the
