@@ -19,6 +19,7 @@ struct Avx2Half {
     }
     static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Max(T a, T b) { return _mm_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
     static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }
@@ -56,6 +57,7 @@ struct Avx2 {
     }
     static T Splat(uint16_t v) { return _mm256_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm256_add_epi16(a, b); }
+    static T Max(T a, T b) { return _mm256_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm256_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm256_mullo_epi16(a, b); }
     static T MulHigh(T a, T b) { return _mm256_mulhi_epi16(a, b); }

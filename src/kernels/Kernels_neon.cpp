@@ -17,6 +17,7 @@ struct Neon {
     static T LoadWeights(const uint8_t* p) { return vmovl_u8(vld1_u8(p)); }
     static T Splat(uint16_t v) { return vdupq_n_u16(v); }
     static T Add(T a, T b) { return vaddq_u16(a, b); }
+    static T Max(T a, T b) { return vmaxq_u16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return vsubq_u16(a, b); }
     static T Mul(T a, T b) { return vmulq_u16(a, b); }
     // The high half of the signed 32-bit product: vqdmulh doubles it, so

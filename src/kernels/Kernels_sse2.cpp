@@ -18,6 +18,7 @@ struct Sse2 {
     }
     static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Max(T a, T b) { return _mm_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
     static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }

@@ -106,11 +106,18 @@ struct Window8 {
 };
 
 // Whether every alpha byte of a row is at most 32, so that every weight
-// (alpha * opacity) >> 5 with opacity <= 32 is too. A plain loop, which the
-// compiler widens for the file's instruction set (a template over V, like
-// everything here, so that each file has its own copy).
+// (alpha * opacity) >> 5 with opacity <= 32 is too. Rows of a vector or more
+// keep the most of each lane (the last vector overlapping the one before)
+// and test it once: w + 31 reaches 64 exactly when w passes 32. Shorter
+// rows are a plain loop.
 template <class V>
 inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
+    if (count >= V::kLanes) {
+        typename V::T most = V::LoadWeights(alpha + count - V::kLanes);
+        for (int32_t i = 0; i + V::kLanes <= count; i += V::kLanes)
+            most = V::Max(most, V::LoadWeights(alpha + i));
+        return V::NoneInCommon(V::Add(most, V::Splat(31)), V::Splat(0xFFC0));
+    }
     uint8_t most = 0;
     for (int32_t i = 0; i < count; ++i)
         most = alpha[i] > most ? alpha[i] : most;
