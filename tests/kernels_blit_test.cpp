@@ -47,8 +47,10 @@ void MakeSource(std::mt19937& rng, Scene& s, int32_t stride, int32_t h, uint16_t
         case Plane::Full:
             s.alpha[i] = 32;
             break;
-        case Plane::Bytes: // now and then a weight above 32, so rows mix both rules
-            s.alpha[i] = uint8_t(rng() % 48 == 0 ? 33 + rng() % 223 : rng() % 33);
+        case Plane::Bytes: // now and then a weight above 32, mostly the first (33),
+                           // over black or white, where its spill shows
+            s.alpha[i] = uint8_t(rng() % 32 ? rng() % 33 : rng() % 4 ? 33 : 34 + rng() % 222);
+            if (s.alpha[i] > 32) s.pixels[i] = rng() % 2 ? 0 : 0xFFFF;
             break;
         }
     }
