@@ -17,7 +17,6 @@
 #ifndef ZORVA_KERNELS_VECTORKERNELS_H
 #define ZORVA_KERNELS_VECTORKERNELS_H
 
-#include "core/Pixel565.h"
 #include "kernels/Kernels.h"
 #include "kernels/KernelsScalar.h"
 
@@ -178,16 +177,19 @@ inline const uint8_t* PlaneAt(const uint8_t* alpha, int32_t i) {
         return nullptr;
 }
 
-// An alpha-plane row by the scalar rule (a weight above 32 spills across
-// channels there): BlendRGB565 itself, in line, so that the vector loop
-// around it makes no call.
-template <class V, bool kFull>
-inline void ScalarRow(uint16_t* q, const uint16_t* s, const uint8_t* alpha, int32_t n,
-                      uint32_t opacity) {
-    for (int32_t k = 0; k < n; ++k) {
-        const uint32_t a = kFull ? alpha[k] : (alpha[k] * opacity) >> 5;
-        if (a != 0) q[k] = a == 32 ? s[k] : BlendRGB565(q[k], s[k], a);
-    }
+// One row of `d` (the row at `row`, `src`, `alpha`) by the scalar kernel of
+// the case: an alpha-plane row with a weight above 32, which spills across
+// channels. (A call rather than the rule in line: pixel maths compiled here
+// would be built for this file's instruction set, and an out-of-line copy
+// of it could end up serving the scalar path.)
+template <BlitCase C>
+inline void ScalarRow(const BlitDesc& d, uint8_t* row, const uint16_t* src, const uint8_t* alpha) {
+    BlitDesc one = d;
+    one.dst = row;
+    one.src = src;
+    one.alpha = alpha;
+    one.height = 1;
+    ScalarKernels().blit[size_t(C)](one);
 }
 
 // One row of at least kLanes pixels. A row that does not end on a whole
@@ -246,33 +248,60 @@ struct HalfOf<V, std::void_t<typename V::Half>> {
     using type = typename V::Half;
 };
 
-template <class V, BlitCase C, bool kFull>
-void DenseRows(const BlitDesc& d) {
-    using Half = typename HalfOf<V>::type;
-    if constexpr (!std::is_void_v<Half>) {
-        if (d.width < V::kLanes) return DenseRows<Half, C, kFull>(d);
-    }
+// The rows of `d`. kRowCheck: some alpha row may hold a weight above 32, so
+// each is looked at first and such a row takes the scalar kernel.
+template <class V, BlitCase C, bool kFull, bool kRowCheck>
+void DenseRowsOf(const BlitDesc& d) {
     // Fields in locals: the stores below could otherwise be taken to change
-    // them. Rows shorter than a vector go their own way, so that the loop
-    // of the long ones makes no call. An alpha-plane row with a weight above
-    // 32 (looked for once per row) takes the scalar rule.
+    // them.
     const typename V::T opacity = V::Splat(uint16_t(d.opacity)), key = V::Splat(d.key);
     const ptrdiff_t rowStep = d.dstRowStep, stride = d.srcStride;
     const int32_t width = d.width, height = d.height;
-    const uint32_t opacityValue = d.opacity;
     uint8_t* row = d.dst;
     const uint16_t* src = d.src;
     const uint8_t* alpha = d.alpha;
     const ptrdiff_t alphaStride = C == BlitCase::AlphaPlane ? stride : 0;
     for (int32_t j = 0; j < height; ++j, row += rowStep, src += stride, alpha += alphaStride) {
-        if (C == BlitCase::AlphaPlane && !WeightsInRange<V>(alpha, width))
-            ScalarRow<V, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacityValue);
+        if (kRowCheck && !WeightsInRange<V>(alpha, width))
+            ScalarRow<C>(d, row, src, alpha);
         else if (width >= V::kLanes)
             DenseRow<V, C, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacity,
                                   key);
         else
             ShortRow<V, C, kFull>(row, src, alpha, width, opacity, key);
     }
+}
+
+// Whether every alpha byte of the rectangle is at most 32: the rows' lane
+// maxima gathered, one test at the end.
+template <class V>
+inline bool PlaneInRange(const BlitDesc& d) {
+    if (d.width < V::kLanes) {
+        for (int32_t j = 0; j < d.height; ++j)
+            if (!WeightsInRange<V>(d.alpha + ptrdiff_t(j) * d.srcStride, d.width)) return false;
+        return true;
+    }
+    typename V::T most = V::Splat(0);
+    const uint8_t* alpha = d.alpha;
+    for (int32_t j = 0; j < d.height; ++j, alpha += d.srcStride) {
+        most = V::Max(most, V::LoadWeights(alpha + d.width - V::kLanes));
+        for (int32_t i = 0; i + V::kLanes <= d.width; i += V::kLanes)
+            most = V::Max(most, V::LoadWeights(alpha + i));
+    }
+    return V::NoneInCommon(V::Add(most, V::Splat(31)), V::Splat(0xFFC0));
+}
+
+template <class V, BlitCase C, bool kFull>
+void DenseRows(const BlitDesc& d) {
+    using Half = typename HalfOf<V>::type;
+    if constexpr (!std::is_void_v<Half>) {
+        if (d.width < V::kLanes) return DenseRows<Half, C, kFull>(d);
+    }
+    // The plane is looked at as a whole first (a byte a pixel, cheap), so
+    // that the rows' loop needs no test and makes no call when, as nearly
+    // always, every weight is in range.
+    if (C == BlitCase::AlphaPlane && !PlaneInRange<V>(d)) return DenseRowsOf<V, C, kFull, true>(d);
+    DenseRowsOf<V, C, kFull, false>(d);
 }
 
 // Contract: BlitDesc's. Dense rows whose reads run ahead of the writes
