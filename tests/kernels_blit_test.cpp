@@ -19,7 +19,7 @@ using zorva::BlitCase;
 using zorva::BlitDesc;
 using zorva::KernelTable;
 
-constexpr int32_t kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 47, 64, 101};
+constexpr int32_t kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 64, 101};
 constexpr int kGuard = 40; // pixels before and after every image
 
 enum class Plane { Random, Runs, Full, Bytes };

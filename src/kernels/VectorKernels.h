@@ -198,13 +198,17 @@ inline void ScalarRow(const BlitDesc& d, uint8_t* row, const uint16_t* src, cons
 // both cover get the same value twice and nothing outside the row is
 // touched. Every value is worked out from pixels not yet written, as in the
 // plain loop when the reads run ahead (ReadsAhead).
-template <class V, BlitCase C, bool kFull>
+// kVectors: the row is known to be that many whole vectors (0: any width of
+// a vector or more), so the common sprite widths run without loop or tail
+// tests.
+template <class V, BlitCase C, bool kFull, int32_t kVectors = 0>
 inline void DenseRow(uint16_t* q, const uint16_t* src, const uint8_t* alpha, int32_t width,
                      typename V::T opacity, typename V::T key) {
     using T = typename V::T;
     constexpr int32_t L = V::kLanes;
+    if constexpr (kVectors > 0) width = kVectors * L;
     const int32_t last = width - L;
-    const bool overlap = width % L != 0;
+    const bool overlap = kVectors == 0 && width % L != 0;
     T lastValue = key;
     Outcome lastOutcome = Outcome::Keep;
     if (overlap)
@@ -249,8 +253,9 @@ struct HalfOf<V, std::void_t<typename V::Half>> {
 };
 
 // The rows of `d`. kRowCheck: some alpha row may hold a weight above 32, so
-// each is looked at first and such a row takes the scalar kernel.
-template <class V, BlitCase C, bool kFull, bool kRowCheck>
+// each is looked at first and such a row takes the scalar kernel. kVectors
+// as for DenseRow.
+template <class V, BlitCase C, bool kFull, bool kRowCheck, int32_t kVectors = 0>
 void DenseRowsOf(const BlitDesc& d) {
     // Fields in locals: the stores below could otherwise be taken to change
     // them.
@@ -265,8 +270,8 @@ void DenseRowsOf(const BlitDesc& d) {
         if (kRowCheck && !WeightsInRange<V>(alpha, width))
             ScalarRow<C>(d, row, src, alpha);
         else if (width >= V::kLanes)
-            DenseRow<V, C, kFull>(reinterpret_cast<uint16_t*>(row), src, alpha, width, opacity,
-                                  key);
+            DenseRow<V, C, kFull, kVectors>(reinterpret_cast<uint16_t*>(row), src, alpha, width,
+                                            opacity, key);
         else
             ShortRow<V, C, kFull>(row, src, alpha, width, opacity, key);
     }
@@ -301,6 +306,8 @@ void DenseRows(const BlitDesc& d) {
     // that the rows' loop needs no test and makes no call when, as nearly
     // always, every weight is in range.
     if (C == BlitCase::AlphaPlane && !PlaneInRange<V>(d)) return DenseRowsOf<V, C, kFull, true>(d);
+    if (d.width == V::kLanes) return DenseRowsOf<V, C, kFull, false, 1>(d);
+    if (d.width == 2 * V::kLanes) return DenseRowsOf<V, C, kFull, false, 2>(d);
     DenseRowsOf<V, C, kFull, false>(d);
 }
 
