@@ -19,6 +19,11 @@ struct Avx2Half {
     }
     static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static T MaxBytes(T a, T b) { return _mm_max_epu8(a, b); }
+    static T SubSatBytes(T a, T b) { return _mm_subs_epu8(a, b); }
     static T Max(T a, T b) { return _mm_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
@@ -57,6 +62,13 @@ struct Avx2 {
     }
     static T Splat(uint16_t v) { return _mm256_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm256_add_epi16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const T*>(p));
+    }
+    static T MaxBytes(T a, T b) { return _mm256_max_epu8(a, b); }
+    static T SubSatBytes(T a, T b) { return _mm256_subs_epu8(a, b); }
     static T Max(T a, T b) { return _mm256_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm256_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm256_mullo_epi16(a, b); }

@@ -17,6 +17,15 @@ struct Neon {
     static T LoadWeights(const uint8_t* p) { return vmovl_u8(vld1_u8(p)); }
     static T Splat(uint16_t v) { return vdupq_n_u16(v); }
     static T Add(T a, T b) { return vaddq_u16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) { return vreinterpretq_u16_u8(vld1q_u8(p)); }
+    static T MaxBytes(T a, T b) {
+        return vreinterpretq_u16_u8(vmaxq_u8(vreinterpretq_u8_u16(a), vreinterpretq_u8_u16(b)));
+    }
+    static T SubSatBytes(T a, T b) {
+        return vreinterpretq_u16_u8(vqsubq_u8(vreinterpretq_u8_u16(a), vreinterpretq_u8_u16(b)));
+    }
     static T Max(T a, T b) { return vmaxq_u16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return vsubq_u16(a, b); }
     static T Mul(T a, T b) { return vmulq_u16(a, b); }

@@ -111,6 +111,15 @@ struct Window8 {
 // rows are a plain loop.
 template <class V>
 inline bool WeightsInRange(const uint8_t* alpha, int32_t count) {
+    constexpr int32_t kBytes = 2 * V::kLanes; // a vector's bytes
+    if (count >= kBytes) {
+        // Whole vectors of bytes, no widening: the most of each byte lane,
+        // then whether any passes 32.
+        typename V::T most = V::LoadBytes(alpha + count - kBytes);
+        for (int32_t i = 0; i + kBytes <= count; i += kBytes)
+            most = V::MaxBytes(most, V::LoadBytes(alpha + i));
+        return V::AllZero(V::SubSatBytes(most, V::Splat(0x2020)));
+    }
     if (count >= V::kLanes) {
         typename V::T most = V::LoadWeights(alpha + count - V::kLanes);
         for (int32_t i = 0; i + V::kLanes <= count; i += V::kLanes)
@@ -302,10 +311,14 @@ void DenseRows(const BlitDesc& d) {
     if constexpr (!std::is_void_v<Half>) {
         if (d.width < V::kLanes) return DenseRows<Half, C, kFull>(d);
     }
-    // The plane is looked at as a whole first (a byte a pixel, cheap), so
-    // that the rows' loop needs no test and makes no call when, as nearly
-    // always, every weight is in range.
-    if (C == BlitCase::AlphaPlane && !PlaneInRange<V>(d)) return DenseRowsOf<V, C, kFull, true>(d);
+    // A sprite's plane is looked at as a whole first (a byte a pixel, in the
+    // cache afterwards), so that the rows' loop needs no test and makes no
+    // call when, as nearly always, every weight is in range. A large plane
+    // is looked at a row at a time, while the row is in the cache anyway.
+    constexpr int64_t kSmallPlane = 8192;
+    if (C == BlitCase::AlphaPlane &&
+        (int64_t(d.width) * d.height > kSmallPlane || !PlaneInRange<V>(d)))
+        return DenseRowsOf<V, C, kFull, true>(d);
     if (d.width == V::kLanes) return DenseRowsOf<V, C, kFull, false, 1>(d);
     if (d.width == 2 * V::kLanes) return DenseRowsOf<V, C, kFull, false, 2>(d);
     DenseRowsOf<V, C, kFull, false>(d);
