@@ -45,6 +45,12 @@ inline void Sizes(benchmark::internal::Benchmark* b) {
     b->Args({640, 480})->Args({64, 64});
 }
 
+// The sizes most game sprites have, where the cost of a call weighs as much
+// as the pixels.
+inline void SmallSprites(benchmark::internal::Benchmark* b) {
+    b->Args({32, 32})->Args({16, 16});
+}
+
 // A sprite: an opaque disc with a soft edge on a keyed, transparent
 // background (the alpha plane 0 outside, 32 inside, 1..31 over three
 // pixels), or random weights 0..32 everywhere; also as 32-bit ARGB,

@@ -470,12 +470,12 @@ void BM_T_LoadJpeg_SDLimage(benchmark::State& state) {
 
 BENCHMARK(BM_T_Copy_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_Copy_Pixman)->Apply(Sizes);
-BENCHMARK(BM_T_Key32_SDL)->Apply(Sizes);
+BENCHMARK(BM_T_Key32_SDL)->Apply(Sizes)->Apply(SmallSprites);
 BENCHMARK(BM_T_KeyBlend_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_Alpha_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_Alpha_Pixman)->Apply(Sizes);
-BENCHMARK(BM_T_Plane32Sprite_SDL)->Apply(Sizes);
-BENCHMARK(BM_T_Plane32Sprite_Pixman)->Apply(Sizes);
+BENCHMARK(BM_T_Plane32Sprite_SDL)->Apply(Sizes)->Args({32, 32});
+BENCHMARK(BM_T_Plane32Sprite_Pixman)->Apply(Sizes)->Args({32, 32});
 BENCHMARK(BM_T_Plane32Random_SDL)->Apply(Sizes);
 BENCHMARK(BM_T_Plane32Random_Pixman)->Apply(Sizes);
 BENCHMARK(BM_T_Plane20_SDL)->Apply(Sizes);

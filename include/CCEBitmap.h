@@ -136,7 +136,8 @@ public:
     // 4 a quarter turn counter-clockwise, with the weights when m_bARGB is set;
     // blocks and recorded sizes stay. Other codes: 1, nothing changed. 0 with
     // nothing changed without a pixel buffer (any code), when the bitmap does
-    // not hold its picture, or a temporary copy cannot be allocated.
+    // not hold its picture, or (quarter turns) a temporary copy cannot be
+    // allocated.
     int Rotate(unsigned char byOrientation);
     // Makes this bitmap an unshared copy of pSrc: the whole picture when the
     // four integers are 0, else the rectangle at (x, y), which must lie inside

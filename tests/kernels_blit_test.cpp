@@ -19,7 +19,7 @@ using zorva::BlitCase;
 using zorva::BlitDesc;
 using zorva::KernelTable;
 
-constexpr int32_t kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 47, 64, 101};
+constexpr int32_t kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 64, 101};
 constexpr int kGuard = 40; // pixels before and after every image
 
 enum class Plane { Random, Runs, Full, Bytes };
@@ -47,8 +47,10 @@ void MakeSource(std::mt19937& rng, Scene& s, int32_t stride, int32_t h, uint16_t
         case Plane::Full:
             s.alpha[i] = 32;
             break;
-        case Plane::Bytes: // weights above 32 here and there
-            s.alpha[i] = uint8_t(rng() % 8 == 0 ? rng() : rng() % 33);
+        case Plane::Bytes: // now and then a weight above 32, mostly the first (33),
+                           // over black or white, where its spill shows
+            s.alpha[i] = uint8_t(rng() % 32 ? rng() % 33 : rng() % 4 ? 33 : 34 + rng() % 222);
+            if (s.alpha[i] > 32) s.pixels[i] = rng() % 2 ? 0 : 0xFFFF;
             break;
         }
     }

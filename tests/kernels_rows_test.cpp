@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -86,20 +87,26 @@ TEST(KernelsRows, LoadedAlphaIsTheNearest32ndOnEveryLevel) {
 }
 
 // Nearest sampling of long rows too, so that small steps (large
-// enlargements) reach whole vectors, at every step up to 2.5 pixels.
+// enlargements) reach whole vectors, at every step up to 2.5 pixels; the
+// whole enlargements (steps 128 and 64) many times, from whole pixels or
+// not.
 TEST(KernelsRows, SamplingAtEveryStepMatchesScalar) {
     std::mt19937 rng(24);
     for (const KernelTable* k : zt::VectorTables()) {
         for (int64_t step = 0; step <= 640; ++step) {
-            const int32_t n = 1 + int32_t(rng() % 700);
-            const int64_t pos = int64_t(rng() % 256);
-            const int64_t srcLength = ((pos + (n - 1) * step) >> 8) + 1;
-            const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(srcLength));
-            std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(n)), b = a;
-            const size_t at = kGuard + rng() % 4;
-            Scalar().sampleRow16(a.data() + at, n, src.data() + kGuard, pos, step);
-            k->sampleRow16(b.data() + at, n, src.data() + kGuard, pos, step);
-            ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " step " << step << " n " << n;
+            const bool whole = step == 64 || step == 128;
+            for (int trial = 0; trial < (whole ? 20 : 1); ++trial) {
+                const int32_t n = 1 + int32_t(rng() % 700);
+                const int64_t pos =
+                    whole && trial % 2 ? 256 * int64_t(rng() % 3) : int64_t(rng() % 256);
+                const int64_t srcLength = ((pos + (n - 1) * step) >> 8) + 1;
+                const std::vector<uint16_t> src = RandomRow<uint16_t>(rng, size_t(srcLength));
+                std::vector<uint16_t> a = RandomRow<uint16_t>(rng, size_t(n)), b = a;
+                const size_t at = kGuard + rng() % 4;
+                Scalar().sampleRow16(a.data() + at, n, src.data() + kGuard, pos, step);
+                k->sampleRow16(b.data() + at, n, src.data() + kGuard, pos, step);
+                ASSERT_EQ(a, b) << zorva::LevelName(k->level) << " step " << step << " n " << n;
+            }
         }
     }
 }
@@ -158,6 +165,17 @@ TEST(KernelsRows, RandomRowsOfEveryLengthMatchScalar) {
             k->sampleRow8(s8b.data() + at, n, src8.data() + kGuard, pos, step);
             ASSERT_EQ(s16a, s16b) << zorva::LevelName(k->level) << " n " << n;
             ASSERT_EQ(s8a, s8b) << zorva::LevelName(k->level) << " n " << n;
+            // Filled rectangles, three rows of n a pixel apart, against the
+            // rule itself: a colour of two equal bytes (memset) or not.
+            const uint16_t colour = n % 3 ? uint16_t(rng()) : 0x5A5A;
+            std::vector<uint16_t> want = RandomRow<uint16_t>(rng, size_t(3 * n + 2)), fill = want;
+            for (int32_t j = 0; j < 3; ++j)
+                std::fill_n(want.begin() + ptrdiff_t(at) + j * (n + 1), n, colour);
+            for (const KernelTable* f : {&Scalar(), k}) {
+                std::vector<uint16_t> got = fill;
+                f->fillRect(reinterpret_cast<uint8_t*>(got.data() + at), 2 * (n + 1), n, 3, colour);
+                ASSERT_EQ(got, want) << zorva::LevelName(f->level) << " n " << n;
+            }
             // The loaders' conversions and the BMP rows.
             const std::vector<uint8_t> bytes = RandomRow<uint8_t>(rng, size_t(4 * n));
             std::vector<uint16_t> pa = RandomRow<uint16_t>(rng, size_t(n)), pb = pa;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 // Rows P1 P2 P3 / P4 P5 P6; the weight of Pn is n + 10.
@@ -53,6 +55,20 @@ TEST(Transform, RotateFields) {
         odd.m_nWidth = width, odd.m_bARGB = argb;
         EXPECT_EQ(odd.Rotate(1), 0) << width;
     }
+}
+
+// Quarter turns run in bands of destination rows with part of the picture
+// set aside; pictures wider and taller than a band, and square, both ways.
+TEST(Transform, RotateInBandsMatchesTheRule) {
+    std::mt19937 rng(31);
+    for (auto [w, h] : {std::pair{70, 45}, {45, 70}, {64, 64}, {97, 1}, {1, 97}})
+        for (unsigned code : {1u, 2u, 4u}) {
+            CCEBitmap b;
+            zt::MakeNumbered(b, w, h, true, &rng);
+            const zt::Snapshot before(b);
+            ASSERT_EQ(b.Rotate(static_cast<unsigned char>(code)), 1);
+            EXPECT_TRUE(zt::Gives(b, 1, zt::ReferenceRotate(before, code))) << w << " x " << h;
+        }
 }
 
 TEST(Transform, StretchStepsAreTruncatedOnce) {

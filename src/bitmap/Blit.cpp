@@ -13,14 +13,13 @@
 namespace zorva {
 namespace {
 
-// Lowest and one past the highest byte a view covers.
+// Lowest and one past the highest byte a view covers: its lowest and
+// highest corners, each pitch taken on the side its sign puts it.
 void ViewBytes(const PixelView& v, uintptr_t& lo, uintptr_t& hi) {
-    const uintptr_t corners[4] = {reinterpret_cast<uintptr_t>(v.At(0, 0)),
-                                  reinterpret_cast<uintptr_t>(v.At(v.width - 1, 0)),
-                                  reinterpret_cast<uintptr_t>(v.At(0, v.height - 1)),
-                                  reinterpret_cast<uintptr_t>(v.At(v.width - 1, v.height - 1))};
-    lo = *std::min_element(corners, corners + 4);
-    hi = *std::max_element(corners, corners + 4) + 2;
+    const ptrdiff_t x = ptrdiff_t(v.width - 1) * v.xPitch, y = ptrdiff_t(v.height - 1) * v.yPitch;
+    const uintptr_t origin = reinterpret_cast<uintptr_t>(v.origin);
+    lo = origin + uintptr_t(std::min<ptrdiff_t>(x, 0) + std::min<ptrdiff_t>(y, 0));
+    hi = origin + uintptr_t(std::max<ptrdiff_t>(x, 0) + std::max<ptrdiff_t>(y, 0)) + 2;
 }
 
 // True when no target pixel can share memory with a source pixel. Only a

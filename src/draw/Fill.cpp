@@ -38,6 +38,12 @@ void FillRectOpaque(const PixelView& view, int32_t x, int32_t y, int32_t w, int3
             FillRun(view.At(x + i, y), 2, h, colour, k);
         return;
     }
+    if (view.xPitch == 2) {
+        // Whole rows of a dense view follow one another: one run.
+        if (view.yPitch == 2 * view.width && w == view.width && int64_t(w) * h <= INT32_MAX)
+            return k.fillRow(view.At(x, y), w * h, colour);
+        return k.fillRect(reinterpret_cast<uint8_t*>(view.At(x, y)), view.yPitch, w, h, colour);
+    }
     for (int32_t j = 0; j < h; ++j)
         FillRun(view.At(x, y + j), view.xPitch, w, colour, k);
 }

@@ -78,14 +78,16 @@ KernelTable Build(SimdLevel level) {
 struct Tables {
     KernelTable byLevel[4];
     bool available[4];
-    SimdLevel active;
+    const KernelTable* active;
 
-    Tables() {
+    // Out of line, so that the callers of the tables (every blit and fill)
+    // carry only the check that they are built.
+    __attribute__((noinline)) Tables() {
         for (int i = 0; i < 4; ++i) {
             available[i] = Supported(SimdLevel(i));
             if (available[i]) byLevel[i] = Build(SimdLevel(i));
         }
-        active = ChooseLevel(std::getenv("ZORVA_SIMD"));
+        active = &byLevel[size_t(ChooseLevel(std::getenv("ZORVA_SIMD")))];
     }
 };
 
@@ -145,8 +147,7 @@ const KernelTable& ScalarKernels() {
 }
 
 const KernelTable& Kernels() {
-    const Tables& t = AllTables();
-    return t.byLevel[size_t(t.active)];
+    return *AllTables().active;
 }
 
 const KernelTable* KernelsFor(SimdLevel level) {

@@ -154,6 +154,10 @@ struct KernelTable {
 
     // row[i] = colour (opaque fills and the pen clear).
     void (*fillRow)(uint16_t* row, int32_t count, uint16_t colour);
+    // fillRow over `height` rows of `width` adjacent pixels, each row
+    // `rowStep` bytes after the one before (a filled rectangle).
+    void (*fillRect)(uint8_t* first, ptrdiff_t rowStep, int32_t width, int32_t height,
+                     uint16_t colour);
     // row[i] = BlendRGB565(row[i], colour, weight); any weight.
     void (*blendFillRow)(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight);
 

@@ -6,12 +6,38 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 namespace zorva {
 namespace {
 
+// Through the C library's fills, which are tuned to the processor: memset
+// when both bytes of the colour are the same, else wmemset of pixel pairs
+// (a wchar_t is 32 bits here) between a pixel at each end that a pair would
+// leave unaligned.
 void FillRow(uint16_t* row, int32_t count, uint16_t colour) {
-    std::fill_n(row, count, colour);
+    if ((colour & 0xFF) == colour >> 8) {
+        std::memset(row, colour & 0xFF, size_t(count) * 2);
+        return;
+    }
+    if constexpr (sizeof(wchar_t) == 4) {
+        if (reinterpret_cast<uintptr_t>(row) & 2) {
+            *row++ = colour;
+            --count;
+        }
+        const uint32_t pair = uint32_t(colour) * 0x10001u;
+        wchar_t pattern;
+        std::memcpy(&pattern, &pair, 4);
+        std::wmemset(reinterpret_cast<wchar_t*>(row), pattern, size_t(count) / 2);
+        if (count & 1) row[count - 1] = colour;
+    } else {
+        std::fill_n(row, count, colour);
+    }
+}
+
+void FillRect(uint8_t* first, ptrdiff_t rowStep, int32_t width, int32_t height, uint16_t colour) {
+    for (int32_t j = 0; j < height; ++j, first += rowStep)
+        FillRow(reinterpret_cast<uint16_t*>(first), width, colour);
 }
 
 void BlendFillRow(uint16_t* row, int32_t count, uint16_t colour, uint32_t weight) {
@@ -109,6 +135,7 @@ void ExpandRow(uint8_t* out, const uint16_t* src, int32_t count) {
 
 void SetScalarRowKernels(KernelTable& k) {
     k.fillRow = FillRow;
+    k.fillRect = FillRect;
     k.blendFillRow = BlendFillRow;
     k.scaleRow = ScaleRow;
     k.sampleRow16 = SampleRow<uint16_t>;

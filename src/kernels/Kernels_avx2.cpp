@@ -1,5 +1,5 @@
 // AVX2 kernels: sixteen 16-bit lanes. Built with -mavx2 on x86 only; the
-// entries AVX2 does not replace (the turns) are SSE2's.
+// entries AVX2 does not replace are SSE2's.
 #include "kernels/TableBuilders.h"
 #include "kernels/VectorKernels.h"
 
@@ -8,8 +8,52 @@
 namespace zorva {
 namespace {
 
+// Eight lanes with the same instructions, for rows too short for sixteen.
+struct Avx2Half {
+    using T = __m128i;
+    static constexpr int kLanes = 8;
+    static T Load(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static void Store(uint16_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static T LoadWeights(const uint8_t* p) {
+        return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const T*>(p)));
+    }
+    static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
+    static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static T MaxBytes(T a, T b) { return _mm_max_epu8(a, b); }
+    static T SubSatBytes(T a, T b) { return _mm_subs_epu8(a, b); }
+    static T Max(T a, T b) { return _mm_max_epi16(a, b); } // weights: 0..255
+    static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
+    static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }
+    template <int n>
+    static T Sra(T a) {
+        return _mm_srai_epi16(a, n);
+    }
+    template <int n>
+    static T Srl(T a) {
+        return _mm_srli_epi16(a, n);
+    }
+    template <int n>
+    static T Sll(T a) {
+        return _mm_slli_epi16(a, n);
+    }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
+    static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
+    static T Select(T mask, T a, T b) { return _mm_blendv_epi8(b, a, mask); }
+    static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+    static bool AnyTrue(T mask) { return _mm_movemask_epi8(mask) != 0; }
+    static bool AllZero(T v) { return _mm_testz_si128(v, v) != 0; }
+    static bool NoneInCommon(T a, T b) { return _mm_testz_si128(a, b) != 0; }
+};
+
 struct Avx2 {
     using T = __m256i;
+    using Half = Avx2Half;
     static constexpr int kLanes = 16;
     static T Load(const uint16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const T*>(p)); }
     static void Store(uint16_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<T*>(p), v); }
@@ -18,6 +62,14 @@ struct Avx2 {
     }
     static T Splat(uint16_t v) { return _mm256_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm256_add_epi16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const T*>(p));
+    }
+    static T MaxBytes(T a, T b) { return _mm256_max_epu8(a, b); }
+    static T SubSatBytes(T a, T b) { return _mm256_subs_epu8(a, b); }
+    static T Max(T a, T b) { return _mm256_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm256_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm256_mullo_epi16(a, b); }
     static T MulHigh(T a, T b) { return _mm256_mulhi_epi16(a, b); }
@@ -35,10 +87,14 @@ struct Avx2 {
     }
     static T And(T a, T b) { return _mm256_and_si256(a, b); }
     static T Or(T a, T b) { return _mm256_or_si256(a, b); }
+    static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
     static T Eq(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
     static T Select(T mask, T a, T b) { return _mm256_blendv_epi8(b, a, mask); }
     static bool AllTrue(T mask) { return _mm256_movemask_epi8(mask) == -1; }
     static bool AnyTrue(T mask) { return _mm256_movemask_epi8(mask) != 0; }
+    static bool AllZero(T v) { return _mm256_testz_si256(v, v) != 0; }
+    // No bit set in both a and b.
+    static bool NoneInCommon(T a, T b) { return _mm256_testz_si256(a, b) != 0; }
     // The pack works within 128-bit halves; the permute puts the four
     // quarters back in order.
     static T EvenLanes(T lo, T hi) {
@@ -54,6 +110,32 @@ struct Avx2 {
         return _mm256_permute2x128_si256(_mm256_unpacklo_epi16(v, v), _mm256_unpackhi_epi16(v, v),
                                          0x31);
     }
+    // Two 8 x 8 tiles side by side, one in each 128-bit half: the unpacks
+    // work within halves, so both tiles are transposed at once.
+    static void Transpose8x8(T (&r)[8]) {
+        const T a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
+        const T a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
+        const T a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
+        const T a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
+        const T b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+        const T b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+        const T b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+        const T b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+        r[0] = _mm256_unpacklo_epi64(b0, b4);
+        r[1] = _mm256_unpackhi_epi64(b0, b4);
+        r[2] = _mm256_unpacklo_epi64(b1, b5);
+        r[3] = _mm256_unpackhi_epi64(b1, b5);
+        r[4] = _mm256_unpacklo_epi64(b2, b6);
+        r[5] = _mm256_unpackhi_epi64(b2, b6);
+        r[6] = _mm256_unpacklo_epi64(b3, b7);
+        r[7] = _mm256_unpackhi_epi64(b3, b7);
+    }
+    // The left tile's row at `at`, the right tile's `groupStep` bytes on.
+    static void StoreGroups(uint8_t* at, ptrdiff_t groupStep, T v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at + groupStep),
+                         _mm256_extracti128_si256(v, 1));
+    }
 };
 
 // Nearest sampling at steps of at most 256 (enlarging, or the same size).
@@ -63,8 +145,9 @@ struct Avx2 {
 // offsets ((p & 255) + k * step) >> 8. A load never passes the last pixel
 // the row is read at; the rest of the row is sampled one by one.
 void SampleRow16(uint16_t* dst, int32_t count, const uint16_t* srcRow, int64_t pos, int64_t step) {
-    int32_t k = 0;
-    if (step >= 0 && step <= 256 && count >= 16) {
+    // Whole enlargements by 2 and 4 need no shuffle control at all.
+    int32_t k = vec::WholeZoom<Avx2>(dst, count, srcRow, pos, step);
+    if (step >= 0 && step <= 256 && count - k >= 16) {
         const int64_t last = (pos + int64_t(count - 1) * step) >> 8;
         const auto s = short(step);
         const __m256i kStep =
@@ -153,6 +236,8 @@ void FilterAcross(uint16_t* outB, uint16_t* outG, uint16_t* outR, const uint16_t
 
 void SetAvx2Kernels(KernelTable& k) {
     vec::InstallShared<Avx2>(k);
+    k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Avx2>;
+    k.turn16 = vec::TurnTiles<Avx2>;
     k.sampleRow16 = SampleRow16;
     k.filterAcross = FilterAcross;
 }

@@ -17,6 +17,16 @@ struct Neon {
     static T LoadWeights(const uint8_t* p) { return vmovl_u8(vld1_u8(p)); }
     static T Splat(uint16_t v) { return vdupq_n_u16(v); }
     static T Add(T a, T b) { return vaddq_u16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) { return vreinterpretq_u16_u8(vld1q_u8(p)); }
+    static T MaxBytes(T a, T b) {
+        return vreinterpretq_u16_u8(vmaxq_u8(vreinterpretq_u8_u16(a), vreinterpretq_u8_u16(b)));
+    }
+    static T SubSatBytes(T a, T b) {
+        return vreinterpretq_u16_u8(vqsubq_u8(vreinterpretq_u8_u16(a), vreinterpretq_u8_u16(b)));
+    }
+    static T Max(T a, T b) { return vmaxq_u16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return vsubq_u16(a, b); }
     static T Mul(T a, T b) { return vmulq_u16(a, b); }
     // The high half of the signed 32-bit product: vqdmulh doubles it, so
@@ -39,20 +49,29 @@ struct Neon {
     }
     static T And(T a, T b) { return vandq_u16(a, b); }
     static T Or(T a, T b) { return vorrq_u16(a, b); }
+    static T Xor(T a, T b) { return veorq_u16(a, b); }
     static T Eq(T a, T b) { return vceqq_u16(a, b); }
     static T Select(T mask, T a, T b) { return vbslq_u16(mask, a, b); }
     // A mask's lanes are all ones or all zeros: its narrowed bytes say.
-    static uint64_t Narrow(T mask) {
+    static uint64_t NarrowMask(T mask) {
         return vget_lane_u64(vreinterpret_u64_u8(vmovn_u16(mask)), 0);
     }
-    static bool AllTrue(T mask) { return Narrow(mask) == ~uint64_t(0); }
-    static bool AnyTrue(T mask) { return Narrow(mask) != 0; }
+    static bool AllTrue(T mask) { return NarrowMask(mask) == ~uint64_t(0); }
+    static bool AnyTrue(T mask) { return NarrowMask(mask) != 0; }
+    // No bit set in both a and b.
+    static bool NoneInCommon(T a, T b) { return AllZero(And(a, b)); }
+    static bool AllZero(T v) {
+        const uint64x2_t halves = vreinterpretq_u64_u16(v);
+        return (vgetq_lane_u64(halves, 0) | vgetq_lane_u64(halves, 1)) == 0;
+    }
     static T EvenLanes(T lo, T hi) { return vuzpq_u16(lo, hi).val[0]; }
     static T ZipLo(T v) { return vzipq_u16(v, v).val[0]; }
     static T ZipHi(T v) { return vzipq_u16(v, v).val[1]; }
     // The quarter turns' tile operations (defined below).
     static void Transpose8x8(T (&r)[8]);
-    static T Reverse8(T v);
+    static void StoreGroups(uint8_t* at, ptrdiff_t, T v) {
+        Store(reinterpret_cast<uint16_t*>(at), v);
+    }
 };
 
 // ---- Quarter turns: 8 x 8 tiles transposed in registers (vtrn at 16,
@@ -84,17 +103,13 @@ void Neon::Transpose8x8(uint16x8_t (&r)[8]) {
     r[7] = high(b1.val[1], b3.val[1]);
 }
 
-uint16x8_t Neon::Reverse8(uint16x8_t v) {
-    const uint16x8_t r = vrev64q_u16(v);
-    return vcombine_u16(vget_high_u16(r), vget_low_u16(r));
-}
-
 } // namespace
 
 void SetNeonKernels(KernelTable& k) {
     vec::InstallShared<Neon>(k);
     k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Neon>;
     k.turn16 = vec::TurnTiles<Neon>;
+    k.sampleRow16 = vec::SampleRowZoomed<Neon>;
 }
 
 } // namespace zorva

@@ -18,6 +18,12 @@ struct Sse2 {
     }
     static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
     static T Add(T a, T b) { return _mm_add_epi16(a, b); }
+    // The raw bytes of a vector, their lane-wise larger, their difference
+    // floored at 0.
+    static T LoadBytes(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static T MaxBytes(T a, T b) { return _mm_max_epu8(a, b); }
+    static T SubSatBytes(T a, T b) { return _mm_subs_epu8(a, b); }
+    static T Max(T a, T b) { return _mm_max_epi16(a, b); } // weights: 0..255
     static T Sub(T a, T b) { return _mm_sub_epi16(a, b); }
     static T Mul(T a, T b) { return _mm_mullo_epi16(a, b); }
     static T MulHigh(T a, T b) { return _mm_mulhi_epi16(a, b); }
@@ -35,6 +41,7 @@ struct Sse2 {
     }
     static T And(T a, T b) { return _mm_and_si128(a, b); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
+    static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
     static T Eq(T a, T b) { return _mm_cmpeq_epi16(a, b); }
     // mask ? a : b
     static T Select(T mask, T a, T b) {
@@ -42,6 +49,9 @@ struct Sse2 {
     }
     static bool AllTrue(T mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
     static bool AnyTrue(T mask) { return _mm_movemask_epi8(mask) != 0; }
+    // No bit set in both a and b.
+    static bool NoneInCommon(T a, T b) { return AllZero(And(a, b)); }
+    static bool AllZero(T v) { return AllTrue(Eq(v, _mm_setzero_si128())); }
     // Lanes 0, 2, 4, ... of the sixteen in lo, hi: the low halves of the
     // 32-bit lanes, sign-extended so that the saturating pack keeps them.
     static T EvenLanes(T lo, T hi) {
@@ -52,7 +62,9 @@ struct Sse2 {
     static T ZipHi(T v) { return _mm_unpackhi_epi16(v, v); }
     // The quarter turns' tile operations (defined below).
     static void Transpose8x8(T (&r)[8]);
-    static T Reverse8(T v);
+    static void StoreGroups(uint8_t* at, ptrdiff_t, T v) {
+        Store(reinterpret_cast<uint16_t*>(at), v);
+    }
 };
 
 // ---- Quarter turns: 8 x 8 tiles transposed in registers.
@@ -77,18 +89,14 @@ void Sse2::Transpose8x8(__m128i (&r)[8]) {
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-__m128i Sse2::Reverse8(__m128i v) {
-    v = _mm_shufflelo_epi16(v, 0x1B);
-    v = _mm_shufflehi_epi16(v, 0x1B);
-    return _mm_shuffle_epi32(v, 0x4E);
-}
-
 } // namespace
 
 void SetSse2Kernels(KernelTable& k) {
     vec::InstallShared<Sse2>(k);
     k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Sse2>;
     k.turn16 = vec::TurnTiles<Sse2>;
+    // No byte shuffle with a control in a register: whole enlargements only.
+    k.sampleRow16 = vec::SampleRowZoomed<Sse2>;
 }
 
 } // namespace zorva
