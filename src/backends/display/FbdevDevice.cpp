@@ -269,6 +269,7 @@ public:
             queue.push_back(e);
         }
         m_input.Read(queue);
+        if (const int n = m_input.TakeSwitchRequest()) m_console.SwitchTo(n);
     }
 
     // What the shown page holds, at any depth, narrowed to RGB565 and
