@@ -296,9 +296,16 @@ TEST_F(Fbdev, TearFreeByPanningOrWaiting) {
             EXPECT_EQ(g_pans, (std::vector<unsigned>{4, 0, 4, 0}));
             EXPECT_EQ(zt::Values(uint8_t(memory[0]), uint8_t(memory[64])), zt::Values(0x33, 0x22));
             EXPECT_STREQ(info.tearFree, "pan flip");
-            c.Flip(); // to rows 4-7: Release shows the console's rows 0-3 again
+            // To rows 4-7; switched away the console's rows 0-3 show, and back
+            // the frame shows there (the kernel pans back to them itself).
+            CCEPen pen(0, 1, 0x4444);
+            c.Clear(&pen);
+            c.Flip();
+            raise(zorva::backends::Console::ReleaseSignal());
+            raise(zorva::backends::Console::AcquireSignal());
             c.Release();
-            EXPECT_EQ(g_pans, (std::vector<unsigned>{4, 0, 4, 0, 4, 0}));
+            EXPECT_EQ(g_pans, (std::vector<unsigned>{4, 0, 4, 0, 4, 0, 0}));
+            EXPECT_EQ(uint8_t(Slurp(fb)[0]), 0x44);
         } else {
             EXPECT_EQ(zt::Values(c.m_bMode, info.flips, info.pacedFlips, g_pans.size(), g_waits),
                       zt::Values(1, 0, 0, 0, 0));

@@ -220,10 +220,11 @@ public:
 
     // Switched to another terminal (in a signal handler): the keys go, and
     // a canvas drawing in the screen's memory draws in anonymous memory at
-    // the same address from now on, so nothing shows on the other terminal.
+    // the same address from now on, so nothing shows on the other terminal;
+    // flipping by panning, the console's page is shown (and ours from now).
     void Away() override {
         m_away = true;
-        ShowConsolePage();
+        if (ShowConsolePage()) std::swap(m_page[0], m_page[1]);
         m_input.SetAway(true);
         if (m_direct)
             mmap(m_memory, m_length, PROT_READ | PROT_WRITE,
@@ -231,7 +232,9 @@ public:
     }
 
     // Back (in a signal handler): the screen's memory returns under the
-    // canvas with what it drew meanwhile, or the surface is shown again.
+    // canvas with what it drew meanwhile, or the surface is shown again, in
+    // the console's page when flipping by panning: DRM's emulated frame
+    // buffers pan back to it once the switch is done, whatever we pan to.
     void Back() override {
         if (m_direct) {
             void* screen = mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
