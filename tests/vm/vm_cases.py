@@ -81,16 +81,18 @@ def ended_by(signal, status, display, pause):
     """The canvas holds the screen when the program dies of `signal`: a
     second program finds the console back in text mode, the frame gone (on
     DRM: the console's CRTC configuration back; flipping by panning: the
-    console's page)."""
+    console's page), and shows the frame as well."""
     def check(r):
         r.expect(r.exits == [status, 0], f"exit statuses {r.exits}, not [{status}, 0]")
         r.expect(r.fact("mode") == ["graphics", "text"],
                  f"console modes {r.fact('mode')}, not graphics before {signal}, text after")
         r.frame_shown("shown")
         r.frame_gone("after")
-    return [f"ZORVA_DISPLAY={display} vm_guest open frame flips 1 sleep {pause}"
-            f" dump shown mode {signal}",
-            "vm_guest mode dump after"], check
+        r.frame_shown("again")
+    frame = f"frame flips 1 sleep {pause}"
+    return [f"ZORVA_DISPLAY={display} vm_guest open {frame} dump shown mode {signal}",
+            f"ZORVA_DISPLAY={display} vm_guest mode dump after open {frame} dump again release"
+            " close"], check
 
 
 def turned(display, rotation, pause):
