@@ -426,7 +426,7 @@ TEST(Evdev, SwitchKeysUnderTheGrabAndKeysTypedAway) {
     type({{now(), 1, 30, 0}, {now(), 1, 59, 1}}, false); // read back home
     usleep(2000);
     input.SetAway(false);
-    EXPECT_EQ(type({{now(), 1, 30, 1}}), Got(0, 1)); // no switch from keys typed away
+    EXPECT_EQ(type({{now(), 1, 30, 1}}), Got(0, 1));              // no switch from keys typed away
     EXPECT_EQ(type({{{}, 1, 59, 0}, {{}, 1, 59, 1}}), Got(1, 0)); // Ctrl and Alt still held
     close(fds[1]);
 }
