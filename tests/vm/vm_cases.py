@@ -191,11 +191,12 @@ def shown(display, kind, format):
 
 
 def demo(display, frames=10):
-    """The demo plays a few frames on the device and exits 0."""
+    """The demo plays a few frames on the device (it names it) and exits 0."""
+    name = {"fbdev": "the frame buffer", "drm": "the DRM/KMS screen"}[display]
     def check(r):
         r.expect(r.exits == [0], f"exit status {r.exits}")
-        r.expect(any(f"played {frames} frames" in line for line in r.log),
-                 f"the demo did not say it played {frames} frames")
+        r.expect(any(f"played {frames} frames" in line and name in line for line in r.log),
+                 f"the demo did not say it played {frames} frames on {name}")
     return [f"zorva_demo --frames {frames} --display {display} --assets /demo-assets >&2"], check
 
 
