@@ -2,6 +2,7 @@
 // frame buffer, a file standing for the console, FIFOs delivering evdev
 // records; and the choice of device when no window system is there.
 #include "backends/display/Console.h"
+#include "backends/input/Evdev.h"
 #include "support/TestCanvas.h"
 #include "system/gdi/GdiApi.h"
 #include "system/os/System.h"
@@ -295,6 +296,16 @@ TEST_F(Fbdev, TearFreeByPanningOrWaiting) {
             EXPECT_EQ(g_pans, (std::vector<unsigned>{4, 0, 4, 0}));
             EXPECT_EQ(zt::Values(uint8_t(memory[0]), uint8_t(memory[64])), zt::Values(0x33, 0x22));
             EXPECT_STREQ(info.tearFree, "pan flip");
+            // To rows 4-7; switched away the console's rows 0-3 show, and back
+            // the frame shows there (the kernel pans back to them itself).
+            CCEPen pen(0, 1, 0x4444);
+            c.Clear(&pen);
+            c.Flip();
+            raise(zorva::backends::Console::ReleaseSignal());
+            raise(zorva::backends::Console::AcquireSignal());
+            c.Release();
+            EXPECT_EQ(g_pans, (std::vector<unsigned>{4, 0, 4, 0, 4, 0, 0}));
+            EXPECT_EQ(uint8_t(Slurp(fb)[0]), 0x44);
         } else {
             EXPECT_EQ(zt::Values(c.m_bMode, info.flips, info.pacedFlips, g_pans.size(), g_waits),
                       zt::Values(1, 0, 0, 0, 0));
@@ -379,6 +390,45 @@ TEST_F(Fbdev, KeysFromEveryEventNodeGrabbedWhileGameInputIsOpen) {
     close(event0);
     close(event1);
     zorva::CloseWindow(w);
+}
+
+// The grabbed keyboard keeps the console's switch keys from the kernel:
+// Ctrl+Alt+Fn (either Ctrl, either Alt) is the program's to pass on, once a
+// press; ungrabbed, the kernel switches by itself. Keys typed while away on
+// another terminal are not the program's, even when read after coming back.
+TEST(Evdev, SwitchKeysUnderTheGrabAndKeysTypedAway) {
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+    zorva::backends::EvdevInput input;
+    input.Add(fds[0]);
+    auto now = [] {
+        timeval t;
+        gettimeofday(&t, nullptr);
+        return t;
+    };
+    auto type = [&](std::vector<Record> records, bool read = true) { // switch asked, events
+        const size_t bytes = records.size() * sizeof(Record);
+        EXPECT_EQ(write(fds[1], records.data(), bytes), ssize_t(bytes));
+        std::deque<zorva::Event> queue;
+        if (read) input.Read(queue);
+        return std::make_pair(input.TakeSwitchRequest(), queue.size());
+    };
+    using Got = std::pair<int, size_t>;
+    // KEY_LEFTCTRL 29, KEY_RIGHTALT 100, KEY_F2 60, KEY_F12 88, KEY_A 30.
+    EXPECT_EQ(type({{{}, 1, 29, 1}, {{}, 1, 100, 1}, {{}, 1, 60, 1}}), Got(0, 0));
+    input.SetGrab(true);
+    EXPECT_EQ(type({{{}, 1, 60, 0}, {{}, 1, 88, 1}, {{}, 1, 30, 1}}), Got(12, 1));
+    EXPECT_EQ(type({{{}, 1, 88, 2}}), Got(0, 0));                  // held: no second request
+    EXPECT_EQ(type({{{}, 1, 100, 0}, {{}, 1, 60, 1}}), Got(0, 0)); // Ctrl alone
+    input.SetAway(true);
+    usleep(2000);
+    EXPECT_EQ(type({{now(), 1, 30, 1}, {now(), 1, 56, 1}}), Got(0, 0));
+    type({{now(), 1, 30, 0}, {now(), 1, 59, 1}}, false); // read back home
+    usleep(2000);
+    input.SetAway(false);
+    EXPECT_EQ(type({{now(), 1, 30, 1}}), Got(0, 1));              // no switch from keys typed away
+    EXPECT_EQ(type({{{}, 1, 59, 0}, {{}, 1, 59, 1}}), Got(1, 0)); // Ctrl and Alt still held
+    close(fds[1]);
 }
 
 // A canvas's game input, modules, screen and console belong to its window's

@@ -29,7 +29,8 @@ const char kUsage[] =
     "  --frames N          frames to play (default: the whole scene once; more loop it)\n"
     "  --size WxH          canvas size (default 320x240)\n"
     "  --display DEVICE    a display device as ZORVA_DISPLAY names it: virtual,\n"
-    "                      window[:scale], fbdev[:/dev/fbN] (default: the best found)\n"
+    "                      window[:scale], drm[:/dev/dri/cardN], fbdev[:/dev/fbN],\n"
+    "                      then :rotate=90|180|270, :vsync=off (default: the best found)\n"
     "  --scale N           window scale, an integer (default 1)\n"
     "  --out DIR           write a PNG of each act, a contact sheet of the scene and\n"
     "                      the captured screen as BMP into DIR\n"
@@ -145,6 +146,8 @@ const char* DisplayName(zorva::DisplayKind kind) {
         return "a window";
     case zorva::DisplayKind::Fbdev:
         return "the frame buffer";
+    case zorva::DisplayKind::Drm:
+        return "the DRM/KMS screen";
     default:
         return "the virtual display";
     }

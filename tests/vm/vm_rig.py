@@ -144,9 +144,11 @@ class Cpio:
         self.out.close()
 
 
-def make_image(path, guest, tree, modules):
+def make_image(path, guest, tree, modules, demo=None):
     """The guest's initramfs: busybox, the init script, the guest program with
-    its libraries, and the kernel modules with what they depend on."""
+    its libraries, and the kernel modules with what they depend on; with
+    `demo` (its program) also the demo, its assets (/demo-assets) and a
+    font with fontconfig's configuration."""
     here = os.path.dirname(os.path.abspath(__file__))
     image = Cpio(path)
     for name in ("dev", "proc", "sys", "tmp", "mod"):
@@ -157,12 +159,25 @@ def make_image(path, guest, tree, modules):
     image.file("bin/busybox", "/bin/busybox")
     image.file("bin/vm_guest", guest)
     libraries = set(shared_libraries("/bin/busybox") + shared_libraries(guest))
+    if demo:
+        image.file("bin/zorva_demo", demo)
+        libraries |= set(shared_libraries(demo))
+        assets = os.path.join(os.path.dirname(demo), "demo-assets")
+        for name in sorted(os.listdir(assets)):
+            image.file("demo-assets/" + name, os.path.join(assets, name), 0o644)
+        image.file("usr/share/fonts/DejaVuSans.ttf", DEMO_FONT, 0o644)
+        image.entry("etc/fonts/fonts.conf", stat.S_IFREG | 0o644,
+                    b"<fontconfig><dir>/usr/share/fonts</dir>"
+                    b"<cachedir>/tmp/fontconfig</cachedir></fontconfig>\n")
     for lib in sorted(libraries):
         image.file(lib, lib)
     for name, (rel, needs) in module_closure(tree, modules).items():
         image.file(f"mod/{name}.ko", os.path.join(tree, rel), 0o644)
         image.entry(f"mod/{name}.deps", stat.S_IFREG | 0o644, " ".join(needs).encode())
     image.close()
+
+
+DEMO_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 
 # ---- The machine -------------------------------------------------------------
@@ -274,14 +289,36 @@ def frame_pixel(x, y, w, h):
     return (x & 31) << 11 | (y & 63) << 5 | ((x + y) >> 2 & 31)
 
 
-def frame_differences(screen):
-    """Positions where the screen is not the test frame of its size."""
+def canvas_position(sx, sy, sw, sh, rotation):
+    """The canvas pixel that a screen of sw x sh shows at (sx, sy) when the
+    canvas is turned `rotation` degrees clockwise onto it; the canvas's size."""
+    if rotation == 90:  # the canvas's top-left corner at the top right
+        return (sy, sw - 1 - sx), (sh, sw)
+    if rotation == 180:
+        return (sw - 1 - sx, sh - 1 - sy), (sw, sh)
+    if rotation == 270:
+        return (sh - 1 - sy, sx), (sh, sw)
+    return (sx, sy), (sw, sh)
+
+
+def expected_pixel(sx, sy, screen, rotation):
+    (x, y), (w, h) = canvas_position(sx, sy, screen.width, screen.height, rotation)
+    return frame_pixel(x, y, w, h)
+
+
+def frame_differences(screen, rotation=0):
+    """Positions where the screen is not the test frame of its size, drawn
+    on a canvas turned by `rotation`."""
     w, h = screen.width, screen.height
     return [(i % w, i // w) for i, value in enumerate(screen.pixels)
-            if value != frame_pixel(i % w, i // w, w, h)]
+            if value != expected_pixel(i % w, i // w, screen, rotation)]
 
 
 # ---- Running cases -----------------------------------------------------------
+
+# zorva::DisplayKind's values; the fields of vm_guest's `info` fact.
+KINDS = {"0": "automatic", "1": "virtual", "2": "fbdev", "3": "window", "4": "drm"}
+INFO = ("kind", "screen", "rotation", "bits", "format", "tearfree", "paced", "presents", "flips")
 
 
 class Run:
@@ -305,15 +342,33 @@ class Run:
     def dump(self, name):
         return self.dumps.get(name) or self.expect(False, f"no screen dump {name}")
 
-    def frame_shown(self, name):
-        """The dump is the test frame, every pixel."""
+    def info(self):
+        """The display's facts each `info` step reported (GetDisplayInfo), as
+        dicts of INFO's fields, the kind by its name."""
+        infos = [dict(zip(INFO, v.split(","))) for v in self.facts.get("info", [])]
+        for i in infos:
+            i["kind"] = KINDS.get(i["kind"], i["kind"])
+            for number in ("rotation", "bits", "paced", "presents", "flips"):
+                i[number] = int(i.get(number, -1))
+        return infos
+
+    def expect_info(self, **wanted):
+        """Each display fact has the values given (None: any)."""
+        infos = self.info()
+        self.expect(infos, "no display facts (info)")
+        for key, value in wanted.items():
+            seen = {str(i.get(key)) for i in infos}
+            self.expect(value is None or seen == {str(value)}, f"display {key}: {seen}, not {value}")
+
+    def frame_shown(self, name, rotation=0):
+        """The dump is the test frame, every pixel, turned by `rotation`."""
         screen = self.dump(name)
         if screen:
-            wrong = frame_differences(screen)
+            wrong = frame_differences(screen, rotation)
             if wrong:
                 x, y = wrong[0]
                 got = screen.pixels[y * screen.width + x]
-                want = frame_pixel(x, y, screen.width, screen.height)
+                want = expected_pixel(x, y, screen, rotation)
                 self.expect(False, f"dump {name} ({screen.width}x{screen.height}): {len(wrong)}"
                             f" pixels are not the test frame's, first ({x}, {y}): {got:04x}"
                             f" for {want:04x}")
@@ -367,7 +422,7 @@ def monitor(vm, run, command):
         run.problems.append(f"qemu refused {command}: {reply}")
 
 
-def run_boot(name, guest, work):
+def run_boot(name, guest, work, demo):
     boot = vm_cases.BOOTS[name]
     cases = [c for c in vm_cases.CASES if c.boot == name]
     found = find_kernel()
@@ -382,8 +437,13 @@ def run_boot(name, guest, work):
     started = time.monotonic()
     image = os.path.join(work, "initramfs.cpio")
     modules = sorted({w.split()[1] for c in cases for w in c.needs if w.startswith("load ")})
-    make_image(image, guest, tree, modules)
-    results, status = {"cases": {}, "image_seconds": round(time.monotonic() - started, 1)}, 0
+    results, status = {"cases": {}}, 0
+    if not (demo and os.path.exists(DEMO_FONT)):  # the demo's cases are skipped
+        for case in (c for c in cases if c.demo):
+            results["cases"][case.name] = {"skipped": f"no demo built or no {DEMO_FONT}"}
+        cases = [c for c in cases if not c.demo]
+    make_image(image, guest, tree, modules, demo if any(c.demo for c in cases) else None)
+    results["image_seconds"] = round(time.monotonic() - started, 1)
     started = time.monotonic()
     vm = Vm(work, kernel, image, boot)
     try:
@@ -409,7 +469,7 @@ def run_boot(name, guest, work):
             finally:
                 seconds = round(time.monotonic() - case_started, 1)
                 results["cases"][case.name] = {"problems": run.problems, "log": run.log,
-                                               "seconds": seconds}
+                                               "seconds": seconds, "facts": run.facts}
                 outcome = "failed" if run.problems else "passed"
                 print(f"{name}: {case.name} {outcome} in {seconds} s")
     except RigError as e:
@@ -448,6 +508,9 @@ def report(name, work):
         print(f"not run: boot {case.boot} stopped before it: {results.get('error')}")
         return 1
     result = results["cases"][name]
+    if "skipped" in result:
+        print("skipped:", result["skipped"])
+        return SKIP
     print("\n".join(result["log"]))
     for problem in result["problems"]:
         print("problem:", problem)
@@ -471,12 +534,19 @@ def summary(work):
               f" {results.get('boot_seconds')} s, {results.get('total_seconds')} s from the"
               f" start of qemu to its end {results.get('error', '')}")
         for name, case in results.get("cases", {}).items():
+            if "skipped" in case:
+                print(f"  {name}: skipped ({case['skipped']})")
+                continue
             xfail = next(c.xfail for c in vm_cases.CASES if c.name == name)
             outcome = "failed" if case["problems"] else "passed"
             outcome += f" (expected to fail: {xfail})" if xfail else ""
             print(f"  {name}: {outcome} in {case['seconds']} s")
             for problem in case["problems"]:
                 print(f"    {problem}")
+            for fact in case.get("facts", {}).get("cost", []):
+                size, flip, copy = fact.split()
+                print(f"    present cost at {size}: {flip} us a Flip, {copy} us a memcpy of the"
+                      f" frame: {int(flip) / max(1, int(copy)):.1f}x")
     return 0
 
 
@@ -486,6 +556,7 @@ def main():
     parser.add_argument("action", choices=("list", "boot", "report", "summary"))
     parser.add_argument("name", nargs="?")
     parser.add_argument("--guest")
+    parser.add_argument("--demo")
     args = parser.parse_args()
     if args.action == "list":
         for case in vm_cases.CASES:
@@ -501,7 +572,8 @@ def main():
         if os.path.exists(old):
             os.unlink(old)
     try:
-        return run_boot(args.name, os.path.abspath(args.guest), work)
+        demo = args.demo and os.path.abspath(args.demo)
+        return run_boot(args.name, os.path.abspath(args.guest), work, demo)
     except RigError as e:
         write_results(work, {"cases": {}, "error": str(e)})
         print(e)

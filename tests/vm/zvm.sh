@@ -1,10 +1,14 @@
 # Commands for the host's lines (sourced before each one).
 
-# load NAME: loads a kernel module of the image after those it depends on.
+# load NAME [PARAMETER=VALUE...]: loads a kernel module of the image after
+# those it depends on, with the parameters given (when not loaded yet).
 load() {
-    for m in $(cat "/mod/$1.deps") "$1"; do
+    name=$1
+    shift
+    for m in $(cat "/mod/$name.deps"); do
         grep -q "^$m " /proc/modules || insmod "/mod/$m.ko" || return 1
     done
+    grep -q "^$name " /proc/modules || insmod "/mod/$name.ko" "$@"
 }
 
 # waitfor PATH: waits up to 30 s for a device node to appear.

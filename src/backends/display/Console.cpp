@@ -205,6 +205,10 @@ void Console::Leave() {
     if (--g_inGraphics == 0) RemoveHandlers();
 }
 
+bool Console::SwitchTo(int n) {
+    return m_slot >= 0 && m_setSwitching == IoctlSetSwitching && ioctl(m_fd, VT_ACTIVATE, n) == 0;
+}
+
 bool Console::NextFocusChange(bool* lost) {
     if (m_slot < 0) return false;
     const int switches = g_slots[m_slot].switches.load();

@@ -52,6 +52,11 @@ public:
     void Enter(Listener* listener);
     void Leave();
 
+    // Asks the kernel for terminal `n` (a switch key the program's keyboard
+    // grab kept from the console), in graphics mode with switching in the
+    // program's hands; the switch itself then comes as usual.
+    bool SwitchTo(int n);
+
     // The focus changes the switches brought since the last call, in order:
     // for each, *lost is true for the switch away.
     bool NextFocusChange(bool* lost);

@@ -182,6 +182,7 @@ public:
             queue.push_back(e);
         }
         m_input.Read(queue);
+        if (const int n = m_input.TakeSwitchRequest()) m_console.SwitchTo(n);
     }
 
     void ReadScreenRows(int y, int count, uint16_t* out) const override {

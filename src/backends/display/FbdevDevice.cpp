@@ -206,15 +206,25 @@ public:
     }
 
     // While a canvas holds the screen the console stops drawing over it,
-    // and switching terminals goes through Away and Back.
+    // and switching terminals goes through Away and Back. The console gets
+    // its own page back before its text: left on the other one, the frame
+    // stays on screen, and the driver of DRM's emulated frame buffers
+    // refuses every later pan.
     void Acquire() override { m_console.Enter(this); }
-    void Release() override { m_console.Leave(); }
+    void Release() override {
+        if (ShowConsolePage()) std::swap(m_page[0], m_page[1]);
+        m_console.Leave();
+    }
+    // At exit and on a fatal signal (a signal handler).
+    void Restore() override { ShowConsolePage(); }
 
     // Switched to another terminal (in a signal handler): the keys go, and
     // a canvas drawing in the screen's memory draws in anonymous memory at
-    // the same address from now on, so nothing shows on the other terminal.
+    // the same address from now on, so nothing shows on the other terminal;
+    // flipping by panning, the console's page is shown (and ours from now).
     void Away() override {
         m_away = true;
+        if (ShowConsolePage()) std::swap(m_page[0], m_page[1]);
         m_input.SetAway(true);
         if (m_direct)
             mmap(m_memory, m_length, PROT_READ | PROT_WRITE,
@@ -222,7 +232,9 @@ public:
     }
 
     // Back (in a signal handler): the screen's memory returns under the
-    // canvas with what it drew meanwhile, or the surface is shown again.
+    // canvas with what it drew meanwhile, or the surface is shown again, in
+    // the console's page when flipping by panning: DRM's emulated frame
+    // buffers pan back to it once the switch is done, whatever we pan to.
     void Back() override {
         if (m_direct) {
             void* screen = mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
@@ -233,9 +245,7 @@ public:
             }
         } else {
             m_presenter.Put({0, 0, Width(), Height()}, m_page[0], m_info.lineLength);
-            if (m_tearFree == TearFree::PanFlip)
-                (m_seam.pan ? m_seam.pan
-                            : IoctlPan)(m_fd, unsigned((m_page[0] - m_memory) / m_info.lineLength));
+            if (m_tearFree == TearFree::PanFlip) Pan(m_page[0]);
         }
         m_input.SetAway(false);
         m_away = false;
@@ -254,8 +264,7 @@ public:
         // The whole frame into the hidden page, which then becomes the
         // shown one: the page there was two frames ago.
         m_presenter.Put({0, 0, Width(), Height()}, m_page[1], m_info.lineLength);
-        const unsigned yoffset = unsigned((m_page[1] - m_memory) / m_info.lineLength);
-        const bool panned = (m_seam.pan ? m_seam.pan : IoctlPan)(m_fd, yoffset);
+        const bool panned = Pan(m_page[1]);
         if (panned) std::swap(m_page[0], m_page[1]);
         CountPresent(panned);
     }
@@ -269,6 +278,7 @@ public:
             queue.push_back(e);
         }
         m_input.Read(queue);
+        if (const int n = m_input.TakeSwitchRequest()) m_console.SwitchTo(n);
     }
 
     // What the shown page holds, at any depth, narrowed to RGB565 and
@@ -296,6 +306,19 @@ private:
     uint8_t* PageAt(unsigned yoffset) const {
         return m_memory + uint64_t(yoffset) * m_info.lineLength +
                uint64_t(m_info.xoffset) * m_bytes;
+    }
+
+    // Shows the page whose pixel (0, 0) is `page`.
+    bool Pan(const uint8_t* page) {
+        const unsigned yoffset = unsigned((page - m_memory) / m_info.lineLength);
+        return (m_seam.pan ? m_seam.pan : IoctlPan)(m_fd, yoffset);
+    }
+
+    // Pans back to the page the console showed when the device opened;
+    // true when it was not shown and now is.
+    bool ShowConsolePage() {
+        const uint8_t* console = PageAt(m_info.yoffset);
+        return m_tearFree == TearFree::PanFlip && m_page[0] != console && Pan(console);
     }
 
     bool WaitForVsync() {

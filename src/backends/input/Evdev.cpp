@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -93,6 +94,13 @@ bool RealGrab(int fd, bool on) {
     return ioctl(fd, EVIOCGRAB, on ? 1 : 0) == 0;
 }
 
+// Microseconds of the clock evdev stamps records with by default.
+long long Now() {
+    timespec t = {};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return t.tv_sec * 1000000LL + t.tv_nsec / 1000;
+}
+
 } // namespace
 
 int KeyFromEvdev(unsigned code) {
@@ -142,10 +150,17 @@ void EvdevInput::SetGrab(bool on) {
 
 void EvdevInput::SetAway(bool away) {
     if (away == m_away) return;
+    (away ? m_awayFrom : m_awayUntil) = Now();
     m_away = away;
     if (!m_grab || !m_grabbed) return;
     for (Device& d : m_devices)
         m_grab(d.fd, !away);
+}
+
+int EvdevInput::TakeSwitchRequest() {
+    const int n = m_switchTo;
+    m_switchTo = 0;
+    return n;
 }
 
 void EvdevInput::Read(std::deque<Event>& queue) {
@@ -164,7 +179,15 @@ void EvdevInput::Read(std::deque<Event>& queue) {
             for (size_t at = 0; at < whole; at += kRecord) {
                 input_event e;
                 std::memcpy(&e, buffer + at, kRecord);
+                // Typed away: the held keys are followed, nothing else.
+                const size_t before = queue.size();
+                const int asked = m_switchTo;
                 Translate(d, e.type, e.code, e.value, queue);
+                const long long t = e.input_event_sec * 1000000LL + e.input_event_usec;
+                if (m_away || (t >= m_awayFrom && t < m_awayUntil)) {
+                    queue.resize(before);
+                    m_switchTo = asked;
+                }
             }
             d.partial.assign(buffer + whole, buffer + total);
         }
@@ -180,6 +203,17 @@ void EvdevInput::Translate(Device& device, unsigned type, unsigned code, int val
         queue.push_back(e);
     };
     if (type == EV_KEY) {
+        const unsigned modifier = code == KEY_LEFTCTRL    ? 1
+                                  : code == KEY_RIGHTCTRL ? 2
+                                  : code == KEY_LEFTALT   ? 4
+                                  : code == KEY_RIGHTALT  ? 8
+                                                          : 0;
+        m_held = value ? m_held | modifier : m_held & ~modifier;
+        const int fn = code >= KEY_F1 && code <= KEY_F10 ? int(code - KEY_F1) + 1
+                       : code == KEY_F11                 ? 11
+                       : code == KEY_F12                 ? 12
+                                                         : 0;
+        if (fn && value == 1 && (m_held & 3) && (m_held & 12) && m_grabbed) m_switchTo = fn;
         const int key = KeyFromEvdev(code);
         // 1 pressed, 2 held (repeats), 0 released.
         if (key) push(value ? EventType::KeyDown : EventType::KeyUp, key);

@@ -38,8 +38,12 @@ public:
     // While the terminal is switched away the devices are let go, whatever
     // the grab; back, the grab is as it was. Safe in a signal handler.
     void SetAway(bool away);
-    // Appends the key events that arrived since the last call.
+    // Appends the key events that arrived since the last call; those typed
+    // while away (on another terminal) are dropped, whenever they are read.
     void Read(std::deque<Event>& queue);
+    // N for a Ctrl+Alt+Fn read while the devices were grabbed (the grab
+    // keeps the console's own switch keys from the kernel), once; else 0.
+    int TakeSwitchRequest();
 
 private:
     struct Device {
@@ -54,6 +58,9 @@ private:
     Grab m_grab = nullptr;
     bool m_grabbed = false;
     bool m_away = false;
+    long long m_awayFrom = 0, m_awayUntil = -1; // the last time away, evdev's clock (us)
+    unsigned m_held = 0;                        // left and right Ctrl and Alt, a bit each
+    int m_switchTo = 0;
 };
 
 } // namespace zorva::backends
