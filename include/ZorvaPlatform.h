@@ -59,6 +59,25 @@ ZORVA_API HWND OpenWindow(const char* title);
 ZORVA_API HWND OpenWindow(const char* title, const DisplayOptions& options);
 ZORVA_API const char* GetOpenWindowError();
 
+// Why the last load into a bitmap on this thread failed. The loads are
+// CCEBitmap's LoadBitmapW, ImageLoadFile, GetBitmapFromStream, LoadGIF, Crop,
+// ImageCrop, LoadText, DrawPic and CaptureScreen. A load that succeeds sets
+// None, so the reason always belongs to the thread's most recent load.
+enum class LoadError {
+    None,
+    NotFound,          // no such file; no contact with the number, or no picture
+    Unreadable,        // there but not readable: permissions, an I/O error, a lock
+    UnsupportedFormat, // bytes of no format the library reads
+    Damaged,           // truncated or damaged where the header or the pixels are
+    TooLarge,          // past a limit of the loaders (docs/image-io.md lists them)
+    BadBox,            // the box or crop window leaves no picture size to load at
+    OutOfMemory,
+    BadArgument, // a null or out-of-range argument other than the box
+};
+ZORVA_API LoadError GetLoadError();
+// The same reason as a sentence an application can show; "" for None.
+ZORVA_API const char* GetLoadErrorText();
+
 // The device a window lives on; Automatic for a null window.
 ZORVA_API DisplayKind GetWindowDisplay(HWND window);
 
