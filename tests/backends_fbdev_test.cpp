@@ -294,12 +294,13 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
         const char* videoDriver; // SDL's; "none" names no driver at all, null any
         std::string framebuffer;
         zorva::DisplayKind kind; // Automatic: no window, with a reason
-        const char* reason;
+        const char* reason;      // and on the virtual display without asking: the note's
     } cases[] = {
         {"virtual", "none", fb, zorva::DisplayKind::Virtual, ""},
         {nullptr, "none", fb, zorva::DisplayKind::Fbdev, ""},
         {nullptr, "dummy", fb, zorva::DisplayKind::Fbdev, ""}, // SDL starts, but no real driver
-        {nullptr, "none", dir + "/none", zorva::DisplayKind::Virtual, ""},
+        {nullptr, "none", dir + "/none", zorva::DisplayKind::Virtual,
+         "nothing shows: no other display device opened.\n  window: none found\n  fbdev: "},
         {"fbdev", "none", dir + "/none", zorva::DisplayKind::Automatic, "/none"},
         {"window", nullptr, fb, zorva::DisplayKind::Automatic, "no window system"},
         {"window", "none", fb, zorva::DisplayKind::Automatic, "Cannot start a window"},
@@ -318,14 +319,29 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
             unsetenv("SDL_VIDEODRIVER");
         zorva::DisplayOptions options;
         options.framebuffer = k.framebuffer;
+        zorva::ForgetVirtualFallbackNote();
+        testing::internal::CaptureStderr();
         HWND w = zorva::OpenWindow("choice", options);
+        const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(zorva::GetWindowDisplay(w), k.kind);
-        if (!w) {
-            EXPECT_NE(std::string(zorva::GetOpenWindowError()).find(k.reason), std::string::npos)
-                << zorva::GetOpenWindowError();
-        }
+        const bool fellBack = !k.variable && k.kind == zorva::DisplayKind::Virtual;
+        EXPECT_NE((w ? said : std::string(zorva::GetOpenWindowError())).find(k.reason),
+                  std::string::npos)
+            << said << zorva::GetOpenWindowError();
+        EXPECT_EQ(said.find("zorva: ") == std::string::npos, !fellBack) << said; // not SDL's
         zorva::CloseWindow(w);
     }
+    // Said once a process, and never with ZORVA_QUIET=1.
+    for (const char* quiet : {"0", "1"}) {
+        if (quiet[0] == '1') zorva::ForgetVirtualFallbackNote();
+        setenv("ZORVA_QUIET", quiet, 1);
+        testing::internal::CaptureStderr();
+        zorva::DisplayOptions options;
+        options.framebuffer = dir + "/none";
+        zorva::CloseWindow(zorva::OpenWindow("again", options));
+        EXPECT_EQ(testing::internal::GetCapturedStderr().find("zorva: "), std::string::npos);
+    }
+    unsetenv("ZORVA_QUIET");
     // A kind asked for by the application is opened whatever the variable.
     setenv("ZORVA_DISPLAY", "screen", 1);
     zorva::DisplayOptions memory;

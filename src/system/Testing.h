@@ -49,6 +49,10 @@ VirtualDisplayStats GetVirtualDisplayStats();
 // Restarts the event counters; what is alive now stays counted.
 void ResetVirtualDisplayStats();
 
+// Lets the next window that falls back to the virtual display say so again
+// (OpenWindow says it once per process).
+void ForgetVirtualFallbackNote();
+
 // True when the guard bytes around a virtual window's display memory are
 // intact (nothing was written outside the frame buffer); false for a null
 // window or one on another device.
