@@ -332,14 +332,19 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
         zorva::CloseWindow(w);
     }
     // Said once a process, and never with ZORVA_QUIET=1.
-    for (const char* quiet : {"0", "1"}) {
-        if (quiet[0] == '1') zorva::ForgetVirtualFallbackNote();
-        setenv("ZORVA_QUIET", quiet, 1);
+    unsetenv("ZORVA_DISPLAY");
+    zorva::ForgetVirtualFallbackNote();
+    for (int i = 0; i < 3; ++i) { // said, then silent twice
+        if (i == 2) zorva::ForgetVirtualFallbackNote();
+        setenv("ZORVA_QUIET", i == 2 ? "1" : "0", 1);
         testing::internal::CaptureStderr();
         zorva::DisplayOptions options;
         options.framebuffer = dir + "/none";
-        zorva::CloseWindow(zorva::OpenWindow("again", options));
-        EXPECT_EQ(testing::internal::GetCapturedStderr().find("zorva: "), std::string::npos);
+        HWND w = zorva::OpenWindow("again", options);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("zorva: ") != std::string::npos, i == 0) << said;
+        EXPECT_EQ(zorva::GetWindowDisplay(w), zorva::DisplayKind::Virtual);
+        zorva::CloseWindow(w);
     }
     unsetenv("ZORVA_QUIET");
     // A kind asked for by the application is opened whatever the variable.
