@@ -86,6 +86,51 @@ ZORVA_API DisplayKind GetWindowDisplay(HWND window);
 // rate (a frame clock then need not sleep); false for a null window.
 ZORVA_API bool FlipsArePaced(HWND window);
 
+// Paces a game loop at a target rate and measures it. Call Wait() once a
+// frame, after Flip: it sleeps until the next frame is due, on a fixed grid
+// (a frame that took a little longer leaves the next one less time, so the
+// rate holds; one late by more than a frame restarts the grid from now
+// instead of rushing to catch up). A frame that reaches Wait after it was
+// due counts as late. Where the window's Flip already waits for the
+// vertical blank (FlipsArePaced) the display sets the pace: Wait never
+// sleeps, and a frame is late when it comes more than 1.5 periods after the
+// one before (it missed a refresh).
+class ZORVA_API FrameClock {
+public:
+    // framesPerSecond above 0; 0, less or not a number never sleeps (the
+    // clock then only measures). `window` may be null: Wait then sleeps.
+    explicit FrameClock(double framesPerSecond = 60, HWND window = nullptr);
+    void SetRate(double framesPerSecond);
+    double Rate() const; // as set (0 for none)
+
+    void Wait();
+    // Forgets the grid and the interval, keeping the counts: call it after a
+    // pause (Suspend and Resume), so that the pause is no late frame and no
+    // long step.
+    void Restart();
+
+    // Seconds from the previous frame to the last (the frame period before a
+    // second frame): the step to move things by.
+    double FrameSeconds() const;
+    // Frames per second over the last whole second measured; before one
+    // second has passed, over the time since the first frame.
+    double MeasuredRate() const;
+    long Frames() const;     // Wait calls so far
+    long LateFrames() const; // of them, the late ones
+
+private:
+    HWND m_window;
+    double m_rate = 0;
+    int64_t m_period = 0; // nanoseconds; 0: never sleeps
+    bool m_started = false, m_stepped = false;
+    int64_t m_due = 0, m_last = 0, m_step = 0;
+    long m_frames = 0, m_late = 0;
+    int64_t m_spanStart = 0; // the measured span: its start, its frames
+    long m_spanFrames = 0;
+    bool m_wholeSecond = false;
+    double m_measured = 0;
+};
+
 // Closes a window; a canvas created for it must have been released first.
 // A null handle is ignored.
 ZORVA_API void CloseWindow(HWND window);

@@ -26,6 +26,7 @@ struct VirtualDisplayFaults {
     bool noGXOpenEntry = false;
     bool noGXCloseEntry = false;
     bool oemQueryFails = false;
+    bool pacedFlips = false; // models a display whose Flip waits for the vertical blank
 };
 // Takes effect at once, also for open virtual windows.
 void SetVirtualDisplayFaults(const VirtualDisplayFaults& faults);
