@@ -165,13 +165,14 @@ enum KeyCode : int {
     kKeyGamepadSelect = 0xD0,
 };
 
-// Window events: keys (a held key repeats KeyDown), the request to quit
-// (window closed), and loss and regain of the foreground, on which an
-// application calls CCEGraphics::Suspend and Resume.
+// Window events: keys (a held key repeats KeyDown, with repeat set), the
+// request to quit (window closed), and loss and regain of the foreground, on
+// which an application calls CCEGraphics::Suspend and Resume.
 enum class EventType { None, KeyDown, KeyUp, Quit, FocusLost, FocusGained };
 struct Event {
     EventType type = EventType::None;
-    int key = 0; // a KeyCode for KeyDown and KeyUp
+    int key = 0;         // a KeyCode for KeyDown and KeyUp
+    bool repeat = false; // a KeyDown the keyboard repeats while the key is held
 };
 
 // Reads the window's device for new events, then takes the oldest event of

@@ -60,13 +60,14 @@ protected:
         ASSERT_EQ(canvas->Create(window, 1), 1);
         ASSERT_EQ(canvas->m_bMode, 2);
     }
-    // Events read while waiting up to five seconds for `count` of them.
+    // Events read while waiting up to five seconds for `count` of them (a
+    // repeat's key negated).
     Events Collect(size_t count) {
         Events got;
         for (int i = 0; i < 500 && got.size() < count; ++i) {
             zorva::Event e;
             while (zorva::PollEvent(window, &e))
-                got.emplace_back(e.type, e.key);
+                got.emplace_back(e.type, e.repeat ? -e.key : e.key);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return got;
@@ -139,6 +140,17 @@ TEST_F(Window, KeysFocusAndCloseFromOutside) {
                                    {E::KeyUp, zorva::kKeyLeft},
                                    {E::KeyDown, '5'},
                                    {E::KeyUp, '5'}}));
+    // A key held past the server's repeat delay: pressed, repeated, released.
+    Shell("xdotool keydown b sleep 1.5 keyup b");
+    Events held;
+    for (int i = 0; i < 5 && (held.empty() || held.back().first != E::KeyUp); ++i)
+        for (const auto& e : Collect(1))
+            held.push_back(e);
+    ASSERT_GE(held.size(), 3u);
+    EXPECT_EQ(held.front(), std::pair(E::KeyDown, int('B')));
+    EXPECT_EQ(held.back(), std::pair(E::KeyUp, int('B')));
+    EXPECT_EQ(Events(held.begin() + 1, held.end() - 1),
+              Events(held.size() - 2, std::pair(E::KeyDown, -'B')));
     // Focus to the root window and back.
     Shell("xdotool windowfocus $(xwininfo -root | awk '/Window id/ {print $4}')");
     EXPECT_EQ(Collect(1), (Events{{E::FocusLost, 0}}));
