@@ -1,6 +1,5 @@
-// The frame clock on a clock driven by hand: when it sleeps, the steps it
-// reports, late frames, the measured rate, and windows whose flips wait for
-// the vertical blank.
+// The frame clock on time driven by hand: sleeps, steps, late frames, the
+// measured rate, and windows whose flips wait for the vertical blank.
 #include "display/FrameClock.h"
 #include "support/ImageCorpus.h"
 #include "support/TestCanvas.h"
@@ -30,9 +29,8 @@ struct FrameClocks : zt::PlatformTest {
         zorva::SetClockSource(nullptr);
         PlatformTest::TearDown();
     }
-    // Runs frames whose work takes the given times (in units of `unit` ns)
-    // before each Wait after the first; returns the steps the clock
-    // reported, in the same units.
+    // Frames whose work takes the given times (in `unit` ns) before each Wait
+    // after the first; the steps the clock reports, in the same units.
     std::vector<int64_t> Run(zorva::FrameClock& clock, const std::vector<int64_t>& work,
                              int64_t unit = kMs) {
         std::vector<int64_t> steps;

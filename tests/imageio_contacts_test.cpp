@@ -187,7 +187,7 @@ TEST_F(Contacts, DatabasesThatCannotBeReadFindNoContact) {
     zt::TestCanvas t(zt::Dense(240, 320));
     CCEBitmap b;
     EXPECT_EQ(b.DrawPic(&t.canvas, 2, number, 0), 0ul);
-    EXPECT_EQ(zorva::GetLoadError(), zorva::LoadError::Unreadable);
+    EXPECT_STREQ(zorva::GetLoadErrorText(), "The contact database is locked by another program.");
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_EQ(b.DrawPic(&t.canvas, 2, number, 0), 1ul);
@@ -241,7 +241,6 @@ TEST_F(Contacts, PhoneNumbersMatchByTheirTrailingDigits) {
         const be::StoreStatus want = c.name ? be::StoreStatus::Ok : be::StoreStatus::NotFound;
         EXPECT_EQ(zt::Values(status, found), zt::Values(want, expected))
             << (c.name ? c.name : "none");
-        EXPECT_EQ(Lookup(c.number), c.name ? pf::S_OK : pf::CONTACTS_E_NOTFOUND);
     }
 }
 

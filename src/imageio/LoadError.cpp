@@ -6,7 +6,6 @@
 #include "system/contacts/Contacts.h"
 #include "system/files/FilesApi.h"
 #include "system/imaging/Imaging.h"
-#include "system/streams/Streams.h"
 
 namespace pf = zorva::platform;
 
@@ -66,10 +65,6 @@ LoadFailure FailureOf(HRESULT hr) {
     case FileError(pf::ERROR_NOT_ENOUGH_MEMORY):
     case uint32_t(pf::E_OUTOFMEMORY):
         return {LoadError::OutOfMemory, nullptr};
-    case uint32_t(pf::STG_E_READFAULT):
-    case uint32_t(pf::STG_E_ACCESSDENIED):
-    case uint32_t(pf::STG_E_INVALIDFUNCTION):
-        return {LoadError::Unreadable, "The stream could not be read."};
     case uint32_t(pf::IMGERR_UNKNOWNFORMAT):
         return {LoadError::UnsupportedFormat, nullptr};
     case uint32_t(pf::IMGERR_CORRUPT): // also the contact store's CONTACTS_E_DAMAGED
@@ -108,8 +103,8 @@ LoadScope::LoadScope(CCEBitmap& bitmap) : m_bitmap(bitmap) {
 LoadScope::~LoadScope() {
     if (!m_loaded) {
         DropPicture(m_bitmap);
-        // Every failure the loaders can tell apart notes its reason; one
-        // that cannot be told apart still says the picture did not load.
+        // Every failure the loaders can tell apart notes its reason; any
+        // other (a stream's read failing, say) is one of reading.
         NoteLoadError(LoadError::Unreadable);
     }
     if (--t_load.depth == 0 && m_loaded) t_load = LoadState{};
