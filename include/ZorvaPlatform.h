@@ -1,6 +1,7 @@
 // Zorva: what a Linux application needs from the platform that the device's
 // own operating system would otherwise give it: windows on a display device,
-// their events, the in-memory virtual display, and streams.
+// their events, a frame clock, the in-memory virtual display, why a load
+// failed, and streams.
 //
 // Everything here is in namespace zorva and meant for the application's
 // drawing thread. The display devices and how one is chosen are described in
@@ -98,7 +99,8 @@ ZORVA_API bool FlipsArePaced(HWND window);
 class ZORVA_API FrameClock {
 public:
     // framesPerSecond above 0; 0, less or not a number never sleeps (the
-    // clock then only measures). `window` may be null: Wait then sleeps.
+    // clock then only measures). `window` may be null: Wait then sleeps;
+    // else it must stay open while the clock waits.
     explicit FrameClock(double framesPerSecond = 60, HWND window = nullptr);
     void SetRate(double framesPerSecond);
     double Rate() const; // as set (0 for none)
