@@ -1,6 +1,7 @@
 // Zorva: what a Linux application needs from the platform that the device's
 // own operating system would otherwise give it: windows on a display device,
-// their events, the in-memory virtual display, and streams.
+// their events, a frame clock, the in-memory virtual display, why a load
+// failed, and streams.
 //
 // Everything here is in namespace zorva and meant for the application's
 // drawing thread. The display devices and how one is chosen are described in
@@ -67,6 +68,25 @@ ZORVA_API HWND OpenWindow(const char* title);
 ZORVA_API HWND OpenWindow(const char* title, const DisplayOptions& options);
 ZORVA_API const char* GetOpenWindowError();
 
+// Why the last load into a bitmap on this thread failed. The loads are
+// CCEBitmap's LoadBitmapW, ImageLoadFile, GetBitmapFromStream, LoadGIF, Crop,
+// ImageCrop, LoadText, DrawPic and CaptureScreen. A load that succeeds sets
+// None, so the reason always belongs to the thread's most recent load.
+enum class LoadError {
+    None,
+    NotFound,          // no such file; no contact with the number, or no picture
+    Unreadable,        // there but not readable: permissions, an I/O error, a lock
+    UnsupportedFormat, // bytes of no format the library reads
+    Damaged,           // truncated or damaged where the header or the pixels are
+    TooLarge,          // past a limit of the loaders (docs/image-io.md lists them)
+    BadBox,            // the box or crop window leaves no picture size to load at
+    OutOfMemory,
+    BadArgument, // a null or out-of-range argument other than the box
+};
+ZORVA_API LoadError GetLoadError();
+// The same reason as a sentence an application can show; "" for None.
+ZORVA_API const char* GetLoadErrorText();
+
 // The device a window lives on; Automatic for a null window.
 ZORVA_API DisplayKind GetWindowDisplay(HWND window);
 
@@ -91,6 +111,54 @@ struct DisplayInfo {
 };
 // Fills *info for the window; false for a null window or info.
 ZORVA_API bool GetDisplayInfo(HWND window, DisplayInfo* info);
+
+// Paces a game loop at a target rate and measures it. Call Wait() once a
+// frame, after Flip: it sleeps until the next frame is due, on a fixed grid
+// (a frame that took a little longer leaves the next one less time, so the
+// rate holds; one late by more than a frame restarts the grid from now
+// instead of rushing to catch up). A frame that reaches Wait after it was
+// due counts as late. Where the window's Flip already waits for the
+// vertical blank (FlipsArePaced) the display sets the pace: Wait sleeps only
+// when the next frame is due more than a quarter period from now (a rate
+// below the display's refresh), leaving the rest of the wait to Flip, and a
+// frame is late when it comes more than 1.5 periods after the one before
+// (it missed a refresh).
+class ZORVA_API FrameClock {
+public:
+    // framesPerSecond above 0; 0, less or not a number never sleeps (the
+    // clock then only measures). `window` may be null: Wait then sleeps;
+    // else it must stay open while the clock waits.
+    explicit FrameClock(double framesPerSecond = 60, HWND window = nullptr);
+    void SetRate(double framesPerSecond);
+    double Rate() const; // as set (0 for none)
+
+    void Wait();
+    // Forgets the grid and the interval, keeping the counts: call it after a
+    // pause (Suspend and Resume), so that the pause is no late frame and no
+    // long step.
+    void Restart();
+
+    // Seconds from the previous frame to the last (the frame period before a
+    // second frame): the step to move things by.
+    double FrameSeconds() const;
+    // Frames per second over the last whole second measured; before one
+    // second has passed, over the time since the first frame.
+    double MeasuredRate() const;
+    long Frames() const;     // Wait calls so far
+    long LateFrames() const; // of them, the late ones
+
+private:
+    HWND m_window;
+    double m_rate = 0;
+    int64_t m_period = 0; // nanoseconds; 0: never sleeps
+    bool m_started = false, m_stepped = false;
+    int64_t m_due = 0, m_last = 0, m_step = 0;
+    long m_frames = 0, m_late = 0;
+    int64_t m_spanStart = 0; // the measured span: its start, its frames
+    long m_spanFrames = 0;
+    bool m_wholeSecond = false;
+    double m_measured = 0;
+};
 
 // Closes a window; a canvas created for it must have been released first.
 // A null handle is ignored.
@@ -126,13 +194,14 @@ enum KeyCode : int {
     kKeyGamepadSelect = 0xD0,
 };
 
-// Window events: keys (a held key repeats KeyDown), the request to quit
-// (window closed), and loss and regain of the foreground, on which an
-// application calls CCEGraphics::Suspend and Resume.
+// Window events: keys (a held key repeats KeyDown, with repeat set), the
+// request to quit (window closed), and loss and regain of the foreground, on
+// which an application calls CCEGraphics::Suspend and Resume.
 enum class EventType { None, KeyDown, KeyUp, Quit, FocusLost, FocusGained };
 struct Event {
     EventType type = EventType::None;
-    int key = 0; // a KeyCode for KeyDown and KeyUp
+    int key = 0;         // a KeyCode for KeyDown and KeyUp
+    bool repeat = false; // a KeyDown the keyboard repeats while the key is held
 };
 
 // Reads the window's device for new events, then takes the oldest event of

@@ -345,11 +345,11 @@ TEST_F(Fbdev, KeysFromEveryEventNodeGrabbedWhileGameInputIsOpen) {
     };
     using E = zorva::EventType;
     using Events = std::vector<std::pair<E, int>>;
-    auto poll = [&] {
+    auto poll = [&] { // a repeat's key negated
         std::vector<std::pair<E, int>> got;
         zorva::Event e;
         while (zorva::PollEvent(w, &e))
-            got.emplace_back(e.type, e.key);
+            got.emplace_back(e.type, e.repeat ? -e.key : e.key);
         return got;
     };
     // Without game input open, keys are read all the same (quit on Escape).
@@ -372,7 +372,7 @@ TEST_F(Fbdev, KeysFromEveryEventNodeGrabbedWhileGameInputIsOpen) {
                                       {{}, 3, 0x10, 0},  {{}, 1, 11, 1}};
     send(event1, keys, 0, keys.size() * sizeof(Record));
     EXPECT_EQ(poll(), (Events{{E::KeyDown, 'A'},
-                              {E::KeyDown, 'A'},
+                              {E::KeyDown, -'A'},
                               {E::KeyUp, 'A'},
                               {E::KeyDown, zorva::kKeyEnter},
                               {E::KeyDown, zorva::kKeyGamepadA},
@@ -553,12 +553,13 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
         const char* videoDriver; // SDL's; "none" names no driver at all, null any
         std::string framebuffer;
         zorva::DisplayKind kind; // Automatic: no window, with a reason
-        const char* reason;
+        const char* reason;      // and on the virtual display without asking: the note's
     } cases[] = {
         {"virtual", "none", fb, zorva::DisplayKind::Virtual, ""},
         {nullptr, "none", fb, zorva::DisplayKind::Fbdev, ""},
         {nullptr, "dummy", fb, zorva::DisplayKind::Fbdev, ""}, // SDL starts, but no real driver
-        {nullptr, "none", dir + "/none", zorva::DisplayKind::Virtual, ""},
+        {nullptr, "none", dir + "/none", zorva::DisplayKind::Virtual,
+         "nothing shows: no other display device opened.\n  window: none found\n"},
         {"fbdev", "none", dir + "/none", zorva::DisplayKind::Automatic, "/none"},
         {"window", nullptr, fb, zorva::DisplayKind::Automatic, "no window system"},
         {"window", "none", fb, zorva::DisplayKind::Automatic, "Cannot start a window"},
@@ -577,14 +578,32 @@ TEST_F(Fbdev, DeviceChoiceWithoutWindowSystem) {
             unsetenv("SDL_VIDEODRIVER");
         zorva::DisplayOptions options;
         options.framebuffer = k.framebuffer;
+        zorva::ForgetVirtualFallbackNote();
+        testing::internal::CaptureStderr();
         HWND w = zorva::OpenWindow("choice", options);
+        const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(zorva::GetWindowDisplay(w), k.kind);
-        if (!w) {
-            EXPECT_NE(std::string(zorva::GetOpenWindowError()).find(k.reason), std::string::npos)
-                << zorva::GetOpenWindowError();
-        }
+        const bool fellBack = !k.variable && k.kind == zorva::DisplayKind::Virtual;
+        EXPECT_NE((w ? said : std::string(zorva::GetOpenWindowError())).find(k.reason),
+                  std::string::npos)
+            << said << zorva::GetOpenWindowError();
+        EXPECT_EQ(said.find("zorva: ") == std::string::npos, !fellBack) << said; // not SDL's
         zorva::CloseWindow(w);
     }
+    // Said once a process, and never with ZORVA_QUIET=1.
+    unsetenv("ZORVA_DISPLAY");
+    zorva::DisplayOptions missing;
+    missing.framebuffer = dir + "/none";
+    zorva::ForgetVirtualFallbackNote();
+    for (int i = 0; i < 3; ++i) { // said, then silent twice
+        if (i == 2) zorva::ForgetVirtualFallbackNote();
+        setenv("ZORVA_QUIET", i == 2 ? "1" : "0", 1);
+        testing::internal::CaptureStderr();
+        zorva::CloseWindow(zorva::OpenWindow("again", missing));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("zorva: ") != std::string::npos, i == 0) << said;
+    }
+    unsetenv("ZORVA_QUIET");
     // A kind asked for by the application is opened whatever the variable.
     setenv("ZORVA_DISPLAY", "screen", 1);
     zorva::DisplayOptions memory;

@@ -63,13 +63,14 @@ protected:
         ASSERT_EQ(canvas->Create(window, 1), 1);
         ASSERT_EQ(canvas->m_bMode, 2);
     }
-    // Events read while waiting up to five seconds for `count` of them.
+    // Events read while waiting up to five seconds for `count` of them (a
+    // repeat's key negated).
     Events Collect(size_t count) {
         Events got;
         for (int i = 0; i < 500 && got.size() < count; ++i) {
             zorva::Event e;
             while (zorva::PollEvent(window, &e))
-                got.emplace_back(e.type, e.key);
+                got.emplace_back(e.type, e.repeat ? -e.key : e.key);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return got;
@@ -149,6 +150,14 @@ TEST_F(Window, KeysFocusAndCloseFromOutside) {
                                    {E::KeyUp, zorva::kKeyLeft},
                                    {E::KeyDown, '5'},
                                    {E::KeyUp, '5'}}));
+    // A key held past the repeat delay: pressed, repeated, released, all queued.
+    Shell("xdotool keydown b sleep 1.5 keyup b");
+    const Events held = Collect(3);
+    ASSERT_GE(held.size(), 3u);
+    Events expected(held.size(), std::pair(E::KeyDown, -'B'));
+    expected.front() = {E::KeyDown, 'B'};
+    expected.back() = {E::KeyUp, 'B'};
+    EXPECT_EQ(held, expected);
     // Focus to the root window and back.
     Shell("xdotool windowfocus $(xwininfo -root | awk '/Window id/ {print $4}')");
     EXPECT_EQ(Collect(1), (Events{{E::FocusLost, 0}}));

@@ -7,6 +7,7 @@
 #include "system/com/Com.h"
 #include "system/imaging/Imaging.h"
 #include "system/memory/Memory.h"
+#include "system/streams/Streams.h"
 
 #include <gtest/gtest.h>
 
@@ -40,11 +41,12 @@ std::wstring PatternFile(int width, int height, bool alpha = false) {
     return zt::Wide(path);
 }
 
-// GetBitmapFromStream over a memory stream of `bytes` with a box.
+// GetBitmapFromStream over a memory stream of `bytes` with a box; S_FALSE
+// when there is no memory for the stream, so no load.
 long FromStream(CCEBitmap& b, const std::vector<uint8_t>& bytes, unsigned bw = 50,
                 unsigned bh = 50) {
     IStream* stream = zorva::OpenMemoryStream(bytes.data(), bytes.size());
-    if (!stream) return pf::E_FAIL; // no memory for its copy
+    if (!stream) return pf::S_FALSE;
     const long result = b.GetBitmapFromStream(nullptr, stream, &bw, &bh);
     stream->Release();
     return result;
@@ -223,13 +225,14 @@ TEST_F(Loading, LargeBmpsAreReadBandByBandInEitherRowOrder) {
 
 namespace {
 
-// `size` zero bytes, made as they are read.
+// `size` zero bytes, made as they are read; or a read that fails.
 struct Zeros final : IStream {
-    explicit Zeros(size_t size) : left(size) {}
+    explicit Zeros(size_t size, HRESULT failure = pf::S_OK) : left(size), failure(failure) {}
     HRESULT QueryInterface(const GUID&, void**) override { return pf::E_NOINTERFACE; }
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
     HRESULT Read(void* data, ULONG cb, ULONG* read) override {
+        if (failure != pf::S_OK) return failure;
         *read = ULONG(std::min<size_t>(cb, left));
         std::memset(data, 0, *read);
         left -= *read;
@@ -238,6 +241,7 @@ struct Zeros final : IStream {
     HRESULT Write(const void*, ULONG, ULONG*) override { return pf::E_FAIL; }
     HRESULT Seek(int64_t, DWORD, uint64_t*) override { return pf::E_FAIL; }
     size_t left;
+    HRESULT failure;
 };
 
 } // namespace
@@ -251,6 +255,37 @@ TEST_F(Loading, StreamsAreReadUpToTheByteLimit) {
         EXPECT_EQ(bitmap.GetBitmapFromStream(nullptr, &zeros, &bw, &bh),
                   bytes > pf::kMaxEncodedBytes ? pf::IMGERR_TOOLARGE : pf::IMGERR_UNKNOWNFORMAT);
     }
+}
+
+// Each kind of failure gives its reason and a sentence of its own, not the
+// one for failures no check tells apart (no memory: FailedAllocations;
+// arguments: AFailedLoad); a load that works clears it.
+TEST_F(Loading, FailuresSayWhy) {
+    using E = zorva::LoadError;
+    const std::string bad = zt::CorpusPath("bad/"), good = zt::CorpusPath("valid/png_rgb.png");
+    ASSERT_TRUE(zt::WriteBytes(zt::ScratchPath("text.png"), {'h', 'e', 'l', 'l', 'o'}));
+    const std::tuple<E, std::string, BYTE, unsigned, unsigned> files[] = {
+        {E::NotFound, bad + "none.png", 0, 0, 0},
+        {E::Unreadable, ::testing::TempDir(), 0, 0, 0}, // a folder
+        {E::UnsupportedFormat, zt::ScratchPath("text.png"), 0, 0, 0},
+        {E::Damaged, bad + "truncated_header.bmp", 0, 0, 0},
+        {E::TooLarge, bad + "png_huge.png", 0, 0, 0},
+        {E::TooLarge, good, 4, 70000, 70000},
+        {E::BadBox, good, 4, unsigned(-5), 240},
+        {E::BadBox, good, 4, 0, 0}}; // the display's size, without a canvas
+    CCEBitmap b;
+    for (const auto& [reason, path, mode, w, h] : files) {
+        EXPECT_EQ(b.LoadBitmapW(nullptr, zt::Wide(path).c_str(), mode, w, h, 0), 0) << path;
+        EXPECT_EQ(zorva::GetLoadError(), reason) << path;
+        EXPECT_STRNE(zorva::GetLoadErrorText(), "The picture could not be read."); // noted
+    }
+    Zeros failing(10, pf::STG_E_READFAULT); // a stream that cannot be read
+    unsigned box = 60;
+    EXPECT_EQ(b.GetBitmapFromStream(nullptr, &failing, &box, &box), pf::STG_E_READFAULT);
+    EXPECT_EQ(zorva::GetLoadError(), E::Unreadable);
+    EXPECT_EQ(b.LoadBitmapW(nullptr, zt::Wide(good).c_str(), 0, 0, 0, 0), 1);
+    EXPECT_EQ(zt::Values(zorva::GetLoadError() == E::None, *zorva::GetLoadErrorText()),
+              zt::Values(1, 0));
 }
 
 TEST_F(Loading, TheCanvasIsCopiedAsItShows) {
@@ -341,7 +376,9 @@ TEST_F(Loading, BadFilesGiveZeroThroughEveryLoader) {
 // and every blit, transform and save of it gives 0 and draws nothing. Each
 // entry point fails on a PNG whose header reads and whose data is cut off
 // (after the size is known), or on a refused argument; the size fields are
-// the failure's (-1: as before). Each case gives 1 when it loaded.
+// the failure's (-1: as before), and so is the reason: damage for the cut
+// file, the box for an empty window, else the argument. Each case gives 1
+// when it loaded.
 TEST_F(Loading, AFailedLoadLeavesNoPicture) {
     struct Probe : CCEBitmap {
         using CCEBitmap::LoadFile;
@@ -389,7 +426,12 @@ TEST_F(Loading, AFailedLoadLeavesNoPicture) {
                                std::vector<uint8_t>(16, 32));
             ASSERT_EQ(target.Surface(c, 4, 4, 0, 0), 1);
             canvas.Load(std::vector<uint16_t>(64, 0));
+            CCEBitmap().LoadBitmapW(c, L"/none", 0, 0, 0, 0); // NotFound, which each replaces
             EXPECT_EQ(load(b), 0);
+            using E = zorva::LoadError;
+            EXPECT_EQ(zorva::GetLoadError(), width > 0                    ? E::Damaged
+                                             : strcmp(what, "Crop empty") ? E::BadArgument
+                                                                          : E::BadBox);
             EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight),
                       zt::Values(width < 0 ? held : width, height < 0 ? held : height));
             EXPECT_EQ(zt::Values(b.BitBlt(c, 0, 0, 0, 0, 0, 0, SRCCOPY, 32),
@@ -422,6 +464,8 @@ TEST_F(Loading, FailedAllocationsLeaveAConsistentBitmap) {
                 result = load(bitmap);
                 zorva::FailAllocation(0);
                 zt::ExpectConsistent(bitmap);
+                EXPECT_TRUE(result || zorva::GetLoadError() == zorva::LoadError::OutOfMemory)
+                    << name << " allocation " << n << ": " << zorva::GetLoadErrorText();
             }
             EXPECT_EQ(result, 1) << name;
             EXPECT_GT(n, 2) << name; // loaded after failures

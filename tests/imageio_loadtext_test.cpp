@@ -132,12 +132,17 @@ TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
         {&t.canvas, -12, L"x", 1, -240}, {&t.canvas, -12, L"x", 1, 20000},
         {&t.canvas, -12, L"x", 1, INT32_MAX}, {&t.canvas, -5000, L"x", 0, 0},
         {&t.canvas, -12, lines.c_str(), 0, 0}, {&t.canvas, long(INT32_MIN) - 5, L"x", 0, 0}};
+    using E = zorva::LoadError;
+    const E reasons[] = {E::BadArgument, E::BadArgument, E::BadArgument, E::BadBox, E::TooLarge,
+                         E::TooLarge, E::BadArgument, E::TooLarge, E::BadArgument};
     // clang-format on
-    // Each refusal keeps the size and drops the picture.
-    for (auto [canvas, height, text, fullWidth, extra] : bad) {
+    // Each refusal keeps the size, drops the picture and says why.
+    for (const auto& row : bad) {
+        auto [canvas, height, text, fullWidth, extra] = row;
         ASSERT_EQ(b.Surface(&t.canvas, 8, 4, 0x5A, 0), 1);
         EXPECT_EQ(b.LoadText(canvas, height, 400, 0, text, 0, fullWidth, extra, 0), 0);
         EXPECT_EQ(zt::Values(b.m_nWidth, b.m_nHeight, b.m_pPixels == nullptr), zt::Values(8, 4, 1));
+        EXPECT_EQ(zorva::GetLoadError(), reasons[&row - bad]);
     }
     // An empty text in full-width mode is one line of background; without
     // full width no canvas is needed.
@@ -158,6 +163,7 @@ TEST(LoadText, FailuresLeaveTheBitmapConsistent) {
         EXPECT_EQ(c.m_nWidth, result ? 240 : 6) << "allocation " << n;
         if (result) break;
         EXPECT_EQ(zt::Values(c.m_nHeight, c.m_pPixels == nullptr), zt::Values(2, 1)) << n;
+        EXPECT_EQ(zorva::GetLoadError(), zorva::LoadError::OutOfMemory);
         ++failures;
     }
     EXPECT_GE(failures, 3);

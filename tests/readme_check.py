@@ -4,7 +4,7 @@
 Every line of a ```sh block is one of: an `./run` command (its subcommand
 must exist in the run script; .ci/run runs `./run test` and the demo test
 plays the demo), a command of the build's tools, the installing command, the
-compiler line of the ten-line program, or running that program. Anything
+compiler line of the first program, or running that program. Anything
 else fails the check: a new kind of command needs a way to be run here.
 
 usage: readme_check.py SOURCE_DIR BUILD_DIR WORK_DIR PICTURES_DIR

@@ -18,8 +18,6 @@
 #define ZORVA_DEMO_ASSETS "demo-assets"
 #endif
 
-using namespace std::chrono_literals;
-
 namespace {
 
 const char kUsage[] =
@@ -225,34 +223,32 @@ struct Recorder {
 };
 
 // Plays `total` frames (looping the scene); on a real screen at the scene's
-// own 30 frames a second, headless as fast as it goes with progress lines.
-// Returns the frames played.
+// own 30 frames a second, headless as fast as it goes (the clock then only
+// measures) with progress lines. Returns the frames played.
 int Play(HWND window, CCEDraw& canvas, demo::Scene& scene, Recorder& recorder, int total,
          bool interactive) {
-    const auto start = std::chrono::steady_clock::now();
+    zorva::FrameClock clock(interactive ? 30 : 0, window);
     const bool tty = ::isatty(1);
     int played = 0;
     for (int i = 0; i < total; ++i) {
         if (!HandleEvents(window, canvas, scene)) break;
         if (canvas.IsSuspend()) { // in the background: wait, the scene holds still
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            clock.Restart(); // the pause is no late frame
             --i;
             continue;
         }
         const int frame = i % scene.Length();
         scene.Draw(frame);
         canvas.Flip();
+        clock.Wait();
         ++played;
         if (i < scene.Length() && scene.LastOfAct(frame))
             recorder.Screenshot(scene.ActName(scene.ActOf(frame)));
-        if (interactive) {
-            std::this_thread::sleep_until(start + (played * 1000000us) / 30);
-        } else if ((i + 1) % 30 == 0 || i + 1 == total) {
-            const double s =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!interactive && ((i + 1) % 30 == 0 || i + 1 == total)) {
             std::printf(tty ? "\rzorva_demo: frame %d of %d, %.0f frames per second   "
                             : "zorva_demo: frame %d of %d, %.0f frames per second\n",
-                        i + 1, total, s > 0 ? (i + 1) / s : 0.0);
+                        i + 1, total, clock.MeasuredRate());
             std::fflush(stdout);
         }
     }

@@ -72,13 +72,14 @@ namespace backends {
 
 class DisplayDevice;
 
-// What the virtual display device lacks; takes effect at once, also for
-// open virtual windows.
+// What the virtual display device lacks, or claims; takes effect at once,
+// also for open virtual windows.
 struct VirtualDeviceFaults {
     bool noRawFrameBuffer = false;
     bool noWindowedSurface = false;
     bool noGameInput = false;
     bool oemQueryFails = false;
+    bool pacedFlips = false; // reports presents that wait for the vertical blank
 };
 void SetVirtualDeviceFaults(const VirtualDeviceFaults& faults);
 

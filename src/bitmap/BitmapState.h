@@ -1,5 +1,5 @@
-// Whether a bitmap's buffers hold the picture its fields describe, and the
-// rule that a failed load leaves none.
+// Whether a bitmap's buffers hold the picture its fields describe, and how
+// a bitmap is left without one (imageio/LoadScope.h: after a failed load).
 #ifndef ZORVA_BITMAP_BITMAPSTATE_H
 #define ZORVA_BITMAP_BITMAPSTATE_H
 
@@ -48,34 +48,6 @@ inline void DropPicture(CCEBitmap& b) {
     b.m_cbAlpha = 0;
     b.m_bARGB = 0;
 }
-
-// One load into a bitmap, from the member's first line to its result. A load
-// that ends without Finish saying it loaded (any early return) drops the
-// picture: neither the picture held before nor pixels half filled can then
-// be drawn, transformed or saved, since every such member refuses a bitmap
-// without a pixel buffer, and nothing the failed load allocated stays.
-// Nested loads (LoadBitmapW through LoadFile) each hold one; the outer one
-// decides last.
-class LoadScope {
-public:
-    explicit LoadScope(CCEBitmap& bitmap) : m_bitmap(bitmap) {}
-    ~LoadScope() {
-        if (!m_loaded) DropPicture(m_bitmap);
-    }
-    LoadScope(const LoadScope&) = delete;
-    LoadScope& operator=(const LoadScope&) = delete;
-
-    // Passes the member's result through; `loaded` says whether it loaded.
-    template <class Result>
-    Result Finish(Result result, bool loaded) {
-        m_loaded = loaded;
-        return result;
-    }
-
-private:
-    CCEBitmap& m_bitmap;
-    bool m_loaded = false;
-};
 
 } // namespace zorva
 

@@ -2,12 +2,12 @@
 // and copying the canvas.
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
-#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
 #include "draw/CanvasView.h"
 #include "imageio/ImageIo.h"
+#include "imageio/LoadScope.h"
 #include "kernels/Kernels.h"
 #include "system/com/Com.h"
 #include "system/gdi/GdiApi.h"
@@ -16,8 +16,18 @@
 #include <cstring>
 
 namespace pf = zorva::platform;
+using zorva::LoadError;
+using zorva::NoteLoadError;
+using zorva::NoteLoadResult;
 
 namespace {
+
+// The size a box asks for that no picture may have.
+int NoteTargetRefused(uint32_t width, uint32_t height) {
+    if (width == 0 || height == 0) return NoteLoadError(LoadError::BadBox);
+    return NoteLoadError(LoadError::TooLarge, "The size the box asks for is past the loaders' "
+                                              "limits (65,535 pixels a side, 2^26 pixels).");
+}
 
 // The GDI path: the image drawn at width x height into a 24-bit bottom-up
 // section of sectionWidth x sectionHeight, read back row by row into the
@@ -25,9 +35,10 @@ namespace {
 // callers make equal to the target size.
 int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight, uint32_t width,
                    uint32_t height, WORD* pixels) {
-    if (sectionWidth > uint32_t(INT32_MAX) || sectionHeight > uint32_t(INT32_MAX)) return 0;
+    if (sectionWidth > uint32_t(INT32_MAX) || sectionHeight > uint32_t(INT32_MAX))
+        return NoteLoadError(LoadError::TooLarge);
     HDC dc = pf::CreateCompatibleDC(nullptr);
-    if (!dc) return 0;
+    if (!dc) return NoteLoadError(LoadError::OutOfMemory);
     const pf::BITMAPINFO info =
         zorva::BottomUpSection(int32_t(sectionWidth), int32_t(sectionHeight), 24);
     void* bits = nullptr;
@@ -35,13 +46,13 @@ int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight,
     if (!section || !bits) {
         if (section) pf::DeleteObject(section);
         pf::DeleteDC(dc);
-        return 0;
+        return NoteLoadError(LoadError::OutOfMemory);
     }
     HGDIOBJ previous = pf::SelectObject(dc, section);
     const tagRECT target{0, 0, int32_t(width), int32_t(height)};
     // A picture that cannot be decoded fails the load, rather than leaving
     // the blank section as if it were the image.
-    const bool drawn = image->Draw(dc, &target, nullptr) == pf::S_OK;
+    const bool drawn = NoteLoadResult(image->Draw(dc, &target, nullptr)) == pf::S_OK;
     const uint32_t rows = height < sectionHeight ? height : sectionHeight;
     const uint32_t columns = width < sectionWidth ? width : sectionWidth;
     if (drawn)
@@ -59,21 +70,25 @@ template <class Argb, class Resize>
 int LoadOpenImage(CCEBitmap& bitmap, IImage* image, unsigned char bMode, unsigned int uBoxWidth,
                   unsigned int uBoxHeight, CCEDraw* pDraw, Argb loadArgb, Resize loadResize) {
     ImageInfo info;
-    if (image->GetImageInfo(&info) != pf::S_OK) return 0;
+    if (NoteLoadResult(image->GetImageInfo(&info)) != pf::S_OK) return 0;
     uint32_t boxWidth = 0, boxHeight = 0;
     if (bMode != 0 && !zorva::LoaderBox(pDraw, uBoxWidth, uBoxHeight, &boxWidth, &boxHeight))
-        return 0;
+        return NoteLoadError(LoadError::BadBox, "A box of 0 x 0 asks for the display's size, "
+                                                "and no canvas was given.");
     zorva::TargetSize target;
     // A size beyond the imaging limits could never be rendered: it fails
     // before the size fields change or anything is allocated.
-    if (!zorva::ComputeTargetSize(bMode, info.Width, info.Height, boxWidth, boxHeight, &target) ||
-        !pf::ImageSizeAllowed(target.width, target.height))
-        return 0;
+    if (!zorva::ComputeTargetSize(bMode, info.Width, info.Height, boxWidth, boxHeight, &target))
+        return NoteLoadError(LoadError::BadBox);
+    if (!pf::ImageSizeAllowed(target.width, target.height))
+        return NoteTargetRefused(target.width, target.height);
     IImage* thumbnail = nullptr;
     if (target.thumbnail) {
-        if (image->GetThumbnail(target.width, target.height, &thumbnail) != pf::S_OK || !thumbnail)
+        if (NoteLoadResult(image->GetThumbnail(target.width, target.height, &thumbnail)) !=
+                pf::S_OK ||
+            !thumbnail)
             return 0;
-        if (thumbnail->GetImageInfo(&info) != pf::S_OK) {
+        if (NoteLoadResult(thumbnail->GetImageInfo(&info)) != pf::S_OK) {
             thumbnail->Release();
             return 0;
         }
@@ -89,12 +104,16 @@ int LoadOpenImage(CCEBitmap& bitmap, IImage* image, unsigned char bMode, unsigne
         if (info.PixelFormat & pf::PixelFormatAlpha) {
             if (zorva::GrowBuffer(bitmap.m_pAlpha, bitmap.m_cbAlpha, count))
                 result = loadArgb(pDraw, source, w, h, all);
+            else
+                NoteLoadError(LoadError::OutOfMemory);
         } else if (target.scaled) {
             result = loadResize(pDraw, image, w, h, all);
         } else {
             result = DrawThroughGdi(source, info.Width, info.Height, w, h, bitmap.m_pPixels);
             bitmap.m_bARGB = 0;
         }
+    } else {
+        NoteLoadError(LoadError::OutOfMemory);
     }
     if (thumbnail) thumbnail->Release();
     return result;
@@ -112,7 +131,7 @@ long CCEBitmap::EnsureImgFactory() {
     if (hr < 0) {
         // Only a bitmap holding a factory balances the initialisation later.
         pf::CoUninitialize();
-        return hr;
+        return NoteLoadResult(hr);
     }
     m_pImgFactory = static_cast<IImagingFactory*>(factory);
     return 0;
@@ -123,14 +142,16 @@ int CCEBitmap::LoadBitmapW(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char
     zorva::LoadScope loading(*this);
     if (!pszFile) {
         // A copy of the canvas, pixel by pixel through its pitches.
-        if (!pDraw || !pDraw->m_pBackBuffer) return 0;
+        if (!pDraw || !pDraw->m_pBackBuffer)
+            return NoteLoadError(LoadError::BadArgument, "There is no canvas to copy.");
         const zorva::PixelView view = zorva::CanvasView(*pDraw);
-        if (view.width < 0 || view.height < 0) return 0;
+        if (view.width < 0 || view.height < 0)
+            return NoteLoadError(LoadError::BadArgument, "The canvas has a negative size.");
         m_bARGB = 0;
         m_nWidth = view.width;
         m_nHeight = view.height;
         if (!zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(view.width) * view.height * 2))
-            return 0;
+            return NoteLoadError(LoadError::OutOfMemory);
         for (int32_t y = 0; y < view.height; ++y)
             for (int32_t x = 0; x < view.width; ++x)
                 m_pPixels[size_t(y) * view.width + x] = *view.At(x, y);
@@ -156,10 +177,14 @@ int CCEBitmap::ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned ch
         if (m_pImage) m_pImage->Release();
         m_pImage = nullptr;
         IImage* image = nullptr;
-        if (m_pImgFactory->CreateImageFromFile(pszFile, &image) != pf::S_OK || !image) return 0;
+        if (NoteLoadResult(m_pImgFactory->CreateImageFromFile(pszFile, &image)) != pf::S_OK ||
+            !image)
+            return 0;
         m_pImage = image;
     }
-    if (!m_pImage) return 0;
+    if (!m_pImage)
+        return NoteLoadError(LoadError::BadArgument,
+                             "No file name was given, and the bitmap keeps no image.");
     m_bARGB = 0;
     const int result = LoadOpenImage(
         *this, m_pImage, bMode, uBoxWidth, uBoxHeight, pDraw,
@@ -175,9 +200,11 @@ int CCEBitmap::ImageLoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned ch
 int CCEBitmap::LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bMode,
                         unsigned int uBoxWidth, unsigned int uBoxHeight) {
     zorva::LoadScope loading(*this);
-    if (!pszFile || EnsureImgFactory() < 0) return 0;
+    if (!pszFile) return NoteLoadError(LoadError::BadArgument, "No file name was given.");
+    if (EnsureImgFactory() < 0) return 0;
     IImage* image = nullptr;
-    if (m_pImgFactory->CreateImageFromFile(pszFile, &image) != pf::S_OK || !image) return 0;
+    if (NoteLoadResult(m_pImgFactory->CreateImageFromFile(pszFile, &image)) != pf::S_OK || !image)
+        return 0;
     m_bARGB = 0;
     const int result = LoadOpenImage(
         *this, image, bMode, uBoxWidth, uBoxHeight, pDraw,
@@ -194,28 +221,37 @@ int CCEBitmap::LoadFile(CCEDraw* pDraw, const wchar_t* pszFile, unsigned char bM
 long CCEBitmap::GetBitmapFromStream(CCEDraw* pDraw, IStream* pStream, unsigned int* puBoxWidth,
                                     unsigned int* puBoxHeight) {
     zorva::LoadScope loading(*this);
-    if (!pStream || !puBoxWidth || !puBoxHeight) return pf::E_FAIL;
+    if (!pStream || !puBoxWidth || !puBoxHeight) {
+        NoteLoadError(LoadError::BadArgument, "A stream and both sides of the box are needed.");
+        return pf::E_FAIL;
+    }
     long hr = EnsureImgFactory();
     if (hr < 0) return hr;
     IImage* image = nullptr;
-    hr = m_pImgFactory->CreateImageFromStream(pStream, &image);
+    hr = NoteLoadResult(m_pImgFactory->CreateImageFromStream(pStream, &image));
     if (hr < 0 || !image) return hr < 0 ? hr : pf::E_FAIL;
     ImageInfo info;
-    hr = image->GetImageInfo(&info);
-    if (hr >= 0 && (info.Width == 0 || info.Height == 0)) hr = pf::E_FAIL;
+    hr = NoteLoadResult(image->GetImageInfo(&info));
+    if (hr >= 0 && (info.Width == 0 || info.Height == 0)) {
+        NoteLoadError(LoadError::Damaged, "The picture has no pixels.");
+        hr = pf::E_FAIL;
+    }
     if (hr >= 0) {
         unsigned width = info.Width, height = info.Height;
         zorva::FitToBox(int(*puBoxWidth), int(*puBoxHeight), &width, &height);
         hr = pf::E_FAIL;
         // A fitted size beyond the imaging limits fails before the size
         // fields change or anything is allocated.
-        if (pf::ImageSizeAllowed(width, height)) {
+        if (!pf::ImageSizeAllowed(width, height)) {
+            NoteTargetRefused(width, height);
+        } else {
             m_bARGB = 0;
             m_nWidth = int32_t(width);
             m_nHeight = int32_t(height);
-            if (zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(width) * height * 2) &&
-                LoadResizeImage(pDraw, image, width, height,
-                                tagRECT{0, 0, int32_t(width), int32_t(height)}))
+            if (!zorva::GrowBuffer(m_pPixels, m_cbPixels, uint64_t(width) * height * 2))
+                NoteLoadError(LoadError::OutOfMemory);
+            else if (LoadResizeImage(pDraw, image, width, height,
+                                     tagRECT{0, 0, int32_t(width), int32_t(height)}))
                 hr = 0;
         }
     }
@@ -231,12 +267,14 @@ namespace {
 int ConvertRendering(IImagingFactory* factory, IImage* image, uint32_t width, uint32_t height,
                      const tagRECT& rect, DWORD format, WORD* pixels, BYTE* alpha) {
     IBitmapImage* bitmap = nullptr;
-    if (factory->CreateBitmapFromImage(image, width, height, format, 0, &bitmap) != pf::S_OK ||
+    if (NoteLoadResult(factory->CreateBitmapFromImage(image, width, height, format, 0, &bitmap)) !=
+            pf::S_OK ||
         !bitmap)
         return 0;
-    // Only the rectangle is locked, so only it is rendered.
+    // Only the rectangle is locked, so only it is rendered (and decoded:
+    // damage in the pixels shows here).
     BitmapData data{};
-    if (bitmap->LockBits(&rect, pf::ImageLockModeRead, 0, &data) != pf::S_OK) {
+    if (NoteLoadResult(bitmap->LockBits(&rect, pf::ImageLockModeRead, 0, &data)) != pf::S_OK) {
         bitmap->Release();
         return 0;
     }

@@ -1,10 +1,10 @@
 // Animated GIF loading: frames side by side in one bitmap, with their
 // delays.
 #include "CCEBitmap.h"
-#include "bitmap/BitmapState.h"
 #include "core/Pixel565.h"
 #include "core/Sections.h"
 #include "core/SharedBlock.h"
+#include "imageio/LoadScope.h"
 #include "system/com/Com.h"
 #include "system/gdi/GdiApi.h"
 #include "system/imaging/Imaging.h"
@@ -13,6 +13,9 @@
 #include <cstring>
 
 namespace pf = zorva::platform;
+using zorva::LoadError;
+using zorva::NoteLoadError;
+using zorva::NoteLoadResult;
 
 namespace {
 
@@ -47,13 +50,15 @@ struct GifLoad {
     // The decoder reads the file once, through the stream, into its own
     // copy; then its size is known.
     bool Open(IImagingFactory* factory, const wchar_t* path) {
-        if (pf::CreateStreamOnFile(path, &stream) < 0 || !stream) return false;
-        if (factory->CreateImageDecoder(stream, pf::DecoderInitFlagBuiltIn1st, &decoder) !=
-                pf::S_OK ||
-            !decoder || decoder->GetImageInfo(&info) != pf::S_OK)
+        if (NoteLoadResult(pf::CreateStreamOnFile(path, &stream)) < 0 || !stream) return false;
+        if (NoteLoadResult(factory->CreateImageDecoder(stream, pf::DecoderInitFlagBuiltIn1st,
+                                                       &decoder)) != pf::S_OK ||
+            !decoder || NoteLoadResult(decoder->GetImageInfo(&info)) != pf::S_OK)
             return false;
-        return info.Width > 0 && info.Height > 0 && info.Width <= uint32_t(INT32_MAX) &&
-               info.Height <= uint32_t(INT32_MAX);
+        if (info.Width > 0 && info.Height > 0 && info.Width <= uint32_t(INT32_MAX) &&
+            info.Height <= uint32_t(INT32_MAX))
+            return true;
+        return NoteLoadError(LoadError::Damaged, "The picture has no pixels.");
     }
 
     // Which frames the bitmap holds (all side by side for uFrame 0, else the
@@ -67,14 +72,16 @@ struct GifLoad {
         uint32_t frames = 0;
         // Without a frame count the strip has no defined layout.
         if (decoder->GetFrameCount(&pf::FrameDimensionTime, &frames) != pf::S_OK || frames == 0)
-            return false;
+            return NoteLoadError(LoadError::Damaged, "The animation has no frames.");
         uFrameCount = frames;
         if (uFrame == 0) {
             // The strip is held to the limit of a picture (its pixels, so
             // its bytes), checked before anything is allocated for it.
             if (uint64_t(info.Width) * frames > uint64_t(INT32_MAX) ||
                 uint64_t(info.Width) * frames * info.Height > pf::kMaxImagePixels)
-                return false;
+                return NoteLoadError(LoadError::TooLarge,
+                                     "The frames side by side are past the loaders' limit of "
+                                     "2^26 pixels; load them one at a time.");
             count = frames;
             b.m_nWidth = int32_t(info.Width * frames);
         } else if (uFrame < frames) {
@@ -83,9 +90,9 @@ struct GifLoad {
         uint32_t size = 0;
         if (decoder->GetPropertyItemSize(pf::PropertyTagFrameDelay, &size) != pf::S_OK ||
             size < sizeof(PropertyItem))
-            return false;
+            return NoteLoadError(LoadError::Damaged, "The animation's frame delays are missing.");
         b.m_pFrames = static_cast<PropertyItem*>(zorva::BlockAlloc(size));
-        if (!b.m_pFrames) return false;
+        if (!b.m_pFrames) return NoteLoadError(LoadError::OutOfMemory);
         if (decoder->GetPropertyItem(pf::PropertyTagFrameDelay, size, b.m_pFrames) != pf::S_OK)
             std::memset(b.m_pFrames, 0, size); // an empty record: every delay reads 0
         return true;
@@ -94,30 +101,33 @@ struct GifLoad {
     // A bitmap for the decoder to write a frame into, and a 24-bit section
     // it is drawn onto (shown over black) to be converted.
     bool PrepareTarget(IImagingFactory* factory) {
-        if (factory->CreateNewBitmap(info.Width, info.Height, info.PixelFormat, &bitmap) !=
-                pf::S_OK ||
+        if (NoteLoadResult(factory->CreateNewBitmap(info.Width, info.Height, info.PixelFormat,
+                                                    &bitmap)) != pf::S_OK ||
             !bitmap ||
-            bitmap->QueryInterface(pf::IID_IImageSink, reinterpret_cast<void**>(&sink)) !=
-                pf::S_OK ||
-            bitmap->QueryInterface(pf::IID_IImage, reinterpret_cast<void**>(&image)) != pf::S_OK)
+            NoteLoadResult(bitmap->QueryInterface(pf::IID_IImageSink,
+                                                  reinterpret_cast<void**>(&sink))) != pf::S_OK ||
+            NoteLoadResult(bitmap->QueryInterface(pf::IID_IImage,
+                                                  reinterpret_cast<void**>(&image))) != pf::S_OK)
             return false;
         dc = pf::CreateCompatibleDC(nullptr);
-        if (!dc) return false;
+        if (!dc) return NoteLoadError(LoadError::OutOfMemory);
         const pf::BITMAPINFO bmi =
             zorva::BottomUpSection(int32_t(info.Width), int32_t(info.Height), 24);
         section = pf::CreateDIBSection(dc, &bmi, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (!section || !bits) return false;
+        if (!section || !bits) return NoteLoadError(LoadError::OutOfMemory);
         previous = pf::SelectObject(dc, section);
         return true;
     }
 
     // Decodes the planned frames into their places of `pixels` (rows of
     // `stride` pixels). A frame that fails to decode leaves the section as
-    // the previous frame left it. True when one frame at least decoded.
+    // the previous frame left it. True when one frame at least decoded; else
+    // the last frame's failure is noted.
     bool DecodeFrames(uint16_t* pixels, uint32_t stride) {
         const uint32_t w = info.Width, h = info.Height;
         const tagRECT all{0, 0, int32_t(w), int32_t(h)};
         bool decodedAny = false;
+        HRESULT failure = pf::S_OK;
         for (uint32_t i = 0; i < count; ++i) {
             decoder->SelectActiveFrame(&pf::FrameDimensionTime, first + i);
             const HRESULT begun = decoder->BeginDecode(sink, nullptr);
@@ -126,9 +136,11 @@ struct GifLoad {
                 while ((decoded = decoder->Decode()) == pf::E_PENDING) {}
             decoder->EndDecode(begun);
             decodedAny = decodedAny || decoded == pf::S_OK;
+            if (decoded != pf::S_OK) failure = decoded;
             image->Draw(dc, &all, nullptr);
             zorva::SectionToRGB565(bits, 24, w, h, w, h, pixels + size_t(i) * w, stride);
         }
+        if (!decodedAny) NoteLoadResult(failure);
         return decodedAny;
     }
 };
@@ -139,7 +151,7 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
                        unsigned int& uFrameCount, unsigned int&) {
     zorva::LoadScope loading(*this);
     zorva::BlockDrop(m_pFrames);
-    if (!pszFile) return 0;
+    if (!pszFile) return NoteLoadError(LoadError::BadArgument, "No file name was given.");
     m_nWidth = 0;
     m_nHeight = 0;
     m_bARGB = 0;
@@ -149,10 +161,10 @@ int CCEBitmap::LoadGIF(CCEDraw*, const wchar_t* pszFile, unsigned int uFrame,
     if (!load.Open(m_pImgFactory, pszFile)) return 0;
     m_nWidth = int32_t(load.info.Width);
     m_nHeight = int32_t(load.info.Height);
-    if (!load.Plan(*this, uFrame, uFrameCount) || !load.PrepareTarget(m_pImgFactory) ||
-        !zorva::GrowBuffer(m_pPixels, m_cbPixels,
+    if (!load.Plan(*this, uFrame, uFrameCount) || !load.PrepareTarget(m_pImgFactory)) return 0;
+    if (!zorva::GrowBuffer(m_pPixels, m_cbPixels,
                            uint64_t(uint32_t(m_nWidth)) * load.info.Height * 2))
-        return 0;
+        return NoteLoadError(LoadError::OutOfMemory);
     // Not one frame could be decoded: nothing of the file is shown.
     const bool decoded = load.DecodeFrames(m_pPixels, uint32_t(m_nWidth));
     return loading.Finish(decoded ? 1 : 0, decoded);

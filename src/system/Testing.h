@@ -26,6 +26,7 @@ struct VirtualDisplayFaults {
     bool noGXOpenEntry = false;
     bool noGXCloseEntry = false;
     bool oemQueryFails = false;
+    bool pacedFlips = false; // models a display whose Flip waits for the vertical blank
 };
 // Takes effect at once, also for open virtual windows.
 void SetVirtualDisplayFaults(const VirtualDisplayFaults& faults);
@@ -48,6 +49,10 @@ struct VirtualDisplayStats {
 VirtualDisplayStats GetVirtualDisplayStats();
 // Restarts the event counters; what is alive now stays counted.
 void ResetVirtualDisplayStats();
+
+// Lets the next window that falls back to the virtual display say so again
+// (OpenWindow says it once per process).
+void ForgetVirtualFallbackNote();
 
 // True when the guard bytes around a virtual window's display memory are
 // intact (nothing was written outside the frame buffer); false for a null

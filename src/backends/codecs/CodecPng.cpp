@@ -34,10 +34,15 @@ void OnWarning(png_structp, png_const_charp) {}
 // (text, a profile) whole, so a chunk that claims gigabytes would otherwise
 // be allocated before the file is found to end. Refused, the chunk is
 // skipped, and the file then ends early.
+// A block the allocator could not give is remembered, so that the error
+// libpng raises for it reads as no memory, not damage.
 constexpr png_alloc_size_t kMaxPngBlock = png_alloc_size_t(4) << 20;
 
-png_voidp Allocate(png_structp, png_alloc_size_t bytes) {
-    return bytes <= kMaxPngBlock ? backends::malloc(bytes) : nullptr;
+png_voidp Allocate(png_structp png, png_alloc_size_t bytes) {
+    if (bytes > kMaxPngBlock) return nullptr;
+    png_voidp block = backends::malloc(bytes);
+    if (!block) *static_cast<volatile bool*>(png_get_mem_ptr(png)) = true;
+    return block;
 }
 
 void Free(png_structp, png_voidp block) {
@@ -63,8 +68,9 @@ Status ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsume
         const uint32_t w = be32(16), h = be32(20);
         if (w && h && !ImageSizeAllowed(w, h)) return Status::TooLarge;
     }
+    volatile bool outOfMemory = false;
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning,
-                                               nullptr, Allocate, Free);
+                                               const_cast<bool*>(&outOfMemory), Allocate, Free);
     if (!png) return Status::OutOfMemory;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -77,7 +83,7 @@ Status ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsume
     if (setjmp(png_jmpbuf(png))) {
         backends::free(row);
         png_destroy_read_struct(&png, &info, nullptr);
-        return failure;
+        return outOfMemory ? Status::OutOfMemory : failure;
     }
     png_set_read_fn(png, &input, ReadBytes);
     // libpng refuses larger headers itself; the pixel count is checked below.

@@ -68,7 +68,8 @@ bool ReadDisplayVariable(const char* value, DisplayOptions* options, std::string
 }
 
 std::shared_ptr<DisplayDevice> OpenDisplayDevice(const char* title, const DisplayOptions& options,
-                                                 std::string* why) {
+                                                 std::string* why,
+                                                 std::vector<std::string>* tried) {
     if (options.kind != DisplayKind::Automatic) {
         const DeviceKindRow* row = RowOf(options.kind);
         if (!row) {
@@ -78,10 +79,14 @@ std::shared_ptr<DisplayDevice> OpenDisplayDevice(const char* title, const Displa
         return row->open(title, options, why);
     }
     for (const DeviceKindRow* row : kRows) {
-        if (row->automatic && !row->automatic()) continue;
+        if (row->automatic && !row->automatic()) {
+            if (tried) tried->push_back(std::string(row->name) + ": none found");
+            continue;
+        }
         DisplayOptions asked = options;
         asked.kind = row->kind;
         if (auto device = row->open(title, asked, why)) return device;
+        if (tried) tried->push_back(std::string(row->name) + ": " + *why);
     }
     return nullptr;
 }

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zorva::backends {
 
@@ -40,10 +41,13 @@ extern const DeviceKindRow kVirtualDeviceRow;
 // false with *why set when it names no kind or a bad option.
 bool ReadDisplayVariable(const char* value, DisplayOptions* options, std::string* why);
 
-// Opens the device the options ask for; Automatic tries the rows in order.
-// Null with *why set when the asked kind cannot open.
+// Opens the device the options ask for; Automatic tries the rows in order,
+// and `tried` (may be null) receives a line for each row passed over before
+// the one that opened: "name: why" ("none found" where the row's probe said
+// no). Null with *why set when the asked kind cannot open.
 std::shared_ptr<DisplayDevice> OpenDisplayDevice(const char* title, const DisplayOptions& options,
-                                                 std::string* why);
+                                                 std::string* why,
+                                                 std::vector<std::string>* tried = nullptr);
 
 } // namespace zorva::backends
 

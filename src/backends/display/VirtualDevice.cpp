@@ -82,6 +82,7 @@ public:
                                          : FrameFormat::Other;
         caps.bitsPerPixel = m_bitsPerPixel;
         caps.gameInput = !f.noGameInput;
+        caps.pacedFlips = f.pacedFlips;
         return caps;
     }
 

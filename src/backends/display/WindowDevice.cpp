@@ -150,10 +150,11 @@ int KeyFromButton(Uint8 button) {
 
 // Caller holds the video lock. Events without a window (controllers, the
 // request to quit) go to every window.
-void Deliver(Uint32 windowId, EventType type, int key = 0) {
+void Deliver(Uint32 windowId, EventType type, int key = 0, bool repeat = false) {
     Event e;
     e.type = type;
     e.key = key;
+    e.repeat = repeat;
     auto& pending = Video().pending;
     auto one = pending.find(windowId);
     if (one != pending.end()) {
@@ -186,7 +187,8 @@ void ReadSdlEvents() {
         case SDL_KEYUP:
             if (const int key = KeyFromSdl(e.key.keysym.sym))
                 Deliver(e.key.windowID,
-                        e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp, key);
+                        e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp, key,
+                        e.key.repeat != 0);
             break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_CLOSE)

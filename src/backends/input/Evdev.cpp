@@ -196,10 +196,11 @@ void EvdevInput::Read(std::deque<Event>& queue) {
 
 void EvdevInput::Translate(Device& device, unsigned type, unsigned code, int value,
                            std::deque<Event>& queue) {
-    auto push = [&](EventType t, int key) {
+    auto push = [&](EventType t, int key, bool repeat = false) {
         Event e;
         e.type = t;
         e.key = key;
+        e.repeat = repeat;
         queue.push_back(e);
     };
     if (type == EV_KEY) {
@@ -216,7 +217,7 @@ void EvdevInput::Translate(Device& device, unsigned type, unsigned code, int val
         if (fn && value == 1 && (m_held & 3) && (m_held & 12) && m_grabbed) m_switchTo = fn;
         const int key = KeyFromEvdev(code);
         // 1 pressed, 2 held (repeats), 0 released.
-        if (key) push(value ? EventType::KeyDown : EventType::KeyUp, key);
+        if (key) push(value ? EventType::KeyDown : EventType::KeyUp, key, value == 2);
         return;
     }
     if (type != EV_ABS || (code != ABS_HAT0X && code != ABS_HAT0Y)) return;

@@ -45,6 +45,7 @@ void SetVirtualDisplayFaults(const VirtualDisplayFaults& faults) {
     device.noWindowedSurface = faults.noDDraw;
     device.noGameInput = faults.noGX;
     device.oemQueryFails = faults.oemQueryFails;
+    device.pacedFlips = faults.pacedFlips;
     backends::SetVirtualDeviceFaults(device);
     std::lock_guard<std::mutex> hold(State().lock);
     State().faults = faults;

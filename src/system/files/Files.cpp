@@ -57,6 +57,10 @@ DWORD GetLastError() {
     return t_lastError;
 }
 
+void SetLastError(DWORD error) {
+    t_lastError = error;
+}
+
 HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, void*, DWORD disposition, DWORD,
                    HANDLE) {
     std::string narrow;

@@ -25,8 +25,10 @@ constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_WRITE_FAULT = 29;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 
-// The calling thread's last error, set by the failing calls below.
+// The calling thread's last error, set by the failing calls below and by
+// CreateFontIndirectW.
 DWORD GetLastError();
+void SetLastError(DWORD error);
 
 // Opens (OPEN_EXISTING) or creates and truncates (CREATE_ALWAYS) a file for
 // GENERIC_READ and/or GENERIC_WRITE. ZORVA_INVALID_HANDLE_VALUE on failure.

@@ -71,6 +71,9 @@ constexpr BYTE OUT_RASTER_PRECIS = 6;
 // The largest image text is laid out on, a side: the text paths of the
 // library refuse boxes beyond it.
 constexpr int kMaxTextSide = 16384;
+// Texts longer than this many characters are not laid out or measured: the
+// layout keeps a record per character.
+constexpr size_t kMaxTextLength = size_t(1) << 20;
 
 // DrawTextW format flags.
 constexpr unsigned DT_TOP = 0x0000;
@@ -161,8 +164,10 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int xSour
 // a face without a bold variant is thickened instead), italic flag and
 // height: negative for the character (em) height in pixels, positive for
 // the cell height (the line is then exactly that tall), 0 for the default
-// 12 pixels. Other fields are ignored. Null for a null record, a height
-// beyond 1024 pixels either way, or when no face can be had.
+// 12 pixels. Other fields are ignored. Null for a null record or a height
+// beyond 1024 pixels either way (last error ERROR_INVALID_PARAMETER), when
+// no installed face matches (ERROR_FILE_NOT_FOUND), or when the matched
+// face cannot be had (ERROR_NOT_ENOUGH_MEMORY: the usual cause).
 HFONT CreateFontIndirectW(const LOGFONTW* font);
 
 // Measures `count` characters (count >= 0) in the context's selected font:

@@ -3,6 +3,7 @@
 // glyphs.
 #include "backends/fonts/Fonts.h"
 #include "backends/text/Utf8.h"
+#include "system/files/FilesApi.h"
 #include "system/gdi/Gdi.h"
 #include "system/gdi/TextLayout.h"
 
@@ -92,7 +93,11 @@ int64_t Saturate32(int64_t v) {
 }
 
 HFONT CreateFont(const LOGFONTW* record) {
-    if (!record) return nullptr;
+    if (!record || record->lfHeight < -backends::kMaxFontHeight ||
+        record->lfHeight > backends::kMaxFontHeight) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     // Face names are UTF-32; fontconfig takes UTF-8. A code point without
     // an encoding ends the name.
     backends::FontRequest request;
@@ -101,9 +106,22 @@ HFONT CreateFont(const LOGFONTW* record) {
     request.weight = record->lfWeight;
     request.italic = record->lfItalic != 0;
     std::shared_ptr<SizedFont> font = backends::OpenFont(request);
-    if (!font) return nullptr;
+    if (!font) {
+        // Asked again only on failure: whether anything matches at all.
+        std::string file;
+        int index = 0;
+        bool bold = false;
+        const bool matched = backends::MatchFont(request.family.empty() ? backends::kDefaultFontFace
+                                                                        : request.family,
+                                                 400, request.italic, &file, &index, &bold);
+        SetLastError(matched ? ERROR_NOT_ENOUGH_MEMORY : ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
     HGDIOBJ o = new (std::nothrow) HGDIOBJ__;
-    if (!o) return nullptr;
+    if (!o) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     o->kind = HGDIOBJ__::Kind::Font;
     o->font = *record;
     o->fontData = std::move(font);
@@ -210,6 +228,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* record) {
     try {
         return CreateFont(record);
     } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
 }

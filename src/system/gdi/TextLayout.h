@@ -4,16 +4,14 @@
 #ifndef ZORVA_SYSTEM_TEXT_TEXTLAYOUT_H
 #define ZORVA_SYSTEM_TEXT_TEXTLAYOUT_H
 
+#include "system/gdi/GdiApi.h" // kMaxTextLength
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace zorva::platform {
-
-// Texts longer than this many characters are not laid out or measured: the
-// layout keeps a record per character.
-constexpr size_t kMaxTextLength = size_t(1) << 20;
 
 struct LaidOutChar {
     char32_t ch = 0;

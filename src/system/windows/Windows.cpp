@@ -2,8 +2,11 @@
 #include "system/windows/Windows.h"
 
 #include "backends/display/DeviceTable.h"
+#include "system/Testing.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -12,6 +15,24 @@ namespace {
 
 thread_local std::string t_openError;
 thread_local HWND t_active = nullptr;
+std::atomic<bool> g_fallbackNoted{false};
+
+// A window that ends on the virtual display only because no other device
+// opened shows nothing: said once per process on standard error (a program
+// started over ssh with a stale DISPLAY would otherwise run unseen), unless
+// ZORVA_QUIET=1.
+void NoteVirtualFallback(const char* title, const std::vector<std::string>& tried) {
+    const char* quiet = std::getenv("ZORVA_QUIET");
+    if ((quiet && std::string(quiet) == "1") || g_fallbackNoted.exchange(true)) return;
+    std::string note = "zorva: the window \"" + std::string(title ? title : "") +
+                       "\" is on the virtual display, in memory, where nothing shows: no other "
+                       "display device opened.";
+    for (const std::string& line : tried)
+        note += "\n  " + line;
+    note += "\n  (ZORVA_DISPLAY chooses a device; ZORVA_DISPLAY=virtual or ZORVA_QUIET=1 "
+            "silences this.)\n";
+    std::fputs(note.c_str(), stderr);
+}
 
 } // namespace
 
@@ -41,6 +62,10 @@ namespace zorva {
 
 using platform::Windows;
 
+void ForgetVirtualFallbackNote() {
+    platform::g_fallbackNoted = false;
+}
+
 HWND OpenWindow(const char* title) {
     return OpenWindow(title, DisplayOptions());
 }
@@ -60,12 +85,15 @@ HWND OpenWindow(const char* title, const DisplayOptions& requested) {
         return nullptr;
     }
     std::string why;
+    std::vector<std::string> tried;
     std::shared_ptr<backends::DisplayDevice> device =
-        backends::OpenDisplayDevice(title ? title : "", options, &why);
+        backends::OpenDisplayDevice(title ? title : "", options, &why, &tried);
     if (!device) {
         platform::t_openError = why;
         return nullptr;
     }
+    if (options.kind == DisplayKind::Automatic && device->Kind() == DisplayKind::Virtual)
+        platform::NoteVirtualFallback(title, tried);
     HWND window = new (std::nothrow) HWND__;
     if (!window) {
         platform::t_openError = "Out of memory.";
