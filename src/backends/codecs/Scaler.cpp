@@ -307,8 +307,7 @@ const uint16_t* Scaler::FilterRow(uint32_t y, const uint8_t* pixels, uint32_t fi
     if (first != 0 || step != 1) {
         std::memset(s.work, 0, size_t(s.sourceWidth) * 4);
         for (uint32_t i = 0, n = RowPixels(s.sourceWidth, first, step); i < n; ++i)
-            std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i),
-                        4);
+            std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i), 4);
         if (m_alpha) Premultiply(s.work, s.work, s.sourceWidth);
         row = s.work;
     } else if (m_alpha) {
