@@ -5,10 +5,9 @@
 // canvas draws in an RGB565 surface of its own (the windowed back-end),
 // which each present turns and converts into the hidden buffer.
 #include "backends/Testing.h"
-#include "backends/display/Console.h"
+#include "backends/display/ConsoleDevice.h"
 #include "backends/display/DeviceTable.h"
 #include "backends/display/Presenter.h"
-#include "backends/input/Evdev.h"
 
 #include <drm_fourcc.h>
 #include <xf86drm.h>
@@ -63,7 +62,7 @@ bool PrimaryTakesRgb565(int fd, int crtcIndex) {
     return found;
 }
 
-class DrmDevice final : public DisplayDevice, Console::Listener {
+class DrmDevice final : public ConsoleDevice {
 public:
     ~DrmDevice() override {
         Release();
@@ -171,18 +170,6 @@ public:
         drmModeSetCrtc(m_fd, m_crtc, b.fb, 0, 0, &m_connector, 1, &m_mode);
         m_shown = back;
         CountPresent(false);
-    }
-
-    void OpenGameInput() override { m_input.SetGrab(true); }
-    void CloseGameInput() override { m_input.SetGrab(false); }
-    void PumpEvents(std::deque<Event>& queue) override {
-        for (bool lost = false; m_console.NextFocusChange(&lost);) {
-            Event e;
-            e.type = lost ? EventType::FocusLost : EventType::FocusGained;
-            queue.push_back(e);
-        }
-        m_input.Read(queue);
-        if (const int n = m_input.TakeSwitchRequest()) m_console.SwitchTo(n);
     }
 
     void ReadScreenRows(int y, int count, uint16_t* out) const override {
@@ -348,8 +335,6 @@ private:
     bool m_flipPending = false;
     std::atomic<bool> m_away{false};
     Presenter m_presenter;
-    Console m_console;
-    EvdevInput m_input;
 };
 
 // The first /dev/dri/cardN with a connected screen, when none is named.

@@ -5,10 +5,9 @@
 // turned and converted on present (any other depth or bitfield order, a
 // rotation, or two pages to flip between).
 #include "backends/Testing.h"
-#include "backends/display/Console.h"
+#include "backends/display/ConsoleDevice.h"
 #include "backends/display/DeviceTable.h"
 #include "backends/display/Presenter.h"
-#include "backends/input/Evdev.h"
 
 #include <linux/fb.h>
 
@@ -120,7 +119,7 @@ const char* FormatName(const ScreenFormat& f, char (&out)[24]) {
     return out;
 }
 
-class FbdevDevice final : public DisplayDevice, Console::Listener {
+class FbdevDevice final : public ConsoleDevice {
 public:
     ~FbdevDevice() override {
         m_console.Leave();
@@ -269,18 +268,6 @@ public:
         CountPresent(panned);
     }
 
-    void OpenGameInput() override { m_input.SetGrab(true); }
-    void CloseGameInput() override { m_input.SetGrab(false); }
-    void PumpEvents(std::deque<Event>& queue) override {
-        for (bool lost = false; m_console.NextFocusChange(&lost);) {
-            Event e;
-            e.type = lost ? EventType::FocusLost : EventType::FocusGained;
-            queue.push_back(e);
-        }
-        m_input.Read(queue);
-        if (const int n = m_input.TakeSwitchRequest()) m_console.SwitchTo(n);
-    }
-
     // What the shown page holds, at any depth, narrowed to RGB565 and
     // turned back to the canvas's orientation.
     void ReadScreenRows(int y, int count, uint16_t* out) const override {
@@ -356,8 +343,6 @@ private:
     TearFree m_tearFree = TearFree::None;
     uint8_t* m_page[2] = {}; // the shown page and the other one
     Presenter m_presenter;
-    Console m_console;
-    EvdevInput m_input;
 };
 
 std::shared_ptr<DisplayDevice> OpenFbdev(const char*, const DisplayOptions& options,
