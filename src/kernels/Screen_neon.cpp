@@ -17,6 +17,10 @@ struct NeonScreen {
     static T Splat(uint16_t v) { return vdupq_n_u16(v); }
     static uint32x4_t Splat32(uint32_t v) { return vdupq_n_u32(v); }
     static T And(T a, T b) { return vandq_u16(a, b); }
+    static T MulHigh(T a, T b) {
+        return vcombine_u16(vshrn_n_u32(vmull_u16(vget_low_u16(a), vget_low_u16(b)), 16),
+                            vshrn_n_u32(vmull_u16(vget_high_u16(a), vget_high_u16(b)), 16));
+    }
     static T Or(T a, T b) { return vorrq_u16(a, b); }
     static uint32x4_t Or32(uint32x4_t a, uint32x4_t b) { return vorrq_u32(a, b); }
     template <int n>

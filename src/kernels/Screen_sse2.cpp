@@ -17,6 +17,7 @@ struct Sse2Screen {
     static T Splat(uint16_t v) { return _mm_set1_epi16(short(v)); }
     static T Splat32(uint32_t v) { return _mm_set1_epi32(int(v)); }
     static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static T MulHigh(T a, T b) { return _mm_mulhi_epu16(a, b); }
     static T Or(T a, T b) { return _mm_or_si128(a, b); }
     static T Or32(T a, T b) { return _mm_or_si128(a, b); }
     template <int n>
