@@ -93,6 +93,14 @@ struct IImage : IUnknown {
     // E_FAIL for a context without an image, an empty rectangle or a
     // srcRect.
     virtual HRESULT Draw(HDC dc, const tagRECT* dstRect, const tagRECT* srcRect) = 0;
+    // Hands the whole picture at its own size to `sink`: BeginSink with the
+    // image's information (the sink picks PixelFormat24bppRGB or
+    // PixelFormat32bppARGB), bands of rows top to bottom as they are
+    // decoded, then EndSink with the result, which is also returned. A
+    // picture pushed this way is never held whole, except one whose rows
+    // come out of order (an interlaced PNG or GIF), gathered in the sink's
+    // format. E_FAIL for a null sink or another pixel format.
+    virtual HRESULT PushIntoSink(IImageSink* sink) = 0;
     // A new image of exactly width x height holding the whole picture
     // scaled, in the image's own pixel format (a bitmap's IImage view).
     virtual HRESULT GetThumbnail(uint32_t width, uint32_t height, IImage** thumbnail) = 0;
