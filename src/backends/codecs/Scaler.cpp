@@ -80,12 +80,39 @@ struct Scaler::Axis {
     uint32_t* count = nullptr;
     uint32_t* offset = nullptr;
     uint32_t* weights = nullptr;
+    // The same taps padded to `taps` a pixel (zero weights, the run moved
+    // left at the picture's right edge), for loops of a fixed length; 0 when
+    // the padding would not pay.
+    uint32_t taps = 0;
+    uint32_t* padFirst = nullptr;
+    uint32_t* padWeights = nullptr;
 
     ~Axis() {
         backends::free(first);
         backends::free(count);
         backends::free(offset);
         backends::free(weights);
+        backends::free(padFirst);
+        backends::free(padWeights);
+    }
+
+    Status Pad() {
+        const uint32_t n = Size();
+        uint32_t most = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            most = count[i] > most ? count[i] : most;
+        if (most > 4 || most > from) return Status::Ok;
+        padFirst = NewArray<uint32_t>(n);
+        padWeights = NewZeroed<uint32_t>(uint64_t(n) * most);
+        if (!padFirst || !padWeights) return Status::OutOfMemory;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t start = first[i] + most <= from ? first[i] : from - most;
+            padFirst[i] = start;
+            for (uint32_t t = 0; t < count[i]; ++t)
+                padWeights[size_t(i) * most + (first[i] - start) + t] = weights[offset[i] + t];
+        }
+        taps = most;
+        return Status::Ok;
     }
     uint32_t Size() const { return hi - lo; }
     uint32_t Last(uint32_t i) const { return first[i] + count[i] - 1; }
@@ -192,6 +219,7 @@ Status Scaler::Begin(uint32_t width, uint32_t height, bool inOrder) {
         return m_out.Begin(ww, wh, inOrder);
     }
     Status hr = s.x.Build(width, m_width, uint32_t(w.left), uint32_t(w.right));
+    if (hr == Status::Ok) hr = s.x.Pad();
     if (hr == Status::Ok) hr = s.y.Build(height, m_height, uint32_t(w.top), uint32_t(w.bottom));
     if (hr != Status::Ok) return hr;
     // Rows in any order: sums for every window row, or the source gathered
@@ -236,6 +264,50 @@ void FilterAcross(const uint8_t* row, const uint32_t* first, const uint32_t* cou
     }
 }
 
+// The same with `Taps` taps for every column (Axis::Pad), and the alpha
+// channel only when it is used: the loops unroll, and no branch depends on
+// a column's count.
+template <uint32_t Taps, bool Alpha>
+void FilterAcrossPadded(const uint8_t* __restrict row, const uint32_t* __restrict first,
+                        const uint32_t* __restrict weights, uint64_t reciprocal, uint32_t columns,
+                        uint16_t* __restrict out) {
+    constexpr uint64_t kHalf = uint64_t(1) << 31;
+    for (uint32_t i = 0; i < columns; ++i, out += 4, weights += Taps) {
+        const uint8_t* s = row + size_t(first[i]) * 4;
+        uint32_t b = 0, g = 0, r = 0, a = 0;
+        for (uint32_t t = 0; t < Taps; ++t) {
+            b += s[4 * t] * weights[t];
+            g += s[4 * t + 1] * weights[t];
+            r += s[4 * t + 2] * weights[t];
+            if (Alpha) a += s[4 * t + 3] * weights[t];
+        }
+        out[0] = uint16_t((b * reciprocal + kHalf) >> 32);
+        out[1] = uint16_t((g * reciprocal + kHalf) >> 32);
+        out[2] = uint16_t((r * reciprocal + kHalf) >> 32);
+        out[3] = Alpha ? uint16_t((a * reciprocal + kHalf) >> 32) : 0;
+    }
+}
+
+template <bool Alpha>
+bool FilterAcrossPadded(const uint8_t* row, const uint32_t* first, const uint32_t* weights,
+                        uint32_t taps, uint64_t reciprocal, uint32_t columns, uint16_t* out) {
+    switch (taps) {
+    case 1:
+        FilterAcrossPadded<1, Alpha>(row, first, weights, reciprocal, columns, out);
+        return true;
+    case 2:
+        FilterAcrossPadded<2, Alpha>(row, first, weights, reciprocal, columns, out);
+        return true;
+    case 3:
+        FilterAcrossPadded<3, Alpha>(row, first, weights, reciprocal, columns, out);
+        return true;
+    case 4:
+        FilterAcrossPadded<4, Alpha>(row, first, weights, reciprocal, columns, out);
+        return true;
+    }
+    return false;
+}
+
 void AddWeighted(const uint16_t* across, uint32_t weight, uint32_t values, uint32_t* sums) {
     for (uint32_t i = 0; i < values; ++i)
         sums[i] += across[i] * weight;
@@ -247,6 +319,19 @@ void Finish(const uint32_t* sums, uint64_t reciprocal, uint32_t values, uint8_t*
     for (uint32_t i = 0; i < values; ++i) {
         const uint64_t v = (sums[i] * reciprocal + kHalf) >> 48;
         out[i] = uint8_t(v > 255 ? 255 : v);
+    }
+}
+
+// The same for opaque pixels: colours only, alpha 255.
+void FinishOpaque(const uint32_t* __restrict sums, uint64_t reciprocal, uint32_t pixels,
+                  uint8_t* __restrict out) {
+    constexpr uint64_t kHalf = uint64_t(1) << 47;
+    for (uint32_t i = 0; i < pixels; ++i, sums += 4, out += 4) {
+        for (int c = 0; c < 3; ++c) {
+            const uint64_t v = (sums[c] * reciprocal + kHalf) >> 48;
+            out[c] = uint8_t(v > 255 ? 255 : v);
+        }
+        out[3] = 255;
     }
 }
 
@@ -307,8 +392,7 @@ const uint16_t* Scaler::FilterRow(uint32_t y, const uint8_t* pixels, uint32_t fi
     if (first != 0 || step != 1) {
         std::memset(s.work, 0, size_t(s.sourceWidth) * 4);
         for (uint32_t i = 0, n = RowPixels(s.sourceWidth, first, step); i < n; ++i)
-            std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i),
-                        4);
+            std::memcpy(s.work + 4 * (size_t(first) + size_t(i) * step), pixels + 4 * size_t(i), 4);
         if (m_alpha) Premultiply(s.work, s.work, s.sourceWidth);
         row = s.work;
     } else if (m_alpha) {
@@ -317,7 +401,13 @@ const uint16_t* Scaler::FilterRow(uint32_t y, const uint8_t* pixels, uint32_t fi
     }
     uint16_t* out = s.across[y & 1];
     const uint32_t ww = uint32_t(m_window.right - m_window.left);
-    FilterAcross(row, s.x.first, s.x.count, s.x.offset, s.x.weights, s.x.reciprocal, ww, out);
+    const Axis& x = s.x;
+    // Without alpha the fourth channel is never read (Emit makes it opaque).
+    const bool padded = m_alpha ? FilterAcrossPadded<true>(row, x.padFirst, x.padWeights, x.taps,
+                                                           x.reciprocal, ww, out)
+                                : FilterAcrossPadded<false>(row, x.padFirst, x.padWeights, x.taps,
+                                                            x.reciprocal, ww, out);
+    if (!padded) FilterAcross(row, x.first, x.count, x.offset, x.weights, x.reciprocal, ww, out);
     return out;
 }
 
@@ -382,12 +472,12 @@ void Scaler::Grow(uint32_t y, bool needed, const uint16_t* across) {
 void Scaler::Emit(const uint32_t* sums) {
     State& s = *m_state;
     const uint32_t ww = uint32_t(m_window.right - m_window.left);
-    Finish(sums, s.y.reciprocal, ww * 4, s.outRow);
-    if (m_alpha)
+    if (m_alpha) {
+        Finish(sums, s.y.reciprocal, ww * 4, s.outRow);
         Unpremultiply(s.outRow, ww);
-    else
-        for (uint32_t i = 0; i < ww; ++i)
-            s.outRow[4 * i + 3] = 255;
+    } else {
+        FinishOpaque(sums, s.y.reciprocal, ww, s.outRow);
+    }
     if (!m_out.Row(s.next, s.outRow, 0, 1)) s.stopped = true;
     ++s.next;
 }
