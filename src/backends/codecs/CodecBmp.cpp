@@ -91,7 +91,7 @@ Status BmpReadHeader(ByteSource& in, ImageHeader* header) {
 namespace {
 
 // Each band SDL decodes holds about this many pixels.
-constexpr uint32_t kBandPixels = uint32_t(1) << 18;
+constexpr uint32_t kBandPixels = uint32_t(1) << 17;
 
 // Where the rows of an uncompressed file lie, from its headers.
 struct Layout {
