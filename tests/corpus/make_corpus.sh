@@ -59,9 +59,9 @@ for f in "$v"/jpeg_*.jpg; do djpeg -pnm "$f" >"${f%.jpg}.pam"; done
 $convert -size 203x157 -seed 5 plasma:fractal -depth 8 "$tmp/big.ppm"
 cjpeg -quality 90 "$tmp/big.ppm" >"$v/jpeg_big.jpg"
 cjpeg -quality 90 -progressive "$tmp/big.ppm" >"$v/jpeg_big_progressive.jpg"
-for d in 2 4 8; do
-    djpeg -pnm -scale 1/$d "$v/jpeg_big.jpg" >"$v/jpeg_big_1_$d.pam"
-    djpeg -pnm -scale 1/$d "$v/jpeg_big_progressive.jpg" >"$v/jpeg_big_progressive_1_$d.pam"
+for s in 1/2 1/4 1/8 5/8; do
+    djpeg -pnm -scale $s "$v/jpeg_big.jpg" >"$v/jpeg_big_${s/\//_}.pam"
+    djpeg -pnm -scale $s "$v/jpeg_big_progressive.jpg" >"$v/jpeg_big_progressive_${s/\//_}.pam"
 done
 djpeg -pnm "$v/jpeg_big.jpg" >"$v/jpeg_big.pam"
 

@@ -21,6 +21,7 @@ Usage: make_malformed.py OUTDIR
 """
 import io
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -465,6 +466,23 @@ def main():
                 decode = "ok"
             put("truncated_%d_%s_%d.%s" % (n, ext, cut, ext), data[:cut], decode,
                 1 if decode == "ok" else 0, "the first %d of %d bytes" % (cut, len(data)))
+
+    # ---- Large valid files of noise, the loaders' memory bounds' test
+    # (tests/imageio_load_test.cpp), not replayed: the PNG is 25.8 MB.
+    large = os.path.join(OUT, "large")
+    os.makedirs(large, exist_ok=True)
+    rng = random.Random(2024)
+    noise = lambda mode, w, h: Image.frombytes(mode, (w, h), rng.randbytes(w * h * len(mode)))
+    noise("RGB", 3000, 2870).save(os.path.join(large, "noise.png"), compress_level=1)
+    noise("RGB", 2000, 1500).save(os.path.join(large, "noise.jpg"), quality=95)
+    noise("RGB", 2000, 1500).save(os.path.join(large, "noise.webp"), quality=90)
+    # WebP files libwebp needs whole, near the whole-picture limit.
+    noise("RGB", 1300, 1200).save(os.path.join(large, "noise_lossless.webp"), lossless=True)
+    noise("RGBA", 1500, 1500).save(os.path.join(large, "noise_alpha.webp"), quality=90)
+    noise("RGB", 2000, 1500).save(os.path.join(large, "noise.bmp"))
+    indexed = noise("L", 2000, 1500).convert("P")
+    indexed.putpalette(list(rng.randbytes(768)))
+    indexed.save(os.path.join(large, "noise.gif"), interlace=False)
 
     with open(os.path.join(OUT, "expected.tsv"), "w") as f:
         f.write("# file\tdecode\tgif\tseconds\twhy\n")
