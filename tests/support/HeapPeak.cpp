@@ -17,7 +17,7 @@ namespace {
 
 std::atomic<long> g_live{0}, g_peak{0}, g_blocks{0};
 
-void Held(void* block) {
+[[maybe_unused]] void Held(void* block) {
     if (!block) return;
     g_blocks.fetch_add(1, std::memory_order_relaxed);
     const long size = long(malloc_usable_size(block));
@@ -25,7 +25,7 @@ void Held(void* block) {
     for (long peak = g_peak.load(); live > peak && !g_peak.compare_exchange_weak(peak, live);) {}
 }
 
-void Released(void* block) {
+[[maybe_unused]] void Released(void* block) {
     if (block) g_live.fetch_sub(long(malloc_usable_size(block)));
 }
 

@@ -82,10 +82,11 @@ struct Scaler::Axis {
     uint32_t* weights = nullptr;
     // The same taps padded to `taps` a pixel (zero weights, the run moved
     // left at the picture's right edge), for loops of a fixed length; 0 when
-    // the padding would not pay.
+    // the padding would not pay. Each weight is multiplied by `reciprocal`
+    // ahead: sum(p w) r = sum(p (w r)), exactly, with no product per pixel.
     uint32_t taps = 0;
     uint32_t* padFirst = nullptr;
-    uint32_t* padWeights = nullptr;
+    uint64_t* padWeights = nullptr;
 
     ~Axis() {
         backends::free(first);
@@ -103,13 +104,14 @@ struct Scaler::Axis {
             most = count[i] > most ? count[i] : most;
         if (most > 4 || most > from) return Status::Ok;
         padFirst = NewArray<uint32_t>(n);
-        padWeights = NewZeroed<uint32_t>(uint64_t(n) * most);
+        padWeights = NewZeroed<uint64_t>(uint64_t(n) * most);
         if (!padFirst || !padWeights) return Status::OutOfMemory;
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t start = first[i] + most <= from ? first[i] : from - most;
             padFirst[i] = start;
             for (uint32_t t = 0; t < count[i]; ++t)
-                padWeights[size_t(i) * most + (first[i] - start) + t] = weights[offset[i] + t];
+                padWeights[size_t(i) * most + (first[i] - start) + t] =
+                    weights[offset[i] + t] * reciprocal;
         }
         taps = most;
         return Status::Ok;
@@ -269,40 +271,40 @@ void FilterAcross(const uint8_t* row, const uint32_t* first, const uint32_t* cou
 // a column's count.
 template <uint32_t Taps, bool Alpha>
 void FilterAcrossPadded(const uint8_t* __restrict row, const uint32_t* __restrict first,
-                        const uint32_t* __restrict weights, uint64_t reciprocal, uint32_t columns,
+                        const uint64_t* __restrict weights, uint32_t columns,
                         uint16_t* __restrict out) {
     constexpr uint64_t kHalf = uint64_t(1) << 31;
     for (uint32_t i = 0; i < columns; ++i, out += 4, weights += Taps) {
         const uint8_t* s = row + size_t(first[i]) * 4;
-        uint32_t b = 0, g = 0, r = 0, a = 0;
+        uint64_t b = kHalf, g = kHalf, r = kHalf, a = kHalf;
         for (uint32_t t = 0; t < Taps; ++t) {
             b += s[4 * t] * weights[t];
             g += s[4 * t + 1] * weights[t];
             r += s[4 * t + 2] * weights[t];
             if (Alpha) a += s[4 * t + 3] * weights[t];
         }
-        out[0] = uint16_t((b * reciprocal + kHalf) >> 32);
-        out[1] = uint16_t((g * reciprocal + kHalf) >> 32);
-        out[2] = uint16_t((r * reciprocal + kHalf) >> 32);
-        out[3] = Alpha ? uint16_t((a * reciprocal + kHalf) >> 32) : 0;
+        out[0] = uint16_t(b >> 32);
+        out[1] = uint16_t(g >> 32);
+        out[2] = uint16_t(r >> 32);
+        out[3] = Alpha ? uint16_t(a >> 32) : 0;
     }
 }
 
 template <bool Alpha>
-bool FilterAcrossPadded(const uint8_t* row, const uint32_t* first, const uint32_t* weights,
-                        uint32_t taps, uint64_t reciprocal, uint32_t columns, uint16_t* out) {
+bool FilterAcrossPadded(const uint8_t* row, const uint32_t* first, const uint64_t* weights,
+                        uint32_t taps, uint32_t columns, uint16_t* out) {
     switch (taps) {
     case 1:
-        FilterAcrossPadded<1, Alpha>(row, first, weights, reciprocal, columns, out);
+        FilterAcrossPadded<1, Alpha>(row, first, weights, columns, out);
         return true;
     case 2:
-        FilterAcrossPadded<2, Alpha>(row, first, weights, reciprocal, columns, out);
+        FilterAcrossPadded<2, Alpha>(row, first, weights, columns, out);
         return true;
     case 3:
-        FilterAcrossPadded<3, Alpha>(row, first, weights, reciprocal, columns, out);
+        FilterAcrossPadded<3, Alpha>(row, first, weights, columns, out);
         return true;
     case 4:
-        FilterAcrossPadded<4, Alpha>(row, first, weights, reciprocal, columns, out);
+        FilterAcrossPadded<4, Alpha>(row, first, weights, columns, out);
         return true;
     }
     return false;
@@ -403,10 +405,9 @@ const uint16_t* Scaler::FilterRow(uint32_t y, const uint8_t* pixels, uint32_t fi
     const uint32_t ww = uint32_t(m_window.right - m_window.left);
     const Axis& x = s.x;
     // Without alpha the fourth channel is never read (Emit makes it opaque).
-    const bool padded = m_alpha ? FilterAcrossPadded<true>(row, x.padFirst, x.padWeights, x.taps,
-                                                           x.reciprocal, ww, out)
-                                : FilterAcrossPadded<false>(row, x.padFirst, x.padWeights, x.taps,
-                                                            x.reciprocal, ww, out);
+    const bool padded =
+        m_alpha ? FilterAcrossPadded<true>(row, x.padFirst, x.padWeights, x.taps, ww, out)
+                : FilterAcrossPadded<false>(row, x.padFirst, x.padWeights, x.taps, ww, out);
     if (!padded) FilterAcross(row, x.first, x.count, x.offset, x.weights, x.reciprocal, ww, out);
     return out;
 }
