@@ -4,6 +4,7 @@
 // are decoded at, against djpeg's.
 #include "backends/codecs/Codecs.h"
 #include "support/ImageCorpus.h"
+#include "system/Testing.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,27 @@ TEST(Resample, MatchesTheReferenceFiltersOnRandomPictures) {
             EXPECT_LE(worstAlpha, alpha ? 2.0 : 0.5)
                 << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
             EXPECT_LE(worstColour, 2.0) << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3];
+        }
+}
+
+TEST(Scaler, TheVectorPathGivesTheScalarPathsBytes) {
+    // Random pictures shrunk by ratios the vector paths take (more than 256
+    // pixels in along an axis), grown down, opaque and with alpha.
+    std::mt19937 rng(9);
+    const uint32_t sizes[][4] = {{1024, 300, 640, 299}, {300, 3, 299, 2}, {1000, 2, 257, 1},
+                                 {4000, 2, 1333, 2},    {257, 260, 1, 3}, {300, 257, 7, 600}};
+    for (bool alpha : {false, true})
+        for (const auto& s : sizes) {
+            pf::Pixmap src, out[2];
+            ASSERT_EQ(src.Allocate(s[0], s[1]), pf::Status::Ok);
+            for (uint32_t i = 0; i < s[0] * s[1] * 4; ++i)
+                src.Bits()[i] = uint8_t(rng());
+            for (bool vector : {false, true}) {
+                zorva::ScalerVectorPath(vector);
+                ASSERT_EQ(pf::Resample(src, alpha, s[2], s[3], &out[vector]), pf::Status::Ok);
+            }
+            EXPECT_EQ(std::memcmp(out[0].Bits(), out[1].Bits(), out[0].Stride() * s[3]), 0)
+                << s[0] << " to " << s[2] << (alpha ? " with alpha" : "");
         }
 }
 
