@@ -2,6 +2,7 @@
 #include "backends/codecs/GifAnimation.h"
 #include "system/imaging/ImageObjects.h"
 #include "system/imaging/Sources.h"
+#include "system/streams/Streams.h"
 
 #include <algorithm>
 #include <cstring>
@@ -247,9 +248,12 @@ public:
         *image = nullptr;
         if (!stream) return E_FAIL;
         Source* source = nullptr;
-        const HRESULT hr = OpenStreamSource(stream, &source);
+        HRESULT hr = OpenStreamSource(stream, &source);
         if (hr != S_OK) return hr;
-        return CreateEncodedImage(source, image);
+        hr = CreateEncodedImage(source, image);
+        // As if read to its end (the header's reads moved it).
+        stream->Seek(0, STREAM_SEEK_END, nullptr);
+        return hr;
     }
     HRESULT CreateImageFromFile(const wchar_t* path, IImage** image) override {
         if (!image) return E_FAIL;
@@ -299,6 +303,7 @@ public:
             return E_OUTOFMEMORY;
         }
         hr = object->Open(source);
+        stream->Seek(0, STREAM_SEEK_END, nullptr);
         if (hr != S_OK) {
             object->Release();
             return hr;

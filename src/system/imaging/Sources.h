@@ -23,13 +23,13 @@ protected:
 // kMaxEncodedBytes, E_OUTOFMEMORY.
 HRESULT OpenFileSource(const wchar_t* path, Source** source);
 
-// A stream, from its current position to its end, which is where the
-// stream is left. A stream that seeks is read where it lies, each read
-// seeking to its place first (the source holds a reference to it): the
-// stream must keep its bytes while the source lives, and whoever else
-// reads it may move it. A stream that cannot seek (Seek fails) is read
-// whole now, in steps, and its bytes kept in memory. IMGERR_TOOLARGE for
-// more than kMaxEncodedBytes; the stream's code when it fails; E_OUTOFMEMORY.
+// A stream, from its current position to its end. A stream that seeks is
+// read where it lies, each read seeking to its place first (the source
+// holds a reference to it): the stream must keep its bytes while the source
+// lives, its position moves as the source reads, and whoever else moves it
+// does no harm. A stream that cannot seek (Seek fails) is read whole now,
+// in steps, and its bytes kept in memory. IMGERR_TOOLARGE for more than
+// kMaxEncodedBytes; the stream's code when it fails; E_OUTOFMEMORY.
 HRESULT OpenStreamSource(IStream* stream, Source** source);
 
 } // namespace zorva::platform
