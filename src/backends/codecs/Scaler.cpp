@@ -419,16 +419,11 @@ inline __m128i FinishEight(const uint32_t* sums, __m128i r) {
     const __m128i words = _mm_packs_epi32(a, b);
     return _mm_packus_epi16(words, words);
 }
-#endif
 
 bool VectorFinish(uint64_t reciprocal) {
-#if defined(__SSE2__)
     return reciprocal < (uint64_t(1) << 32) && g_vectorPath.load(std::memory_order_relaxed);
-#else
-    (void)reciprocal;
-    return false;
-#endif
 }
+#endif
 
 // Sums of 8.8 values weighted to `total` back to bytes.
 void Finish(const uint32_t* sums, uint64_t reciprocal, uint32_t values, uint8_t* out) {
