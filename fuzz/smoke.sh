@@ -27,7 +27,7 @@ run_one() {
     mkdir -p "$corpus" "$work/replay-$target"
     if [ "$n" -gt 0 ]; then
         for f in "$malformed"/*; do
-            [ "$(stat -c %s "$f")" -le 16384 ] || continue
+            [ -f "$f" ] && [ "$(stat -c %s "$f")" -le 16384 ] || continue
             { head -c "$n" /dev/zero; cat "$f"; } >"$work/replay-$target/$(basename "$f")"
         done
     fi

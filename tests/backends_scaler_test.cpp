@@ -1,7 +1,10 @@
 // The scaler against reference filters: area averaging when shrinking,
 // bilinear when enlarging, on premultiplied colour; its windows and rows
-// that come out of order against the whole picture.
+// that come out of order against the whole picture; the scales JPEG files
+// are decoded at, against djpeg's.
 #include "backends/codecs/Codecs.h"
+#include "support/ImageCorpus.h"
+#include "system/Testing.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +83,27 @@ TEST(Resample, MatchesTheReferenceFiltersOnRandomPictures) {
         }
 }
 
+TEST(Scaler, TheVectorPathGivesTheScalarPathsBytes) {
+    // Random pictures shrunk by ratios the vector paths take (more than 256
+    // pixels in along an axis), grown down, opaque and with alpha.
+    std::mt19937 rng(9);
+    const uint32_t sizes[][4] = {{1024, 300, 640, 299}, {300, 3, 299, 2}, {1000, 2, 257, 1},
+                                 {4000, 2, 1333, 2},    {257, 260, 1, 3}, {300, 257, 7, 600}};
+    for (bool alpha : {false, true})
+        for (const auto& s : sizes) {
+            pf::Pixmap src, out[2];
+            ASSERT_EQ(src.Allocate(s[0], s[1]), pf::Status::Ok);
+            for (uint32_t i = 0; i < s[0] * s[1] * 4; ++i)
+                src.Bits()[i] = uint8_t(rng());
+            for (bool vector : {false, true}) {
+                zorva::ScalerVectorPath(vector);
+                ASSERT_EQ(pf::Resample(src, alpha, s[2], s[3], &out[vector]), pf::Status::Ok);
+            }
+            EXPECT_EQ(std::memcmp(out[0].Bits(), out[1].Bits(), out[0].Stride() * s[3]), 0)
+                << s[0] << " to " << s[2] << (alpha ? " with alpha" : "");
+        }
+}
+
 TEST(Scaler, WindowsAndRowsInAnyOrderGiveTheWholePicturesPixels) {
     // A window of a scaling is exactly that part of the whole; rows that
     // come out of order, a few pixels at a time as interlaced passes bring
@@ -125,5 +149,39 @@ TEST(Scaler, WindowsAndRowsInAnyOrderGiveTheWholePicturesPixels) {
             worst = std::max(worst, std::abs(int(any.Bits()[i]) - int(whole.Bits()[i])));
         EXPECT_EQ(windowDiffers, 0) << t[0] << "x" << t[1];
         EXPECT_LE(worst, 1) << t[0] << "x" << t[1];
+    }
+}
+
+TEST(JpegScale, ReducedDecodesAreTheScaleChosenAsDjpegDecodesIt) {
+    // jpeg_big.jpg is 203 x 157; at M/8 it is ceil(203 M / 8) x
+    // ceil(157 M / 8): 26 x 20, 51 x 40, (77 x 59,) 102 x 79, 127 x 99.
+    // 3/8, 6/8 and 7/8 give way to the next of 4/8 and 8/8.
+    const struct {
+        uint32_t minWidth, minHeight, eighths;
+        const char* reference;
+    } cases[] = {{26, 20, 1, "1_8"},  {27, 20, 2, "1_4"},  {51, 40, 2, "1_4"},
+                 {52, 40, 4, "1_2"},  {102, 79, 4, "1_2"}, {102, 80, 5, "5_8"},
+                 {127, 99, 5, "5_8"}, {128, 99, 8, ""},    {0, 99, 8, ""}};
+    const std::vector<uint8_t> file = zt::ReadBytes(zt::CorpusPath("valid/jpeg_big.jpg"));
+    auto* bytes = new (std::nothrow) pf::EncodedBytes;
+    ASSERT_TRUE(bytes && (bytes->data = static_cast<uint8_t*>(pf::malloc(file.size()))));
+    std::memcpy(bytes->data, file.data(), bytes->size = file.size());
+    pf::MemorySource source{pf::EncodedPtr(bytes)};
+    for (const auto& c : cases) {
+        EXPECT_EQ(pf::JpegScaleEighths(203, 157, c.minWidth, c.minHeight), c.eighths);
+        pf::Pixmap out;
+        pf::PixmapWriter writer(&out);
+        ASSERT_EQ(pf::JpegDecodeRows(source, c.minWidth, c.minHeight, writer), pf::Status::Ok);
+        const zt::Rgba ref = zt::Reference(std::string("valid/jpeg_big") +
+                                           (*c.reference ? "_" : "") + c.reference + ".jpg");
+        ASSERT_EQ((std::vector<int>{int(out.Width()), int(out.Height())}),
+                  (std::vector<int>{ref.width, ref.height}))
+            << c.eighths;
+        int differ = 0;
+        for (int y = 0; y < ref.height; ++y)
+            for (int x = 0; x < ref.width; ++x)
+                for (int ch = 0; ch < 3; ++ch)
+                    differ += out.Row(uint32_t(y))[4 * x + 2 - ch] != ref.At(x, y)[ch];
+        EXPECT_EQ(differ, 0) << c.eighths << "/8";
     }
 }

@@ -18,6 +18,9 @@ long AllocationCount();
 // Rows the codecs decoded since the process started (every pass of an
 // interlaced picture and every frame of an animation counts its rows).
 long DecodedRows();
+// Lets the scaler's vector path across a row run (the default) or holds it
+// to the scalar one, which defines the results.
+void ScalerVectorPath(bool on);
 
 // ---- Seams of the frame buffer device ------------------------------------
 // The screen information the device reads from an open frame buffer (the

@@ -3,14 +3,12 @@
 #include "CCEBitmap.h"
 #include "CCEDraw.h"
 #include "core/Pixel565.h"
-#include "core/Sections.h"
 #include "core/SharedBlock.h"
 #include "draw/CanvasView.h"
 #include "imageio/ImageIo.h"
 #include "imageio/LoadScope.h"
 #include "kernels/Kernels.h"
 #include "system/com/Com.h"
-#include "system/gdi/GdiApi.h"
 #include "system/imaging/Imaging.h"
 
 #include <cstring>
@@ -29,39 +27,54 @@ int NoteTargetRefused(uint32_t width, uint32_t height) {
                                               "limits (65,535 pixels a side, 2^26 pixels).");
 }
 
-// The GDI path: the image drawn at width x height into a 24-bit bottom-up
-// section of sectionWidth x sectionHeight, read back row by row into the
-// bitmap's pixels. The section is the image information's size, which the
-// callers make equal to the target size.
-int DrawThroughGdi(IImage* image, uint32_t sectionWidth, uint32_t sectionHeight, uint32_t width,
-                   uint32_t height, WORD* pixels) {
-    if (sectionWidth > uint32_t(INT32_MAX) || sectionHeight > uint32_t(INT32_MAX))
-        return NoteLoadError(LoadError::TooLarge);
-    HDC dc = pf::CreateCompatibleDC(nullptr);
-    if (!dc) return NoteLoadError(LoadError::OutOfMemory);
-    const pf::BITMAPINFO info =
-        zorva::BottomUpSection(int32_t(sectionWidth), int32_t(sectionHeight), 24);
-    void* bits = nullptr;
-    pf::HBITMAP section = pf::CreateDIBSection(dc, &info, pf::DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!section || !bits) {
-        if (section) pf::DeleteObject(section);
-        pf::DeleteDC(dc);
-        return NoteLoadError(LoadError::OutOfMemory);
+// The picture at its own size, pushed by the image a band of rows at a
+// time straight into the bitmap's RGB565 pixels and, for an image with
+// alpha, its alpha plane: no rendering of the whole picture in between.
+class BitmapSink final : public IImageSink {
+public:
+    BitmapSink(uint32_t width, uint32_t height, WORD* pixels, BYTE* alpha)
+        : m_width(width), m_height(height), m_pixels(pixels), m_alpha(alpha) {}
+
+    // It lives on its caller's stack: references are not counted.
+    HRESULT QueryInterface(const GUID& iid, void** object) override {
+        return pf::AnswerInterface(iid, object, {{pf::IID_IImageSink, this}});
     }
-    HGDIOBJ previous = pf::SelectObject(dc, section);
-    const tagRECT target{0, 0, int32_t(width), int32_t(height)};
-    // A picture that cannot be decoded fails the load, rather than leaving
-    // the blank section as if it were the image.
-    const bool drawn = NoteLoadResult(image->Draw(dc, &target, nullptr)) == pf::S_OK;
-    const uint32_t rows = height < sectionHeight ? height : sectionHeight;
-    const uint32_t columns = width < sectionWidth ? width : sectionWidth;
-    if (drawn)
-        zorva::SectionToRGB565(bits, 24, sectionWidth, sectionHeight, columns, rows, pixels, width);
-    pf::SelectObject(dc, previous);
-    pf::DeleteDC(dc);
-    pf::DeleteObject(section);
-    return drawn ? 1 : 0;
-}
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+
+    HRESULT BeginSink(ImageInfo* info, tagRECT*) override {
+        if (!info || info->Width != m_width || info->Height != m_height) return pf::E_FAIL;
+        info->PixelFormat = m_alpha ? pf::PixelFormat32bppARGB : pf::PixelFormat24bppRGB;
+        return pf::S_OK;
+    }
+    HRESULT EndSink(HRESULT) override { return pf::S_OK; }
+    HRESULT PushPixelData(const tagRECT* rect, BitmapData* data, BOOL) override {
+        const DWORD format = m_alpha ? pf::PixelFormat32bppARGB : pf::PixelFormat24bppRGB;
+        if (!rect || !data || !data->Scan0 || data->PixelFormat != format || rect->left < 0 ||
+            rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
+            uint32_t(rect->right) > m_width || uint32_t(rect->bottom) > m_height ||
+            data->Width != uint32_t(rect->right - rect->left) ||
+            data->Height != uint32_t(rect->bottom - rect->top))
+            return pf::E_FAIL;
+        const zorva::KernelTable& k = zorva::Kernels();
+        const int32_t columns = rect->right - rect->left;
+        for (int32_t y = rect->top; y < rect->bottom; ++y) {
+            const size_t at = size_t(y) * m_width + size_t(rect->left);
+            const uint8_t* in =
+                static_cast<const uint8_t*>(data->Scan0) + ptrdiff_t(y - rect->top) * data->Stride;
+            if (m_alpha)
+                k.bgra32Row(m_pixels + at, m_alpha + at, in, columns);
+            else
+                k.bgr24Row(m_pixels + at, in, columns);
+        }
+        return pf::S_OK;
+    }
+
+private:
+    uint32_t m_width, m_height;
+    WORD* m_pixels;
+    BYTE* m_alpha;
+};
 
 // The steps of LoadFile and ImageLoadFile after the image is open. The
 // converters are the bitmap's own (protected) members, handed in by the
@@ -99,18 +112,19 @@ int LoadOpenImage(CCEBitmap& bitmap, IImage* image, unsigned char bMode, unsigne
     bitmap.m_nHeight = int32_t(h);
     int result = 0;
     const uint64_t count = uint64_t(w) * h;
-    if (zorva::GrowBuffer(bitmap.m_pPixels, bitmap.m_cbPixels, count * 2)) {
+    const bool alpha = (info.PixelFormat & pf::PixelFormatAlpha) != 0;
+    if (zorva::GrowBuffer(bitmap.m_pPixels, bitmap.m_cbPixels, count * 2) &&
+        (!alpha || zorva::GrowBuffer(bitmap.m_pAlpha, bitmap.m_cbAlpha, count))) {
         const tagRECT all{0, 0, int32_t(w), int32_t(h)};
-        if (info.PixelFormat & pf::PixelFormatAlpha) {
-            if (zorva::GrowBuffer(bitmap.m_pAlpha, bitmap.m_cbAlpha, count))
-                result = loadArgb(pDraw, source, w, h, all);
-            else
-                NoteLoadError(LoadError::OutOfMemory);
-        } else if (target.scaled) {
-            result = loadResize(pDraw, image, w, h, all);
+        if (!target.scaled) {
+            // Its own size, or mode 2's thumbnail: pushed into the buffers.
+            BitmapSink sink(w, h, bitmap.m_pPixels, alpha ? bitmap.m_pAlpha : nullptr);
+            bitmap.m_bARGB = alpha ? 1 : 0;
+            result = NoteLoadResult(source->PushIntoSink(&sink)) == pf::S_OK ? 1 : 0;
+        } else if (alpha) {
+            result = loadArgb(pDraw, source, w, h, all);
         } else {
-            result = DrawThroughGdi(source, info.Width, info.Height, w, h, bitmap.m_pPixels);
-            bitmap.m_bARGB = 0;
+            result = loadResize(pDraw, image, w, h, all);
         }
     } else {
         NoteLoadError(LoadError::OutOfMemory);

@@ -57,11 +57,18 @@ cjpeg -quality 95 -sample 1x1 "$tmp/src.ppm" >"$v/jpeg_444.jpg"
 for f in "$v"/jpeg_*.jpg; do djpeg -pnm "$f" >"${f%.jpg}.pam"; done
 # A larger photo-like picture and its reduced-scale decodes.
 $convert -size 203x157 -seed 5 plasma:fractal -depth 8 "$tmp/big.ppm"
+# Interlaced and taller than a band of rows (64): gathered before it is sent.
+$convert -size 203x157 gradient:white-black -depth 8 "$tmp/bigalpha.pgm"
+pnmtopng -interlace "$tmp/big.ppm" >"$v/png_interlaced_big.png"
+pnmtopng -interlace -alpha="$tmp/bigalpha.pgm" "$tmp/big.ppm" >"$v/png_interlaced_big_alpha.png"
+for f in png_interlaced_big png_interlaced_big_alpha; do
+    pngtopam -alphapam "$v/$f.png" >"$v/$f.pam"
+done
 cjpeg -quality 90 "$tmp/big.ppm" >"$v/jpeg_big.jpg"
 cjpeg -quality 90 -progressive "$tmp/big.ppm" >"$v/jpeg_big_progressive.jpg"
-for d in 2 4 8; do
-    djpeg -pnm -scale 1/$d "$v/jpeg_big.jpg" >"$v/jpeg_big_1_$d.pam"
-    djpeg -pnm -scale 1/$d "$v/jpeg_big_progressive.jpg" >"$v/jpeg_big_progressive_1_$d.pam"
+for s in 1/2 1/4 1/8 5/8; do
+    djpeg -pnm -scale $s "$v/jpeg_big.jpg" >"$v/jpeg_big_${s/\//_}.pam"
+    djpeg -pnm -scale $s "$v/jpeg_big_progressive.jpg" >"$v/jpeg_big_progressive_${s/\//_}.pam"
 done
 djpeg -pnm "$v/jpeg_big.jpg" >"$v/jpeg_big.pam"
 

@@ -21,6 +21,7 @@ Usage: make_malformed.py OUTDIR
 """
 import io
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -377,17 +378,17 @@ def main():
         bmp(16, 4, bits=8, compression=1, palette=GRAY4, pixels=rle_short), "corrupt", 0,
         "RLE8 data that stops without an end of bitmap")
     rle_bomb = (b"\x00\x00") * 2 + b"\x00\x01"
-    put("bmp_rle8_4096_bomb.bmp",
-        bmp(4096, 4096, bits=8, compression=1, palette=GRAY4, pixels=rle_bomb), "ok", 1,
-        "a few bytes of RLE8 for 16 million pixels (the rest is read as black)")
-    # Run-length files are decoded whole by SDL, a byte a pixel: 24 MiB at
+    put("bmp_rle8_4000_bomb.bmp",
+        bmp(4000, 3000, bits=8, compression=1, palette=GRAY4, pixels=rle_bomb), "ok", 1,
+        "a few bytes of RLE8 for 12 million pixels (the rest is read as black)")
+    # Run-length files are decoded whole by SDL, a byte a pixel: 12 MiB at
     # the most.
     put("bmp_rle8_at_whole_limit.bmp",
-        bmp(6144, 4096, bits=8, compression=1, palette=GRAY4, pixels=b"\x00\x01"), "ok", 1,
-        "a run-length picture of exactly 24 MiB", seconds=2)
+        bmp(4096, 3072, bits=8, compression=1, palette=GRAY4, pixels=b"\x00\x01"), "ok", 1,
+        "a run-length picture of exactly 12 MiB", seconds=2)
     put("bmp_rle8_past_whole_limit.bmp",
-        bmp(6144, 4097, bits=8, compression=1, palette=GRAY4, pixels=b"\x00\x01"), "toolarge", 0,
-        "a run-length picture one row past 24 MiB")
+        bmp(4096, 3073, bits=8, compression=1, palette=GRAY4, pixels=b"\x00\x01"), "toolarge", 0,
+        "a run-length picture one row past 12 MiB")
     put("bmp_core_header_zero.bmp", b"BM" + struct.pack("<IHHI", 30, 0, 0, 26) +
         struct.pack("<IHHHH", 12, 0, 0, 1, 24) + b"\x00" * 4, "corrupt", 0,
         "an OS/2 core header with size 0 x 0")
@@ -412,13 +413,13 @@ def main():
     put("jpeg_101_scans.jpg", many_scans(picture(32, 24), 101), "toolarge", 0,
         "one scan past the limit, every scan legal")
     # A file of several scans keeps every coefficient: 2 bytes a pixel of a
-    # grey picture, 24 MiB at the most.
-    grey = Image.new("L", (4096, 3072), 128)
+    # grey picture, 12 MiB at the most.
+    grey = Image.new("L", (4096, 1536), 128)
     put("jpeg_progressive_at_whole_limit.jpg", encoded(grey, "JPEG", quality=30, progressive=True),
-        "ok", 1, "progressive, its coefficients exactly 24 MiB", seconds=2)
+        "ok", 1, "progressive, its coefficients exactly 12 MiB", seconds=2)
     put("jpeg_progressive_past_whole_limit.jpg",
-        encoded(grey.resize((4096, 3080)), "JPEG", quality=30, progressive=True), "toolarge", 0,
-        "progressive, its coefficients one block row past 24 MiB")
+        encoded(grey.resize((4096, 1544)), "JPEG", quality=30, progressive=True), "toolarge", 0,
+        "progressive, its coefficients one block row past 12 MiB")
     put("jpeg_2000_scans.jpg", prog[:eoi] + prog[sos:eoi] * 2000 + b"\xFF\xD9", "corrupt", 0,
         "a progressive file whose last scan comes 2000 times")
 
@@ -439,14 +440,14 @@ def main():
         "a VP8X canvas of 1000 x 1000 around a 32 x 24 frame")
     put("webp_lossless_truncated_header.webp", lossless[:24], "corrupt", 0,
         "a lossless header cut short")
-    # Lossless data is held whole by libwebp, 4 bytes a pixel: 24 MiB at the
-    # most.
-    flat = Image.new("RGB", (3072, 2048), (40, 80, 120))
+    # A lossless file is held whole, with its picture at 4 bytes a pixel:
+    # 12 MiB at the most (here a few hundred bytes of file, and 8 KiB spare).
+    flat = Image.new("RGB", (2048, 1535), (40, 80, 120))
     put("webp_lossless_at_whole_limit.webp", encoded(flat, "WEBP", lossless=True), "ok", 1,
-        "lossless, exactly 24 MiB held", seconds=2)
+        "lossless, its file and picture just under 12 MiB", seconds=2)
     put("webp_lossless_past_whole_limit.webp",
-        encoded(flat.resize((3072, 2049)), "WEBP", lossless=True), "toolarge", 0,
-        "lossless, one row past 24 MiB")
+        encoded(flat.resize((2048, 1536)), "WEBP", lossless=True), "toolarge", 0,
+        "lossless, its picture alone 12 MiB: with its file past the limit")
 
     # ---- Truncations of small valid files at many points.
     valid = [("png", good), ("gif", small_gif()), ("bmp", small_bmp()), ("jpg", base),
@@ -465,6 +466,23 @@ def main():
                 decode = "ok"
             put("truncated_%d_%s_%d.%s" % (n, ext, cut, ext), data[:cut], decode,
                 1 if decode == "ok" else 0, "the first %d of %d bytes" % (cut, len(data)))
+
+    # ---- Large valid files of noise, the loaders' memory bounds' test
+    # (tests/imageio_load_test.cpp), not replayed: the PNG is 25.8 MB.
+    large = os.path.join(OUT, "large")
+    os.makedirs(large, exist_ok=True)
+    rng = random.Random(2024)
+    noise = lambda mode, w, h: Image.frombytes(mode, (w, h), rng.randbytes(w * h * len(mode)))
+    noise("RGB", 3000, 2870).save(os.path.join(large, "noise.png"), compress_level=1)
+    noise("RGB", 2000, 1500).save(os.path.join(large, "noise.jpg"), quality=95)
+    noise("RGB", 2000, 1500).save(os.path.join(large, "noise.webp"), quality=90)
+    # WebP files libwebp needs whole, near the whole-picture limit.
+    noise("RGB", 1300, 1200).save(os.path.join(large, "noise_lossless.webp"), lossless=True)
+    noise("RGBA", 1500, 1500).save(os.path.join(large, "noise_alpha.webp"), quality=90)
+    noise("RGB", 2000, 1500).save(os.path.join(large, "noise.bmp"))
+    indexed = noise("L", 2000, 1500).convert("P")
+    indexed.putpalette(list(rng.randbytes(768)))
+    indexed.save(os.path.join(large, "noise.gif"), interlace=False)
 
     with open(os.path.join(OUT, "expected.tsv"), "w") as f:
         f.write("# file\tdecode\tgif\tseconds\twhy\n")

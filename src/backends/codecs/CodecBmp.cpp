@@ -2,7 +2,12 @@
 // RLE, bottom-up and top-down rows, core (OS/2) and version 4 and 5
 // headers. Only the size, the alpha mask and where the rows lie are read
 // here, ahead of SDL, so that a refused size never reaches an allocation and
-// an uncompressed file can be given to SDL a band of rows at a time.
+// an uncompressed file can be given to SDL a band of rows at a time: SDL
+// reads, through an SDL_RWops over the file, a file of its own for each band
+// (the headers with the band's height, then the band's rows), top band
+// first. A run-length file is read by SDL in one go, whole (its rows cannot
+// be found without decoding those before them): SDL then holds its picture
+// at a byte a pixel.
 //
 // Damage: whatever SDL refuses (a bit count it does not read, a palette
 // index beyond the palette, run-length data that leaves the picture or ends
@@ -11,6 +16,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace zorva::backends {
@@ -38,7 +44,11 @@ constexpr uint32_t kAlphaBitFields = 6;
 
 } // namespace
 
-Status BmpReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
+Status BmpReadHeader(ByteSource& in, ImageHeader* header) {
+    uint8_t data[70];
+    size_t size = 0;
+    const Status read = in.ReadAt(0, data, sizeof data, &size);
+    if (read != Status::Ok) return read;
     if (size < 2 || data[0] != 'B' || data[1] != 'M') return Status::UnknownFormat;
     if (size < 18) return Status::Corrupt;
     const uint32_t infoSize = Le32(data + 14);
@@ -80,8 +90,8 @@ Status BmpReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
 
 namespace {
 
-// Each band SDL decodes holds about this many bytes of the file's rows.
-constexpr size_t kBandBytes = size_t(1) << 20;
+// Each band SDL decodes holds about this many pixels.
+constexpr uint32_t kBandPixels = uint32_t(1) << 17;
 
 // Where the rows of an uncompressed file lie, from its headers.
 struct Layout {
@@ -90,6 +100,7 @@ struct Layout {
     uint32_t bits = 0, compression = 0;
     size_t heightField = 0; // offset of the height in the information header
     bool coreHeader = false;
+    uint32_t infoSize = 0;
     uint64_t offset = 0, stride = 0;
 };
 
@@ -98,7 +109,8 @@ Layout LayoutOf(const uint8_t* data, const ImageHeader& header) {
     l.width = header.width;
     l.height = header.height;
     l.offset = Le32(data + 10);
-    l.coreHeader = Le32(data + 14) == 12;
+    l.infoSize = Le32(data + 14);
+    l.coreHeader = l.infoSize == 12;
     if (l.coreHeader) {
         l.bits = Le16(data + 24);
         l.heightField = 20;
@@ -110,6 +122,73 @@ Layout LayoutOf(const uint8_t* data, const ImageHeader& header) {
     }
     l.stride = (uint64_t(l.width) * l.bits + 31) / 32 * 4;
     return l;
+}
+
+// A file for SDL to read: `prefixBytes` bytes in memory, then `dataBytes`
+// bytes of the source from `dataStart` on, read through a buffer.
+struct SdlFile {
+    SDL_RWops ops;
+    const uint8_t* prefix = nullptr;
+    uint64_t prefixBytes = 0;
+    SourceReader* reader = nullptr;
+    uint64_t dataStart = 0, dataBytes = 0;
+    uint64_t position = 0;
+
+    SdlFile() {
+        std::memset(&ops, 0, sizeof ops);
+        ops.size = Size;
+        ops.seek = Seek;
+        ops.read = Read;
+        ops.write = Write;
+        ops.close = Close;
+        ops.type = SDL_RWOPS_UNKNOWN;
+        ops.hidden.unknown.data1 = this;
+    }
+    static SdlFile* Of(SDL_RWops* ops) { return static_cast<SdlFile*>(ops->hidden.unknown.data1); }
+    static Sint64 Size(SDL_RWops* ops) {
+        const SdlFile* f = Of(ops);
+        return Sint64(f->prefixBytes + f->dataBytes);
+    }
+    static Sint64 Seek(SDL_RWops* ops, Sint64 offset, int whence) {
+        SdlFile* f = Of(ops);
+        const Sint64 base = whence == RW_SEEK_SET   ? 0
+                            : whence == RW_SEEK_CUR ? Sint64(f->position)
+                                                    : Size(ops);
+        if ((offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset))
+            return -1;
+        f->position = uint64_t(base + offset);
+        return Sint64(f->position);
+    }
+    static size_t Read(SDL_RWops* ops, void* out, size_t size, size_t count) {
+        SdlFile* f = Of(ops);
+        if (size == 0 || count > SIZE_MAX / size) return 0;
+        auto* to = static_cast<uint8_t*>(out);
+        size_t done = 0;
+        const size_t want = size * count;
+        if (f->position < f->prefixBytes) {
+            const uint64_t left = f->prefixBytes - f->position;
+            done = size_t(left < want ? left : want);
+            std::memcpy(to, f->prefix + f->position, done);
+            f->position += done;
+        }
+        if (done < want && f->position < f->prefixBytes + f->dataBytes) {
+            const uint64_t at = f->position - f->prefixBytes;
+            const uint64_t left = f->dataBytes - at;
+            const size_t n = size_t(left < want - done ? left : want - done);
+            if (f->reader->Position() != f->dataStart + at) f->reader->Seek(f->dataStart + at);
+            size_t read = 0;
+            f->reader->Read(to + done, n, &read);
+            done += read;
+            f->position += read;
+        }
+        return done / size;
+    }
+    static size_t Write(SDL_RWops*, const void*, size_t, size_t) { return 0; }
+    static int Close(SDL_RWops*) { return 0; }
+};
+
+SDL_Surface* LoadWithSdl(SdlFile& file) {
+    return SDL_LoadBMP_RW(&file.ops, 0);
 }
 
 // SDL's surface as B, G, R, A rows: converted a band at a time.
@@ -132,70 +211,79 @@ Status SendSurface(SDL_Surface* surface, uint32_t firstRow, bool alpha, RowConsu
     return hr;
 }
 
-SDL_Surface* LoadWithSdl(const uint8_t* data, size_t size) {
-    if (size > size_t(INT32_MAX)) return nullptr;
-    SDL_RWops* input = SDL_RWFromConstMem(data, int(size));
-    return input ? SDL_LoadBMP_RW(input, 1) : nullptr;
-}
-
 // An uncompressed file, band by band: each band is handed to SDL as a file
 // of its own (the headers, palette and masks with the band's height, then
 // the band's rows), so that SDL never decodes more than a band.
-Status SendBands(const uint8_t* data, size_t size, const Layout& l, bool alpha, RowConsumer& out) {
+Status SendBands(SourceReader& reader, const Layout& l, bool alpha, RowConsumer& out) {
     // Rows inside the headers, or past the end of the file.
-    if (l.stride == 0 || l.offset < 14 + uint64_t(Le32(data + 14)) || l.offset > size ||
+    const uint64_t size = reader.End();
+    if (l.stride == 0 || l.offset < 14 + uint64_t(l.infoSize) || l.offset > size ||
         (size - l.offset) / l.stride < l.height)
         return Status::Corrupt;
     // Everything before the rows, up to the largest headers, masks and
-    // palette there can be; a gap beyond that is not copied.
-    const size_t prefix = size_t(std::min<uint64_t>(l.offset, 14 + 124 + 16 + 1024));
-    const uint32_t bandRows = uint32_t(std::max<uint64_t>(1, kBandBytes / l.stride));
-    const size_t bytes = prefix + size_t(l.stride) * std::min(bandRows, l.height);
-    auto* band = static_cast<uint8_t*>(backends::malloc(bytes));
-    if (!band) return Status::OutOfMemory;
-    std::memcpy(band, data, prefix);
-    Put32(band + 2, 0);
-    Put32(band + 10, uint32_t(prefix));
-    Status hr = Status::Ok;
-    for (uint32_t y0 = 0; hr == Status::Ok && y0 < l.height; y0 += bandRows) {
+    // palette there can be; a gap beyond that is not read.
+    uint8_t prefix[14 + 124 + 16 + 1024];
+    const size_t prefixBytes = size_t(std::min<uint64_t>(l.offset, sizeof prefix));
+    size_t read = 0;
+    const Status hr = reader.Read(prefix, prefixBytes, &read);
+    if (hr != Status::Ok) return hr;
+    if (read < prefixBytes) return Status::Corrupt;
+    Put32(prefix + 2, 0);
+    Put32(prefix + 10, uint32_t(prefixBytes));
+    const uint32_t bandRows = std::max<uint32_t>(1, kBandPixels / l.width);
+    SdlFile file;
+    file.prefix = prefix;
+    file.prefixBytes = prefixBytes;
+    file.reader = &reader;
+    for (uint32_t y0 = 0; y0 < l.height; y0 += bandRows) {
         const uint32_t rows = std::min(bandRows, l.height - y0);
         // File rows run bottom to top unless the height is negative.
         const uint64_t fileRow = l.topDown ? y0 : l.height - y0 - rows;
-        std::memcpy(band + prefix, data + l.offset + fileRow * l.stride, size_t(l.stride) * rows);
         if (l.coreHeader)
-            Put16(band + l.heightField, uint16_t(rows));
+            Put16(prefix + l.heightField, uint16_t(rows));
         else
-            Put32(band + l.heightField, uint32_t(l.topDown ? -int32_t(rows) : int32_t(rows)));
-        SDL_Surface* surface = LoadWithSdl(band, prefix + size_t(l.stride) * rows);
-        if (!surface || uint32_t(surface->w) != l.width || uint32_t(surface->h) != rows) {
-            hr = Status::Corrupt;
-        } else {
-            hr = SendSurface(surface, y0, alpha, out);
-        }
+            Put32(prefix + l.heightField, uint32_t(l.topDown ? -int32_t(rows) : int32_t(rows)));
+        file.dataStart = l.offset + fileRow * l.stride;
+        file.dataBytes = l.stride * rows;
+        file.position = 0;
+        SDL_Surface* surface = LoadWithSdl(file);
+        Status band = Status::Corrupt;
+        if (reader.Failure() != Status::Ok)
+            band = reader.Failure();
+        else if (surface && uint32_t(surface->w) == l.width && uint32_t(surface->h) == rows)
+            band = SendSurface(surface, y0, alpha, out);
         if (surface) SDL_FreeSurface(surface);
+        if (band != Status::Ok) return band;
     }
-    backends::free(band);
-    return hr;
+    return Status::Ok;
 }
 
 } // namespace
 
-Status BmpDecodeRows(const uint8_t* data, size_t size, RowConsumer& out) {
+Status BmpDecodeRows(ByteSource& in, RowConsumer& out) {
     ImageHeader header;
-    Status hr = BmpReadHeader(data, size, &header);
+    Status hr = BmpReadHeader(in, &header);
     if (hr != Status::Ok) return hr;
-    const Layout layout = LayoutOf(data, header);
+    uint8_t head[70] = {};
+    size_t read = 0;
+    hr = in.ReadAt(0, head, sizeof head, &read);
+    if (hr != Status::Ok) return hr;
+    const Layout layout = LayoutOf(head, header);
     const bool rle = layout.compression == kRle8 || layout.compression == kRle4;
     hr = out.Begin(header.width, header.height, true);
     if (hr != Status::Ok) return hr;
-    if (!rle) return SendBands(data, size, layout, header.alpha, out);
-    SDL_Surface* surface = LoadWithSdl(data, size);
-    if (!surface) return Status::Corrupt;
+    SourceReader reader(in);
+    if (!rle) return SendBands(reader, layout, header.alpha, out);
+    SdlFile file;
+    file.reader = &reader;
+    file.dataBytes = reader.End();
+    SDL_Surface* surface = LoadWithSdl(file);
+    if (!surface) return reader.Failure() != Status::Ok ? reader.Failure() : Status::Corrupt;
     hr = Status::Corrupt;
     if (uint32_t(surface->w) == header.width && uint32_t(surface->h) == header.height &&
         SDL_LockSurface(surface) == 0) {
         // Views of bands of the decoded surface, each converted on its own.
-        const uint32_t bandRows = uint32_t(std::max<size_t>(1, kBandBytes / (4 * header.width)));
+        const uint32_t bandRows = std::max<uint32_t>(1, kBandPixels / header.width);
         hr = Status::Ok;
         for (uint32_t y0 = 0; hr == Status::Ok && y0 < header.height; y0 += bandRows) {
             const uint32_t rows = std::min(bandRows, header.height - y0);

@@ -18,14 +18,67 @@ struct JpegErrors {
     jpeg_error_mgr manager;
     jpeg_progress_mgr progress;
     jmp_buf jump;
-    volatile bool tooManyScans;
+    volatile Status forced; // a result that overrides the failing step's
 };
+
+// A libjpeg source manager over the file, through a buffer.
+struct JpegInput {
+    jpeg_source_mgr manager;
+    SourceReader* reader;
+    JpegErrors* errors;
+};
+
+JpegInput* InputOf(j_decompress_ptr info) {
+    return reinterpret_cast<JpegInput*>(info->src);
+}
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+// The next buffer of the file. At its end libjpeg is given an end-of-image
+// marker after the warning that the file ended early, which fails the
+// picture (DamagedData); a source that fails leaves at once.
+boolean FillInput(j_decompress_ptr info) {
+    JpegInput* in = InputOf(info);
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    if (in->reader->Next(&data, &size) != Status::Ok) std::longjmp(in->errors->jump, 1);
+    if (size == 0) {
+        static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+        WARNMS(info, JWRN_JPEG_EOF);
+        data = kEnd;
+        size = 2;
+    }
+    in->manager.next_input_byte = data;
+    in->manager.bytes_in_buffer = size;
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr info, long bytes) {
+    JpegInput* in = InputOf(info);
+    if (bytes <= 0) return;
+    if (size_t(bytes) <= in->manager.bytes_in_buffer) {
+        in->manager.next_input_byte += bytes;
+        in->manager.bytes_in_buffer -= size_t(bytes);
+        return;
+    }
+    // Past the buffer: the reader moves on without reading what lies
+    // between.
+    in->reader->Seek(in->reader->Position() + (uint64_t(bytes) - in->manager.bytes_in_buffer));
+    in->manager.bytes_in_buffer = 0;
+    FillInput(info);
+}
 
 JpegErrors* ErrorsOf(j_common_ptr info) {
     return reinterpret_cast<JpegErrors*>(info->err);
 }
 
 [[noreturn]] void OnError(j_common_ptr info) {
+    // libjpeg's own allocations fail (it takes them with malloc), or its
+    // whole-picture arrays would pass max_memory_to_use.
+    const int code = info->err->msg_code;
+    if (code == JERR_OUT_OF_MEMORY) ErrorsOf(info)->forced = Status::OutOfMemory;
+    if (code == JERR_NO_BACKING_STORE) ErrorsOf(info)->forced = Status::TooLarge;
     std::longjmp(ErrorsOf(info)->jump, 1);
 }
 
@@ -64,7 +117,7 @@ void OnOutput(j_common_ptr) {}
 void OnProgress(j_common_ptr info) {
     auto* d = reinterpret_cast<j_decompress_ptr>(info);
     if (d->input_scan_number > kMaxJpegScans) {
-        ErrorsOf(info)->tooManyScans = true;
+        ErrorsOf(info)->forced = Status::TooLarge;
         std::longjmp(ErrorsOf(info)->jump, 1);
     }
 }
@@ -87,8 +140,13 @@ uint64_t WholeCoefficientBytes(j_decompress_ptr info) {
     return bytes;
 }
 
-uint32_t ScaledSide(uint32_t side, uint32_t denominator) {
-    return uint32_t((uint64_t(side) + denominator - 1) / denominator);
+// What libjpeg holds besides the whole-picture coefficients, at most: its
+// tables and a band of sample rows for the widest picture.
+constexpr uint64_t kJpegWorkingBytes = uint64_t(8) << 20;
+
+// A side at M/8 of its size, as libjpeg rounds it.
+uint32_t ScaledSide(uint32_t side, uint32_t eighths) {
+    return uint32_t((uint64_t(side) * eighths + 7) / 8);
 }
 
 // CMYK rows to B, G, R, A. Adobe's files store the inks inverted.
@@ -108,10 +166,14 @@ void CmykToBgra(const uint8_t* cmyk, uint8_t* bgra, uint32_t count, bool inverte
     }
 }
 
-Status ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                ImageHeader* header, RowConsumer* out) {
-    if (size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF)
-        return Status::UnknownFormat;
+Status ReadJpeg(ByteSource& source, uint32_t minWidth, uint32_t minHeight, ImageHeader* header,
+                RowConsumer* out) {
+    FileFormat format;
+    const Status sniffed = SniffFormat(source, &format);
+    if (sniffed != Status::Ok) return sniffed;
+    if (format != FileFormat::Jpeg) return Status::UnknownFormat;
+    SourceReader reader(source);
+    JpegInput input;
     jpeg_decompress_struct info;
     JpegErrors errors;
     info.err = jpeg_std_error(&errors.manager);
@@ -120,16 +182,30 @@ Status ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t mi
     errors.manager.output_message = OnOutput;
     uint8_t* volatile rowBuffer = nullptr;
     volatile Status failure = Status::Corrupt;
-    errors.tooManyScans = false;
+    errors.forced = Status::Ok;
     if (setjmp(errors.jump)) {
         backends::free(rowBuffer);
         jpeg_destroy_decompress(&info);
-        return errors.tooManyScans ? Status::TooLarge : failure;
+        if (reader.Failure() != Status::Ok) return reader.Failure();
+        return errors.forced != Status::Ok ? errors.forced : failure;
     }
     jpeg_create_decompress(&info);
+    // libjpeg allocates with malloc, outside the platform allocator; what
+    // it holds for the whole picture is refused above kMaxWholePictureBytes
+    // from the header (WholeCoefficientBytes), and capped here too.
+    info.mem->max_memory_to_use = long(kMaxWholePictureBytes + kJpegWorkingBytes);
     errors.progress.progress_monitor = OnProgress;
     info.progress = &errors.progress;
-    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    input.manager.init_source = InitSource;
+    input.manager.fill_input_buffer = FillInput;
+    input.manager.skip_input_data = SkipInput;
+    input.manager.resync_to_restart = jpeg_resync_to_restart;
+    input.manager.term_source = TermSource;
+    input.manager.next_input_byte = nullptr;
+    input.manager.bytes_in_buffer = 0;
+    input.reader = &reader;
+    input.errors = &errors;
+    info.src = &input.manager;
     jpeg_read_header(&info, TRUE);
     if (!ImageSizeAllowed(info.image_width, info.image_height) ||
         WholeCoefficientBytes(&info) > kMaxWholePictureBytes) {
@@ -143,18 +219,8 @@ Status ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t mi
         header->alpha = false;
     }
     if (out) {
-        uint32_t scaledWidth, scaledHeight;
-        JpegScaledSize(info.image_width, info.image_height, minWidth, minHeight, &scaledWidth,
-                       &scaledHeight);
-        info.scale_num = 1;
-        info.scale_denom = 1;
-        for (unsigned d : {8u, 4u, 2u, 1u}) {
-            if (ScaledSide(info.image_width, d) == scaledWidth &&
-                ScaledSide(info.image_height, d) == scaledHeight) {
-                info.scale_denom = d;
-                break;
-            }
-        }
+        info.scale_num = JpegScaleEighths(info.image_width, info.image_height, minWidth, minHeight);
+        info.scale_denom = 8;
         const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
         info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
         jpeg_start_decompress(&info);
@@ -186,28 +252,30 @@ Status ReadJpeg(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t mi
 
 } // namespace
 
-void JpegScaledSize(uint32_t width, uint32_t height, uint32_t minWidth, uint32_t minHeight,
-                    uint32_t* scaledWidth, uint32_t* scaledHeight) {
-    *scaledWidth = width;
-    *scaledHeight = height;
-    if (minWidth == 0 || minHeight == 0) return;
-    for (uint32_t d : {8u, 4u, 2u}) {
-        const uint32_t w = ScaledSide(width, d), h = ScaledSide(height, d);
-        if (w >= minWidth && h >= minHeight) {
-            *scaledWidth = w;
-            *scaledHeight = h;
-            return;
-        }
+// libjpeg-turbo reduces the picture inside the inverse DCT, at any M/8.
+// Its transforms for 1/8, 2/8, 4/8 and 8/8 are vectorised; those for 3/8,
+// 6/8 and 7/8 run in plain C, and for 4:2:0 pictures (most photographs)
+// it reconstructs the colour planes with a transform twice that size
+// (6/8, 12/8, 14/8) rather than upsample them. Measured on a 2048 x 1536
+// photograph: 3/8 costs as much as 4/8 and 6/8 and 7/8 more than 8/8, and
+// the larger picture averages down better (PSNR against the area average
+// of the full decode: 53.6 dB from 4/8, 52.2 dB from 3/8), so those
+// scales give way to the next vectorised one; 5/8 does not (its saving
+// outweighs its transform).
+uint32_t JpegScaleEighths(uint32_t width, uint32_t height, uint32_t minWidth, uint32_t minHeight) {
+    if (minWidth == 0 || minHeight == 0) return 8;
+    for (uint32_t m : {1u, 2u, 4u, 5u}) {
+        if (ScaledSide(width, m) >= minWidth && ScaledSide(height, m) >= minHeight) return m;
     }
+    return 8;
 }
 
-Status JpegReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
-    return ReadJpeg(data, size, 0, 0, header, nullptr);
+Status JpegReadHeader(ByteSource& in, ImageHeader* header) {
+    return ReadJpeg(in, 0, 0, header, nullptr);
 }
 
-Status JpegDecodeRows(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                      RowConsumer& out) {
-    return ReadJpeg(data, size, minWidth, minHeight, nullptr, &out);
+Status JpegDecodeRows(ByteSource& in, uint32_t minWidth, uint32_t minHeight, RowConsumer& out) {
+    return ReadJpeg(in, minWidth, minHeight, nullptr, &out);
 }
 
 } // namespace zorva::backends

@@ -10,17 +10,12 @@
 namespace zorva::backends {
 namespace {
 
-struct PngInput {
-    const uint8_t* data;
-    size_t size;
-    size_t position;
-};
-
+// libpng's read callback: the file through a buffer. A file that ends
+// early is damage; a source that fails says so (SourceReader::Failure).
 void ReadBytes(png_structp png, png_bytep out, size_t bytes) {
-    auto* in = static_cast<PngInput*>(png_get_io_ptr(png));
-    if (in->size - in->position < bytes) png_error(png, "truncated");
-    std::memcpy(out, in->data + in->position, bytes);
-    in->position += bytes;
+    auto* in = static_cast<SourceReader*>(png_get_io_ptr(png));
+    size_t read = 0;
+    if (in->Read(out, bytes, &read) != Status::Ok || read < bytes) png_error(png, "truncated");
 }
 
 [[noreturn]] void OnError(png_structp png, png_const_charp) {
@@ -57,7 +52,11 @@ void Free(png_structp, png_voidp block) {
 // Ancillary chunks are libpng's to judge: a bad checksum there only drops
 // the chunk, and the chunks after the image data are not read at all, so a
 // file that ends after its last image data shows whole.
-Status ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsumer* out) {
+Status ReadPng(ByteSource& source, ImageHeader* header, RowConsumer* out) {
+    uint8_t data[24];
+    size_t size = 0;
+    const Status read = source.ReadAt(0, data, sizeof data, &size);
+    if (read != Status::Ok) return read;
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return Status::UnknownFormat;
     // The size is read ahead of libpng so that a refused size says so.
     if (size >= 24 && std::memcmp(data + 12, "IHDR", 4) == 0) {
@@ -77,13 +76,14 @@ Status ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsume
         png_destroy_read_struct(&png, nullptr, nullptr);
         return Status::OutOfMemory;
     }
-    PngInput input{data, size, 0};
+    SourceReader input(source);
     png_bytep volatile row = nullptr;
     volatile Status failure = Status::Corrupt;
     if (setjmp(png_jmpbuf(png))) {
         backends::free(row);
         png_destroy_read_struct(&png, &info, nullptr);
-        return outOfMemory ? Status::OutOfMemory : failure;
+        if (outOfMemory) return Status::OutOfMemory;
+        return input.Failure() != Status::Ok ? input.Failure() : failure;
     }
     png_set_read_fn(png, &input, ReadBytes);
     // libpng refuses larger headers itself; the pixel count is checked below.
@@ -150,12 +150,12 @@ Status ReadPng(const uint8_t* data, size_t size, ImageHeader* header, RowConsume
 
 } // namespace
 
-Status PngReadHeader(const uint8_t* data, size_t size, ImageHeader* header) {
-    return ReadPng(data, size, header, nullptr);
+Status PngReadHeader(ByteSource& in, ImageHeader* header) {
+    return ReadPng(in, header, nullptr);
 }
 
-Status PngDecodeRows(const uint8_t* data, size_t size, RowConsumer& out) {
-    return ReadPng(data, size, nullptr, &out);
+Status PngDecodeRows(ByteSource& in, RowConsumer& out) {
+    return ReadPng(in, nullptr, &out);
 }
 
 } // namespace zorva::backends

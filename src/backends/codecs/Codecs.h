@@ -1,8 +1,11 @@
 // The codecs, one per file format, each over the library that the
-// format's world trusts. Every codec reads a whole encoded
-// file from memory, refuses sizes beyond the limits (Limits.h) before
-// allocating pixels, and turns every error of its library into a result
-// code: nothing here can end the process or read outside the bytes given.
+// format's world trusts. Every codec reads its file through a ByteSource,
+// through its library's streaming interface (libpng's read callback, a
+// libjpeg source manager, giflib's input function, libwebp's incremental
+// decoder, SDL's RWops), from the file's first byte each time; refuses
+// sizes beyond the limits (Limits.h) before allocating pixels; and turns
+// every error of its library into a result code: nothing here can end the
+// process or read outside the bytes given.
 //
 // A codec hands its picture over row by row as it decodes (RowConsumer), so
 // that a picture asked for at a smaller size passes through the scaler a
@@ -12,14 +15,16 @@
 #define ZORVA_BACKENDS_CODECS_CODECS_H
 
 #include "backends/Rect.h"
+#include "backends/codecs/ByteSource.h"
 #include "backends/codecs/Pixmap.h"
 
 namespace zorva::backends {
 
 enum class FileFormat { Unknown, Png, Jpeg, Gif, Bmp, Webp };
 
-// The format by the file's signature.
+// The format by the file's signature (its first bytes).
 FileFormat SniffFormat(const uint8_t* data, size_t size);
+Status SniffFormat(ByteSource& in, FileFormat* format);
 
 // What a header says. For GIF: the logical screen, after a scan of every
 // frame (see GifAnimation).
@@ -68,30 +73,28 @@ constexpr uint32_t RowPixels(uint32_t width, uint32_t first, uint32_t step) {
 }
 
 // Header of a still-image format (not GIF).
-Status PngReadHeader(const uint8_t* data, size_t size, ImageHeader* header);
-Status JpegReadHeader(const uint8_t* data, size_t size, ImageHeader* header);
-Status BmpReadHeader(const uint8_t* data, size_t size, ImageHeader* header);
-Status WebpReadHeader(const uint8_t* data, size_t size, ImageHeader* header);
+Status PngReadHeader(ByteSource& in, ImageHeader* header);
+Status JpegReadHeader(ByteSource& in, ImageHeader* header);
+Status BmpReadHeader(ByteSource& in, ImageHeader* header);
+Status WebpReadHeader(ByteSource& in, ImageHeader* header);
 
 // Decodes the whole picture into `out` (Begin and Row; the caller calls
 // End): every row is decoded, so damage anywhere in the pixels fails.
-// PNG, BMP: at the picture's own size. JPEG: at JpegScaledSize for a
+// PNG, BMP: at the picture's own size. JPEG: at JpegScaleEighths for a
 // picture of at least minWidth x minHeight (the DCT does the shrinking).
 // WebP: when width x height is smaller on both sides, the codec scales to
 // exactly that size as it decodes; otherwise its own size.
-Status PngDecodeRows(const uint8_t* data, size_t size, RowConsumer& out);
-Status JpegDecodeRows(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight,
-                      RowConsumer& out);
-Status BmpDecodeRows(const uint8_t* data, size_t size, RowConsumer& out);
-Status WebpDecodeRows(const uint8_t* data, size_t size, uint32_t width, uint32_t height,
-                      RowConsumer& out);
+Status PngDecodeRows(ByteSource& in, RowConsumer& out);
+Status JpegDecodeRows(ByteSource& in, uint32_t minWidth, uint32_t minHeight, RowConsumer& out);
+Status BmpDecodeRows(ByteSource& in, RowConsumer& out);
+Status WebpDecodeRows(ByteSource& in, uint32_t width, uint32_t height, RowConsumer& out);
 
-// The size a JPEG of width x height decodes at for a picture of at least
-// minWidth x minHeight: the smallest of the codec's reduced scales 1/8,
-// 1/4 and 1/2 that is still no smaller than asked in either direction, or
-// the full size (also when either minimum is 0).
-void JpegScaledSize(uint32_t width, uint32_t height, uint32_t minWidth, uint32_t minHeight,
-                    uint32_t* scaledWidth, uint32_t* scaledHeight);
+// The scale, in eighths, a JPEG of width x height decodes at for a picture
+// of at least minWidth x minHeight: the smallest of 1/8, 2/8, 4/8 and 5/8
+// that is still no smaller than asked in either direction, else the full
+// size (also when either minimum is 0). (Why not 3/8, 6/8 and 7/8:
+// CodecJpeg.cpp.) The decoded sides are ceil(side x M / 8).
+uint32_t JpegScaleEighths(uint32_t width, uint32_t height, uint32_t minWidth, uint32_t minHeight);
 
 // Collects rows, in any order, into a picture of the size Begin gives.
 class PixmapWriter final : public RowConsumer {

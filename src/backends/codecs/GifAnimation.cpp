@@ -49,37 +49,37 @@ void GifAnimation::CloseDecoder() {
         DGifCloseFile(m_gif, &error);
         m_gif = nullptr;
     }
+    m_reader.Reset();
 }
 
 int GifAnimation::ReadInput(GifFileType* gif, unsigned char* out, int bytes) {
     auto* self = static_cast<GifAnimation*>(gif->UserData);
-    const EncodedBytes& in = *self->m_bytes;
-    if (bytes <= 0) return 0;
-    const size_t left = in.size - self->m_readPosition;
-    const size_t n = left < size_t(bytes) ? left : size_t(bytes);
-    std::memcpy(out, in.data + self->m_readPosition, n);
-    self->m_readPosition += n;
-    return int(n);
+    size_t read = 0;
+    if (bytes > 0) self->m_reader.Read(out, size_t(bytes), &read);
+    return int(read);
 }
 
 Status GifAnimation::Restart() {
     CloseDecoder();
-    m_readPosition = 0;
     m_next = 0;
     m_failure = Status::Ok;
     int error = 0;
     m_gif = DGifOpen(this, ReadInput, &error);
     if (!m_gif) {
+        if (m_reader.Failure() != Status::Ok) return m_reader.Failure();
         return error == D_GIF_ERR_NOT_GIF_FILE ? Status::UnknownFormat : Status::Corrupt;
     }
     return Status::Ok;
 }
 
-Status GifAnimation::Open(EncodedPtr bytes) {
-    m_bytes = std::move(bytes);
-    if (!m_bytes || SniffFormat(m_bytes->data, m_bytes->size) != FileFormat::Gif)
-        return Status::UnknownFormat;
-    Status hr = Restart();
+Status GifAnimation::Open() {
+    uint8_t head[6];
+    size_t read = 0;
+    m_reader.Reset();
+    Status hr = m_reader.Read(head, sizeof head, &read);
+    if (hr != Status::Ok) return hr;
+    if (SniffFormat(head, read) != FileFormat::Gif) return Status::UnknownFormat;
+    hr = Restart();
     if (hr != Status::Ok) return hr;
     m_width = uint32_t(m_gif->SWidth > 0 ? m_gif->SWidth : 0);
     m_height = uint32_t(m_gif->SHeight > 0 ? m_gif->SHeight : 0);
@@ -90,12 +90,12 @@ Status GifAnimation::Open(EncodedPtr bytes) {
     uint32_t capacity = 0;
     for (;;) {
         GifRecordType record;
-        if (DGifGetRecordType(m_gif, &record) == GIF_ERROR) return Status::Corrupt;
+        if (DGifGetRecordType(m_gif, &record) == GIF_ERROR) return Broken();
         if (record == TERMINATE_RECORD_TYPE) break;
         if (record == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* block = nullptr;
-            if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) return Status::Corrupt;
+            if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) return Broken();
             GraphicsControlBlock control;
             if (code == GRAPHICS_EXT_FUNC_CODE && block &&
                 DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
@@ -103,11 +103,11 @@ Status GifAnimation::Open(EncodedPtr bytes) {
                 pending.transparent = control.TransparentColor;
                 pending.delay = control.DelayTime;
             }
-            if (!SkipExtension(m_gif, block)) return Status::Corrupt;
+            if (!SkipExtension(m_gif, block)) return Broken();
             continue;
         }
         if (record != IMAGE_DESC_RECORD_TYPE) return Status::Corrupt;
-        if (!ReadDescriptor(m_gif)) return Status::Corrupt;
+        if (!ReadDescriptor(m_gif)) return Broken();
         const GifImageDesc& d = m_gif->Image;
         if (d.Left < 0 || d.Top < 0 || d.Width <= 0 || d.Height <= 0 ||
             uint64_t(d.Left) + uint64_t(d.Width) > m_width ||
@@ -128,7 +128,7 @@ Status GifAnimation::Open(EncodedPtr bytes) {
         pending.height = uint32_t(d.Height);
         m_frames[m_frameCount++] = pending;
         pending = GifFrame();
-        if (!SkipImageData(m_gif)) return Status::Corrupt;
+        if (!SkipImageData(m_gif)) return Broken();
     }
     if (m_frameCount == 0) return Status::Corrupt;
 
@@ -178,15 +178,15 @@ Status GifAnimation::NextDescriptor(const ColorMapObject** colors) {
     // Extensions were read by the scan; skip to the frame's descriptor.
     for (;;) {
         GifRecordType record;
-        if (DGifGetRecordType(m_gif, &record) == GIF_ERROR) return Status::Corrupt;
+        if (DGifGetRecordType(m_gif, &record) == GIF_ERROR) return Broken();
         if (record == IMAGE_DESC_RECORD_TYPE) break;
         if (record != EXTENSION_RECORD_TYPE) return Status::Corrupt;
         int code = 0;
         GifByteType* block = nullptr;
         if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR || !SkipExtension(m_gif, block))
-            return Status::Corrupt;
+            return Broken();
     }
-    if (!ReadDescriptor(m_gif)) return Status::Corrupt;
+    if (!ReadDescriptor(m_gif)) return Broken();
     *colors = m_gif->Image.ColorMap ? m_gif->Image.ColorMap : m_gif->SColorMap;
     if (!*colors || uint32_t(m_gif->Image.Width) != frame.width ||
         uint32_t(m_gif->Image.Height) != frame.height)
@@ -204,7 +204,7 @@ Status GifAnimation::ReadFrameRows(const GifFrame& frame, Paint paint) {
     for (int pass = 0; pass < passes; ++pass) {
         const uint32_t start = interlaced ? kStart[pass] : 0, step = interlaced ? kStep[pass] : 1;
         for (uint32_t y = start; y < frame.height; y += step) {
-            if (DGifGetLine(m_gif, m_line, int(frame.width)) == GIF_ERROR) return Status::Corrupt;
+            if (DGifGetLine(m_gif, m_line, int(frame.width)) == GIF_ERROR) return Broken();
             CountDecodedRows(1);
             const Status hr = paint(y, m_line);
             if (hr != Status::Ok) return hr;

@@ -42,14 +42,17 @@ struct GifFrame {
 // consumer, without a picture of the screen: rows outside the frame are
 // transparent, and an interlaced frame's rows come in the order of its
 // passes.
+//
+// The file is read through `source`, which must outlive the animation,
+// from its first byte at each start.
 class GifAnimation : public Allocated {
 public:
-    GifAnimation() = default;
+    explicit GifAnimation(ByteSource& source) : m_reader(source) {}
     ~GifAnimation();
     GifAnimation(const GifAnimation&) = delete;
     GifAnimation& operator=(const GifAnimation&) = delete;
 
-    Status Open(EncodedPtr bytes);
+    Status Open();
 
     uint32_t Width() const { return m_width; }
     uint32_t Height() const { return m_height; }
@@ -65,9 +68,13 @@ public:
     Status SendFirstFrame(RowConsumer& out);
 
 private:
-    // giflib's input callback: the next `bytes` bytes of m_bytes from
-    // m_readPosition (UserData is the animation).
+    // giflib's input callback: the next `bytes` bytes of the file (UserData
+    // is the animation).
     static int ReadInput(GifFileType* gif, unsigned char* out, int bytes);
+    // What a failed giflib call means: the source's failure, else damage.
+    Status Broken() const {
+        return m_reader.Failure() != Status::Ok ? m_reader.Failure() : Status::Corrupt;
+    }
     Status Restart();
     // Reads up to the next frame's descriptor and checks it against the
     // scan's record of frame m_next.
@@ -78,8 +85,7 @@ private:
     Status DecodeNextFrame();
     void CloseDecoder();
 
-    EncodedPtr m_bytes;
-    size_t m_readPosition = 0;
+    SourceReader m_reader; // its buffer held while the decoder is open
     GifFileType* m_gif = nullptr;
 
     uint32_t m_width = 0, m_height = 0;

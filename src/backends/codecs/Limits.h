@@ -15,8 +15,10 @@ constexpr size_t kMaxEncodedBytes = size_t(256) << 20;
 constexpr int kMaxJpegScans = 100;
 constexpr uint32_t kMaxGifFrames = 100000;
 // What a codec that must keep the whole picture may hold: the coefficients
-// of a JPEG of several scans, lossless or alpha WebP data, a run-length BMP.
-constexpr uint64_t kMaxWholePictureBytes = uint64_t(24) << 20;
+// of a JPEG of several scans; a WebP file that cannot be fed in pieces, with
+// its lossless picture or alpha plane; a run-length BMP. Small enough that a
+// load fitted to a display-sized box stays within 16 MB, whatever the file.
+constexpr uint64_t kMaxWholePictureBytes = uint64_t(12) << 20;
 
 // True when width x height is a size the codecs accept.
 constexpr bool ImageSizeAllowed(uint64_t width, uint64_t height) {

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace zorva::backends {
 
@@ -52,14 +51,6 @@ private:
     uint32_t m_width = 0;
     uint32_t m_height = 0;
 };
-
-// Encoded file bytes, shared by an image and its decoders.
-struct EncodedBytes : Allocated {
-    uint8_t* data = nullptr;
-    size_t size = 0;
-    ~EncodedBytes() { backends::free(data); }
-};
-using EncodedPtr = std::shared_ptr<const EncodedBytes>;
 
 // A straight-alpha pixel shown over black: each colour byte becomes
 // round(c * a / 255), the 24-bit picture a viewer shows on a black page.

@@ -48,6 +48,15 @@ FileFormat SniffFormat(const uint8_t* data, size_t size) {
     return FileFormat::Unknown;
 }
 
+Status SniffFormat(ByteSource& in, FileFormat* format) {
+    uint8_t head[12];
+    size_t read = 0;
+    *format = FileFormat::Unknown;
+    const Status status = in.ReadAt(0, head, sizeof head, &read);
+    if (status == Status::Ok) *format = SniffFormat(head, read);
+    return status;
+}
+
 Status PixmapWriter::Begin(uint32_t width, uint32_t height, bool) {
     return m_out->Allocate(width, height);
 }

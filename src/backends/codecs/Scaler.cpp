@@ -17,11 +17,22 @@
 // 40-bit reciprocal. Each division rounds to nearest.
 #include "backends/codecs/Codecs.h"
 
+#include "backends/Testing.h"
+
+#include <atomic>
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zorva::backends {
 namespace {
+
+// Whether the vector path across a row may run (ScalerVectorPath, for the
+// test that holds it to the scalar path).
+std::atomic<bool> g_vectorPath{true};
 
 // A block of `count` elements from the platform allocator, or null.
 template <class T>
@@ -80,15 +91,74 @@ struct Scaler::Axis {
     uint32_t* count = nullptr;
     uint32_t* offset = nullptr;
     uint32_t* weights = nullptr;
+    // The same taps padded to `taps` a pixel (zero weights, the run moved
+    // left at the picture's right edge), for loops of a fixed length; 0 when
+    // the padding would not pay. Each weight is multiplied by `reciprocal`
+    // ahead: sum(p w) r = sum(p (w r)), exactly, with no product per pixel.
+    uint32_t taps = 0;
+    uint32_t* padFirst = nullptr;
+    uint64_t* padWeights = nullptr;
+    // For the SSE2 path: four taps a pixel from quadFirst, their weights as
+    // 16-bit pairs (w0 w1 four times, then w2 w3 four times), when a
+    // shrinking axis's weights fit 15 bits and its reciprocal 32 (from >
+    // 256): pmaddwd then sums p w exactly in 32 bits (<= 255 from), and
+    // pmuludq multiplies by the reciprocal exactly.
+    uint32_t* quadFirst = nullptr;
+    int16_t* pairWeights = nullptr;
 
     ~Axis() {
         backends::free(first);
         backends::free(count);
         backends::free(offset);
         backends::free(weights);
+        backends::free(padFirst);
+        backends::free(padWeights);
+        backends::free(quadFirst);
+        backends::free(pairWeights);
     }
-    uint32_t Size() const { return hi - lo; }
-    uint32_t Last(uint32_t i) const { return first[i] + count[i] - 1; }
+
+    Status Pad() {
+        const uint32_t n = Size();
+        uint32_t most = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            most = count[i] > most ? count[i] : most;
+        if (most > 4 || most > from) return Status::Ok;
+        padFirst = NewArray<uint32_t>(n);
+        padWeights = NewZeroed<uint64_t>(uint64_t(n) * most);
+        if (!padFirst || !padWeights) return Status::OutOfMemory;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t start = first[i] + most <= from ? first[i] : from - most;
+            padFirst[i] = start;
+            for (uint32_t t = 0; t < count[i]; ++t)
+                padWeights[size_t(i) * most + (first[i] - start) + t] =
+                    weights[offset[i] + t] * reciprocal;
+        }
+        taps = most;
+#if defined(__SSE2__)
+        if (from >= to && from > 256 && to < 32768) {
+            quadFirst = NewArray<uint32_t>(n);
+            pairWeights = NewZeroed<int16_t>(uint64_t(n) * 16);
+            if (!quadFirst || !pairWeights) return Status::OutOfMemory;
+            for (uint32_t i = 0; i < n; ++i) {
+                const uint32_t start = first[i] + 4 <= from ? first[i] : from - 4;
+                quadFirst[i] = start;
+                int16_t* w = pairWeights + size_t(i) * 16;
+                for (uint32_t t = 0; t < count[i]; ++t) {
+                    const uint32_t k = first[i] - start + t; // 0..3
+                    for (uint32_t c = 0; c < 4; ++c)
+                        w[(k / 2) * 8 + 2 * c + k % 2] = int16_t(weights[offset[i] + t]);
+                }
+            }
+        }
+#endif
+        return Status::Ok;
+    }
+    uint32_t Size() const {
+        return hi - lo;
+    }
+    uint32_t Last(uint32_t i) const {
+        return first[i] + count[i] - 1;
+    }
 
     Status Build(uint32_t from_, uint32_t to_, uint32_t lo_, uint32_t hi_) {
         from = from_, to = to_, lo = lo_, hi = hi_;
@@ -192,6 +262,7 @@ Status Scaler::Begin(uint32_t width, uint32_t height, bool inOrder) {
         return m_out.Begin(ww, wh, inOrder);
     }
     Status hr = s.x.Build(width, m_width, uint32_t(w.left), uint32_t(w.right));
+    if (hr == Status::Ok) hr = s.x.Pad();
     if (hr == Status::Ok) hr = s.y.Build(height, m_height, uint32_t(w.top), uint32_t(w.bottom));
     if (hr != Status::Ok) return hr;
     // Rows in any order: sums for every window row, or the source gathered
@@ -236,17 +307,161 @@ void FilterAcross(const uint8_t* row, const uint32_t* first, const uint32_t* cou
     }
 }
 
+// The same with `Taps` taps for every column (Axis::Pad), and the alpha
+// channel only when it is used: the loops unroll, and no branch depends on
+// a column's count.
+template <uint32_t Taps, bool Alpha>
+void FilterAcrossPadded(const uint8_t* __restrict row, const uint32_t* __restrict first,
+                        const uint64_t* __restrict weights, uint32_t columns,
+                        uint16_t* __restrict out) {
+    constexpr uint64_t kHalf = uint64_t(1) << 31;
+    for (uint32_t i = 0; i < columns; ++i, out += 4, weights += Taps) {
+        const uint8_t* s = row + size_t(first[i]) * 4;
+        uint64_t b = kHalf, g = kHalf, r = kHalf, a = kHalf;
+        for (uint32_t t = 0; t < Taps; ++t) {
+            b += s[4 * t] * weights[t];
+            g += s[4 * t + 1] * weights[t];
+            r += s[4 * t + 2] * weights[t];
+            if (Alpha) a += s[4 * t + 3] * weights[t];
+        }
+        out[0] = uint16_t(b >> 32);
+        out[1] = uint16_t(g >> 32);
+        out[2] = uint16_t(r >> 32);
+        out[3] = Alpha ? uint16_t(a >> 32) : 0;
+    }
+}
+
+template <bool Alpha>
+bool FilterAcrossPadded(const uint8_t* row, const uint32_t* first, const uint64_t* weights,
+                        uint32_t taps, uint32_t columns, uint16_t* out) {
+    switch (taps) {
+    case 1:
+        FilterAcrossPadded<1, Alpha>(row, first, weights, columns, out);
+        return true;
+    case 2:
+        FilterAcrossPadded<2, Alpha>(row, first, weights, columns, out);
+        return true;
+    case 3:
+        FilterAcrossPadded<3, Alpha>(row, first, weights, columns, out);
+        return true;
+    case 4:
+        FilterAcrossPadded<4, Alpha>(row, first, weights, columns, out);
+        return true;
+    }
+    return false;
+}
+
+#if defined(__SSE2__)
+// FilterAcross over four taps a pixel with SSE2 (Axis::quadFirst and
+// pairWeights): the same sums, the same rounding, the same results.
+template <bool Alpha>
+void FilterAcrossSse2(const uint8_t* row, const uint32_t* first, const int16_t* weights,
+                      uint64_t reciprocal, uint32_t columns, uint16_t* out) {
+    const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi64x(int64_t(1) << 31);
+    const __m128i r = _mm_set1_epi32(int(uint32_t(reciprocal)));
+    const __m128i keep = Alpha ? _mm_set1_epi32(-1) : _mm_set_epi32(0, -1, -1, -1);
+    for (uint32_t i = 0; i < columns; ++i, out += 4, weights += 16) {
+        // Four pixels, their channels paired: b0 b1 g0 g1 r0 r1 a0 a1, and
+        // the same for pixels 2 and 3.
+        const __m128i px =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + size_t(first[i]) * 4));
+        __m128i lo = _mm_unpacklo_epi8(px, zero), hi = _mm_unpackhi_epi8(px, zero);
+        lo = _mm_unpacklo_epi16(lo, _mm_srli_si128(lo, 8));
+        hi = _mm_unpacklo_epi16(hi, _mm_srli_si128(hi, 8));
+        const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights));
+        const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 8));
+        const __m128i sums =
+            _mm_and_si128(_mm_add_epi32(_mm_madd_epi16(lo, w0), _mm_madd_epi16(hi, w1)), keep);
+        // (sum r + 2^31) >> 32, lanes 0 and 2, then 1 and 3.
+        const __m128i even = _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(sums, r), half), 32);
+        const __m128i odd =
+            _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(sums, 32), r), half), 32);
+        __m128i v = _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0x88), 0x88);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi32(v, 0x08));
+    }
+}
+#endif
+
 void AddWeighted(const uint16_t* across, uint32_t weight, uint32_t values, uint32_t* sums) {
-    for (uint32_t i = 0; i < values; ++i)
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    // 16 x 16-bit products, whole: the low and high halves paired.
+    if (weight < 65536 && g_vectorPath.load(std::memory_order_relaxed)) {
+        const __m128i w = _mm_set1_epi16(int16_t(uint16_t(weight)));
+        for (; i + 8 <= values; i += 8) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(across + i));
+            const __m128i lo = _mm_mullo_epi16(a, w), hi = _mm_mulhi_epu16(a, w);
+            auto* to = reinterpret_cast<__m128i*>(sums + i);
+            _mm_storeu_si128(to, _mm_add_epi32(_mm_loadu_si128(to), _mm_unpacklo_epi16(lo, hi)));
+            _mm_storeu_si128(to + 1,
+                             _mm_add_epi32(_mm_loadu_si128(to + 1), _mm_unpackhi_epi16(lo, hi)));
+        }
+    }
+#endif
+    for (; i < values; ++i)
         sums[i] += across[i] * weight;
 }
+
+#if defined(__SSE2__)
+// Eight sums back to bytes as Finish does, when the reciprocal fits 32
+// bits: (s r + 2^47) >> 48, at most 2^16, saturated to 255 by the packs.
+inline __m128i FinishEight(const uint32_t* sums, __m128i r) {
+    const __m128i half = _mm_set1_epi64x(int64_t(1) << 47);
+    auto divide = [&](__m128i v) {
+        const __m128i even = _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(v, r), half), 48);
+        const __m128i odd =
+            _mm_srli_epi64(_mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(v, 32), r), half), 48);
+        return _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+    };
+    const __m128i a = divide(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums)));
+    const __m128i b = divide(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 4)));
+    const __m128i words = _mm_packs_epi32(a, b);
+    return _mm_packus_epi16(words, words);
+}
+
+bool VectorFinish(uint64_t reciprocal) {
+    return reciprocal < (uint64_t(1) << 32) && g_vectorPath.load(std::memory_order_relaxed);
+}
+#endif
 
 // Sums of 8.8 values weighted to `total` back to bytes.
 void Finish(const uint32_t* sums, uint64_t reciprocal, uint32_t values, uint8_t* out) {
     constexpr uint64_t kHalf = uint64_t(1) << 47;
-    for (uint32_t i = 0; i < values; ++i) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if (VectorFinish(reciprocal)) {
+        const __m128i r = _mm_set1_epi32(int(uint32_t(reciprocal)));
+        for (; i + 8 <= values; i += 8)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), FinishEight(sums + i, r));
+    }
+#endif
+    for (; i < values; ++i) {
         const uint64_t v = (sums[i] * reciprocal + kHalf) >> 48;
         out[i] = uint8_t(v > 255 ? 255 : v);
+    }
+}
+
+// The same for opaque pixels: colours only, alpha 255.
+void FinishOpaque(const uint32_t* __restrict sums, uint64_t reciprocal, uint32_t pixels,
+                  uint8_t* __restrict out) {
+    constexpr uint64_t kHalf = uint64_t(1) << 47;
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if (VectorFinish(reciprocal)) {
+        const __m128i r = _mm_set1_epi32(int(uint32_t(reciprocal)));
+        const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+        for (; i + 2 <= pixels; i += 2, sums += 8, out += 8)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
+                             _mm_or_si128(FinishEight(sums, r), opaque));
+    }
+#endif
+    for (; i < pixels; ++i, sums += 4, out += 4) {
+        for (int c = 0; c < 3; ++c) {
+            const uint64_t v = (sums[c] * reciprocal + kHalf) >> 48;
+            out[c] = uint8_t(v > 255 ? 255 : v);
+        }
+        out[3] = 255;
     }
 }
 
@@ -316,7 +531,21 @@ const uint16_t* Scaler::FilterRow(uint32_t y, const uint8_t* pixels, uint32_t fi
     }
     uint16_t* out = s.across[y & 1];
     const uint32_t ww = uint32_t(m_window.right - m_window.left);
-    FilterAcross(row, s.x.first, s.x.count, s.x.offset, s.x.weights, s.x.reciprocal, ww, out);
+    const Axis& x = s.x;
+#if defined(__SSE2__)
+    if (x.pairWeights && g_vectorPath.load(std::memory_order_relaxed)) {
+        if (m_alpha)
+            FilterAcrossSse2<true>(row, x.quadFirst, x.pairWeights, x.reciprocal, ww, out);
+        else
+            FilterAcrossSse2<false>(row, x.quadFirst, x.pairWeights, x.reciprocal, ww, out);
+        return out;
+    }
+#endif
+    // Without alpha the fourth channel is never read (Emit makes it opaque).
+    const bool padded =
+        m_alpha ? FilterAcrossPadded<true>(row, x.padFirst, x.padWeights, x.taps, ww, out)
+                : FilterAcrossPadded<false>(row, x.padFirst, x.padWeights, x.taps, ww, out);
+    if (!padded) FilterAcross(row, x.first, x.count, x.offset, x.weights, x.reciprocal, ww, out);
     return out;
 }
 
@@ -381,12 +610,12 @@ void Scaler::Grow(uint32_t y, bool needed, const uint16_t* across) {
 void Scaler::Emit(const uint32_t* sums) {
     State& s = *m_state;
     const uint32_t ww = uint32_t(m_window.right - m_window.left);
-    Finish(sums, s.y.reciprocal, ww * 4, s.outRow);
-    if (m_alpha)
+    if (m_alpha) {
+        Finish(sums, s.y.reciprocal, ww * 4, s.outRow);
         Unpremultiply(s.outRow, ww);
-    else
-        for (uint32_t i = 0; i < ww; ++i)
-            s.outRow[4 * i + 3] = 255;
+    } else {
+        FinishOpaque(sums, s.y.reciprocal, ww, s.outRow);
+    }
     if (!m_out.Row(s.next, s.outRow, 0, 1)) s.stopped = true;
     ++s.next;
 }
@@ -431,3 +660,11 @@ Status Scaler::End() {
 }
 
 } // namespace zorva::backends
+
+namespace zorva {
+
+void ScalerVectorPath(bool on) {
+    backends::g_vectorPath.store(on);
+}
+
+} // namespace zorva

@@ -13,6 +13,7 @@ enum class Status : uint8_t {
     UnknownFormat, // bytes that are no format the codecs read
     Corrupt,       // truncated or damaged where the pixels are
     TooLarge,      // beyond a limit of Limits.h
+    ReadFailed,    // the file could not be read (its ByteSource's owner knows why)
 };
 
 } // namespace zorva::backends

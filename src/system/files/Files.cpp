@@ -150,6 +150,28 @@ DWORD GetFileSize(HANDLE file, DWORD* high) {
     return DWORD(uint64_t(st.st_size));
 }
 
+DWORD SetFilePointer(HANDLE file, int32_t distance, int32_t* high, DWORD method) {
+    Handle* h = AsFile(file);
+    const int whence = method == FILE_BEGIN     ? SEEK_SET
+                       : method == FILE_CURRENT ? SEEK_CUR
+                       : method == FILE_END     ? SEEK_END
+                                                : -1;
+    if (!h || whence < 0) {
+        Fail(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    // With `high`, the two halves make one signed 64-bit distance.
+    const int64_t move =
+        high ? int64_t(uint64_t(uint32_t(*high)) << 32 | uint32_t(distance)) : int64_t(distance);
+    const off_t at = ::lseek(h->fd, off_t(move), whence);
+    if (at < 0) {
+        Fail(errno == EINVAL ? ERROR_INVALID_PARAMETER : FromErrno(errno));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (high) *high = int32_t(uint64_t(at) >> 32);
+    return DWORD(uint64_t(at));
+}
+
 BOOL CloseHandle(HANDLE handle) {
     if (!handle || handle == ZORVA_INVALID_HANDLE_VALUE) return Fail(ERROR_INVALID_HANDLE);
     auto* h = static_cast<Handle*>(handle);

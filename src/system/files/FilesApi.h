@@ -16,6 +16,10 @@ constexpr DWORD FILE_SHARE_READ = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 constexpr unsigned LMEM_MOVEABLE = 2;
 
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
@@ -40,6 +44,12 @@ BOOL FlushFileBuffers(HANDLE file);
 // The low 32 bits of the size; the high ones into *high when given.
 // 0xFFFFFFFF on failure.
 DWORD GetFileSize(HANDLE file, DWORD* high);
+// Moves the position the next ReadFile or WriteFile starts at: `distance`
+// bytes (with *high as its upper 32 bits when given) from FILE_BEGIN,
+// FILE_CURRENT or FILE_END. Returns the new position's low 32 bits (its
+// high ones into *high when given), or INVALID_SET_FILE_POINTER with the
+// last error set (a position before the start is ERROR_INVALID_PARAMETER).
+DWORD SetFilePointer(HANDLE file, int32_t distance, int32_t* high, DWORD method);
 // Closes a file.
 BOOL CloseHandle(HANDLE handle);
 

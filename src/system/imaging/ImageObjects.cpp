@@ -117,33 +117,36 @@ HRESULT ThumbnailOf(IRenderable* picture, bool alpha, uint32_t width, uint32_t h
 
 class EncodedImage final : public RefCounted<IImage, IRenderable> {
 public:
-    HRESULT Open(EncodedPtr bytes) {
-        m_bytes = std::move(bytes);
-        const FileFormat format = SniffFormat(m_bytes->data, m_bytes->size);
-        Status status = Status::UnknownFormat;
+    // Takes the source.
+    HRESULT Open(Source* source) {
+        m_source = source;
+        FileFormat format = FileFormat::Unknown;
+        Status status = SniffFormat(*m_source, &format);
+        if (status != Status::Ok) return Result(status);
+        status = Status::UnknownFormat;
         switch (format) {
         case FileFormat::Png:
-            status = PngReadHeader(m_bytes->data, m_bytes->size, &m_header);
+            status = PngReadHeader(*m_source, &m_header);
             break;
         case FileFormat::Jpeg:
-            status = JpegReadHeader(m_bytes->data, m_bytes->size, &m_header);
+            status = JpegReadHeader(*m_source, &m_header);
             break;
         case FileFormat::Bmp:
-            status = BmpReadHeader(m_bytes->data, m_bytes->size, &m_header);
+            status = BmpReadHeader(*m_source, &m_header);
             break;
         case FileFormat::Webp:
-            status = WebpReadHeader(m_bytes->data, m_bytes->size, &m_header);
+            status = WebpReadHeader(*m_source, &m_header);
             break;
         case FileFormat::Gif:
-            m_gif = new (std::nothrow) GifAnimation;
+            m_gif = new (std::nothrow) GifAnimation(*m_source);
             if (!m_gif) return E_OUTOFMEMORY;
-            status = m_gif->Open(m_bytes);
+            status = m_gif->Open();
             m_header = {FileFormat::Gif, m_gif->Width(), m_gif->Height(), m_gif->HasAlpha()};
             break;
         case FileFormat::Unknown:
             break;
         }
-        return FromStatus(status);
+        return Result(status);
     }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override {
@@ -160,33 +163,33 @@ public:
     HRESULT Draw(HDC dc, const tagRECT* dstRect, const tagRECT* srcRect) override {
         return DrawPicture(this, dc, dstRect, srcRect);
     }
+    HRESULT PushIntoSink(IImageSink* sink) override { return PushPicture(this, sink); }
     HRESULT GetThumbnail(uint32_t width, uint32_t height, IImage** thumbnail) override {
         return ThumbnailOf(this, m_header.alpha, width, height, thumbnail);
     }
 
     void Info(ImageInfo* info) override { InfoFromHeader(m_header, info); }
 
-    // Decoded afresh for every request, straight into the scaler: a kept
-    // image costs its file's bytes, never its picture. (A JPEG or WebP asked
-    // for at a smaller size is shrunk by its codec as it decodes.)
+    // Decoded afresh for every request, from the file's first byte,
+    // straight into the scaler: a kept image costs its open file (or
+    // stream), never its bytes or its picture. (A JPEG or WebP asked for at
+    // a smaller size is shrunk by its codec as it decodes.)
     HRESULT RenderRows(uint32_t width, uint32_t height, const Rect& window,
                        RowConsumer& out) override {
         Scaler scaler(width, height, window, m_header.alpha, out);
-        const uint8_t* data = m_bytes->data;
-        const size_t size = m_bytes->size;
         Status status = Status::Refused;
         switch (m_header.format) {
         case FileFormat::Png:
-            status = PngDecodeRows(data, size, scaler);
+            status = PngDecodeRows(*m_source, scaler);
             break;
         case FileFormat::Jpeg:
-            status = JpegDecodeRows(data, size, width, height, scaler);
+            status = JpegDecodeRows(*m_source, width, height, scaler);
             break;
         case FileFormat::Bmp:
-            status = BmpDecodeRows(data, size, scaler);
+            status = BmpDecodeRows(*m_source, scaler);
             break;
         case FileFormat::Webp:
-            status = WebpDecodeRows(data, size, width, height, scaler);
+            status = WebpDecodeRows(*m_source, width, height, scaler);
             break;
         case FileFormat::Gif:
             status = m_gif->SendFirstFrame(scaler);
@@ -194,13 +197,20 @@ public:
         case FileFormat::Unknown:
             break;
         }
-        return FromStatus(status == Status::Ok ? scaler.End() : status);
+        return Result(status == Status::Ok ? scaler.End() : status);
     }
 
 private:
-    ~EncodedImage() override { delete m_gif; }
+    ~EncodedImage() override {
+        delete m_gif;
+        delete m_source;
+    }
 
-    EncodedPtr m_bytes;
+    HRESULT Result(Status status) const {
+        return status == Status::ReadFailed ? m_source->Failure() : FromStatus(status);
+    }
+
+    Source* m_source = nullptr;
     ImageHeader m_header;
     GifAnimation* m_gif = nullptr;
 };
@@ -296,6 +306,7 @@ public:
     HRESULT Draw(HDC dc, const tagRECT* dstRect, const tagRECT* srcRect) override {
         return DrawPicture(this, dc, dstRect, srcRect);
     }
+    HRESULT PushIntoSink(IImageSink* sink) override { return PushPicture(this, sink); }
     HRESULT GetThumbnail(uint32_t width, uint32_t height, IImage** thumbnail) override {
         return ThumbnailOf(this, m_format == PixelFormat32bppARGB, width, height, thumbnail);
     }
@@ -373,9 +384,12 @@ private:
     }
 
     // The source at the bitmap's size, the rows of `window` to `out`; a
-    // 24-bit bitmap holds the source shown over black.
+    // 24-bit bitmap holds the source shown over black (an opaque source
+    // shows as it is).
     HRESULT RenderSource(const Rect& window, RowConsumer& out) {
-        if (m_format == PixelFormat32bppARGB)
+        ImageInfo source;
+        m_source->Info(&source);
+        if (m_format == PixelFormat32bppARGB || !(source.PixelFormat & PixelFormatAlpha))
             return m_source->RenderRows(m_width, m_height, window, out);
         Flattener flat(out);
         return m_source->RenderRows(m_width, m_height, window, flat);
@@ -492,6 +506,8 @@ HRESULT FromStatus(backends::Status status) {
         return IMGERR_CORRUPT;
     case backends::Status::TooLarge:
         return IMGERR_TOOLARGE;
+    case backends::Status::ReadFailed: // the source says why
+        break;
     }
     return E_FAIL;
 }
@@ -506,13 +522,14 @@ void InfoFromHeader(const ImageHeader& header, ImageInfo* info) {
     info->Flags = header.alpha ? ImageFlagsHasAlpha : 0;
 }
 
-HRESULT CreateEncodedImage(EncodedPtr bytes, IImage** image) {
-    if (!image) return E_FAIL;
+HRESULT CreateEncodedImage(Source* source, IImage** image) {
     *image = nullptr;
-    if (!bytes) return E_FAIL;
     auto* object = new (std::nothrow) EncodedImage;
-    if (!object) return E_OUTOFMEMORY;
-    HRESULT hr = object->Open(std::move(bytes));
+    if (!object) {
+        delete source;
+        return E_OUTOFMEMORY;
+    }
+    HRESULT hr = object->Open(source);
     if (hr != S_OK) {
         object->Release();
         return hr;
@@ -545,6 +562,93 @@ HRESULT CreateBitmapObject(uint32_t width, uint32_t height, DWORD pixelFormat, I
     }
     *bitmap = object;
     return S_OK;
+}
+
+using backends::Status;
+
+Status BandSender::Begin(uint32_t width, uint32_t height, bool inOrder) {
+    m_width = width;
+    m_height = height;
+    m_bytes = m_format == PixelFormat32bppARGB ? 4 : 3;
+    m_stride = size_t(width) * m_bytes;
+    m_bandRows = uint32_t(std::min<size_t>(64, std::max<size_t>(1, kBandBytes / m_stride)));
+    m_gathered = !inOrder;
+    m_band = static_cast<uint8_t*>(platform::malloc(m_stride * (m_gathered ? height : m_bandRows)));
+    if (!m_band) return Status::OutOfMemory;
+    if (m_gathered) std::memset(m_band, 0, m_stride * height);
+    return Status::Ok;
+}
+
+bool BandSender::Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) {
+    if (m_gathered) {
+        if (y >= m_height) return false;
+        uint8_t* row = m_band + size_t(y) * m_stride;
+        if (!pixels) {
+            std::memset(row, 0, m_stride);
+            return true;
+        }
+        for (uint32_t i = 0, n = RowPixels(m_width, first, step); i < n; ++i) {
+            uint8_t* at = row + m_bytes * (size_t(first) + size_t(i) * step);
+            if (m_bytes == 4)
+                std::memcpy(at, pixels + 4 * size_t(i), 4);
+            else
+                FlattenBgra(pixels + 4 * size_t(i), at, 1);
+        }
+        return true;
+    }
+    if (y != m_first + m_rows) return false;
+    uint8_t* row = m_band + size_t(m_rows) * m_stride;
+    if (!pixels)
+        std::memset(row, 0, m_stride);
+    else if (m_bytes == 4)
+        std::memcpy(row, pixels, m_stride);
+    else
+        FlattenBgra(pixels, row, m_width);
+    if (++m_rows == m_bandRows || y + 1 == m_height) return Send(m_band);
+    return true;
+}
+
+Status BandSender::End() {
+    // The gathered picture goes out in bands, straight from where it lies.
+    while (m_gathered && m_first < m_height) {
+        m_rows = std::min(m_bandRows, m_height - m_first);
+        if (!Send(m_band + size_t(m_first) * m_stride)) return Status::Refused;
+    }
+    if (m_first == m_height) return Status::Ok;
+    return m_failure != S_OK ? Status::Refused : Status::Corrupt;
+}
+
+bool BandSender::Send(const uint8_t* rows) {
+    BitmapData data{};
+    data.Width = m_width;
+    data.Height = m_rows;
+    data.PixelFormat = m_format;
+    data.Stride = int32_t(m_stride);
+    data.Scan0 = const_cast<uint8_t*>(rows);
+    const tagRECT rect{0, int32_t(m_first), int32_t(m_width), int32_t(m_first + m_rows)};
+    m_first += m_rows;
+    m_rows = 0;
+    m_failure = m_sink->PushPixelData(&rect, &data, m_first == m_height);
+    return m_failure == S_OK;
+}
+
+HRESULT PushPicture(IRenderable* picture, IImageSink* sink) {
+    if (!sink) return E_FAIL;
+    ImageInfo info;
+    picture->Info(&info);
+    HRESULT hr = sink->BeginSink(&info, nullptr);
+    if (hr != S_OK) return hr;
+    if (info.PixelFormat != PixelFormat24bppRGB && info.PixelFormat != PixelFormat32bppARGB) {
+        sink->EndSink(E_FAIL);
+        return E_FAIL;
+    }
+    BandSender sender(sink, info.PixelFormat);
+    hr = picture->RenderRows(info.Width, info.Height,
+                             Rect{0, 0, int32_t(info.Width), int32_t(info.Height)}, sender);
+    // A sink that refused a band says why.
+    if (hr != S_OK && sender.Failure() != S_OK) hr = sender.Failure();
+    const HRESULT ended = sink->EndSink(hr);
+    return hr != S_OK ? hr : ended;
 }
 
 HRESULT DrawPicture(IRenderable* picture, HDC dc, const tagRECT* dstRect, const tagRECT* srcRect) {

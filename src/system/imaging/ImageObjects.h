@@ -5,10 +5,10 @@
 #include "backends/codecs/Codecs.h"
 #include "system/com/Com.h"
 #include "system/imaging/Imaging.h"
+#include "system/imaging/Sources.h"
 
 namespace zorva::platform {
 
-using backends::EncodedPtr;
 using backends::ImageHeader;
 using backends::Pixmap;
 using backends::RowConsumer;
@@ -32,8 +32,9 @@ protected:
 };
 extern const GUID IID_IRenderable;
 
-// An image over encoded bytes; fails as the bytes' header does.
-HRESULT CreateEncodedImage(EncodedPtr bytes, IImage** image);
+// An image over an encoded file, which it takes (and deletes when it fails);
+// fails as the file's header does.
+HRESULT CreateEncodedImage(Source* source, IImage** image);
 
 // The whole picture at width x height, into a picture of its own.
 HRESULT RenderPixmap(IRenderable* picture, uint32_t width, uint32_t height, Pixmap* out);
@@ -47,11 +48,43 @@ HRESULT RenderPixmap(IRenderable* picture, uint32_t width, uint32_t height, Pixm
 HRESULT CreateBitmapObject(uint32_t width, uint32_t height, DWORD pixelFormat, IRenderable* source,
                            IBitmapImage** bitmap);
 
-// A decoder over encoded bytes.
-HRESULT CreateDecoder(EncodedPtr bytes, IImageDecoder** decoder);
-
 // The image information of a header.
 void InfoFromHeader(const ImageHeader& header, ImageInfo* info);
+
+// Rows, in order, into a sink a band of rows at a time in the sink's format
+// (24 or 32 bits; at most 64 rows and about kBandBytes a band). Rows that
+// come in another order are gathered whole in the sink's format and sent at
+// the end.
+class BandSender final : public RowConsumer {
+public:
+    static constexpr size_t kBandBytes = size_t(256) << 10;
+
+    BandSender(IImageSink* sink, DWORD format) : m_sink(sink), m_format(format) {}
+    ~BandSender() { platform::free(m_band); }
+    BandSender(const BandSender&) = delete;
+    BandSender& operator=(const BandSender&) = delete;
+
+    backends::Status Begin(uint32_t width, uint32_t height, bool inOrder) override;
+    bool Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) override;
+    backends::Status End() override;
+    // What the sink answered when it refused a band, else S_OK.
+    HRESULT Failure() const { return m_failure; }
+
+private:
+    bool Send(const uint8_t* rows);
+
+    IImageSink* m_sink;
+    DWORD m_format;
+    uint32_t m_width = 0, m_height = 0, m_bytes = 4, m_bandRows = 1;
+    size_t m_stride = 0;
+    uint8_t* m_band = nullptr; // a band, or with m_gathered the whole picture
+    bool m_gathered = false;
+    uint32_t m_first = 0, m_rows = 0; // the band starts at row m_first and holds m_rows
+    HRESULT m_failure = S_OK;
+};
+
+// IImage::PushIntoSink for any renderable picture.
+HRESULT PushPicture(IRenderable* picture, IImageSink* sink);
 
 // IImage::Draw for any renderable picture.
 HRESULT DrawPicture(IRenderable* picture, HDC dc, const tagRECT* dstRect, const tagRECT* srcRect);

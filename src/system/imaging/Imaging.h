@@ -4,13 +4,14 @@
 //
 // Objects and their views:
 // - IImagingFactory, made by CoCreateInstance(CLSID_ImagingFactory, ...).
-// - An image (IImage) from a file or a stream: the encoded bytes and their
-//   header. Nothing is decoded before a picture is asked for, and nothing
-//   decoded is kept: each request decodes the file again, row by row,
-//   straight into the scaler and on to the destination, so a kept image
-//   costs its file's bytes only. A JPEG asked for at half its size or less is
-//   decoded at a reduced scale by the codec itself; a WebP asked for smaller
-//   is scaled by its codec.
+// - An image (IImage) from a file or a stream: the open file or stream and
+//   its header. Nothing is decoded before a picture is asked for, and
+//   nothing decoded is kept: each request reads and decodes the file again,
+//   row by row, straight into the scaler and on to the destination, so a
+//   kept image costs an open file, never its bytes (Sources.h says how
+//   streams are read). A JPEG asked for at a smaller size is decoded at a
+//   reduced scale by the codec itself; a WebP asked for smaller is scaled by
+//   its codec.
 // - A bitmap: pixels in memory, one object with three views (IBitmapImage,
 //   IImage, IImageSink), reached from one another with QueryInterface.
 // - A decoder (IImageDecoder) over a stream, which decodes frame by frame
@@ -39,8 +40,9 @@
 // bitmaps; at most kMaxEncodedBytes bytes read from a stream or file; at
 // most kMaxJpegScans scans in a JPEG and kMaxGifFrames frames in a GIF; at
 // most kMaxWholePictureBytes held by a codec that must keep the whole
-// picture (the coefficients of a JPEG of several scans, lossless or alpha
-// WebP data, a run-length BMP). A file beyond them gives IMGERR_TOOLARGE.
+// picture (the coefficients of a JPEG of several scans, a WebP file libwebp
+// needs whole with its lossless picture or alpha plane, a run-length BMP). A file beyond them gives
+// IMGERR_TOOLARGE.
 //
 // Damage: each codec says what counts (CodecPng.cpp, CodecJpeg.cpp,
 // CodecBmp.cpp, CodecWebp.cpp, GifAnimation.h); a picture damaged where its
@@ -93,6 +95,14 @@ struct IImage : IUnknown {
     // E_FAIL for a context without an image, an empty rectangle or a
     // srcRect.
     virtual HRESULT Draw(HDC dc, const tagRECT* dstRect, const tagRECT* srcRect) = 0;
+    // Hands the whole picture at its own size to `sink`: BeginSink with the
+    // image's information (the sink picks PixelFormat24bppRGB or
+    // PixelFormat32bppARGB), bands of rows top to bottom as they are
+    // decoded, then EndSink with the result, which is also returned. A
+    // picture pushed this way is never held whole, except one whose rows
+    // come out of order (an interlaced PNG or GIF), gathered in the sink's
+    // format. E_FAIL for a null sink or another pixel format.
+    virtual HRESULT PushIntoSink(IImageSink* sink) = 0;
     // A new image of exactly width x height holding the whole picture
     // scaled, in the image's own pixel format (a bitmap's IImage view).
     virtual HRESULT GetThumbnail(uint32_t width, uint32_t height, IImage** thumbnail) = 0;
@@ -166,7 +176,9 @@ protected:
 
 // Creates images, bitmaps and decoders.
 struct IImagingFactory : IUnknown {
-    // Reads the stream from its current position to its end.
+    // The stream from its current position to its end: read where it lies
+    // for each picture when it seeks (the image holds a reference), read
+    // whole now when it cannot (OpenStreamSource).
     virtual HRESULT CreateImageFromStream(IStream* stream, IImage** image) = 0;
     virtual HRESULT CreateImageFromFile(const wchar_t* path, IImage** image) = 0;
     // A bitmap of width x height in `pixelFormat` (24 or 32 bits), every
@@ -180,8 +192,9 @@ struct IImagingFactory : IUnknown {
     // fails the lock.
     virtual HRESULT CreateBitmapFromImage(IImage* image, uint32_t width, uint32_t height,
                                           DWORD pixelFormat, int hints, IBitmapImage** bitmap) = 0;
-    // A decoder for the stream's bytes (read from its current position to
-    // its end); the codecs are all built in, so `flags` only selects them.
+    // A decoder for the stream's bytes (from its current position to its
+    // end, read as CreateImageFromStream reads them); the codecs are all
+    // built in, so `flags` only selects them.
     virtual HRESULT CreateImageDecoder(IStream* stream, DWORD flags, IImageDecoder** decoder) = 0;
 
 protected:

@@ -1,7 +1,8 @@
-// The factory, the frame decoder, and the reading of files and streams.
+// The factory and the frame decoder.
 #include "backends/codecs/GifAnimation.h"
-#include "system/files/FilesApi.h"
 #include "system/imaging/ImageObjects.h"
+#include "system/imaging/Sources.h"
+#include "system/streams/Streams.h"
 
 #include <algorithm>
 #include <cstring>
@@ -43,204 +44,30 @@ const GUID FrameDimensionTime = {
 
 namespace {
 
-using backends::EncodedBytes;
 using backends::FileFormat;
 using backends::FlattenBgra;
 using backends::GifAnimation;
 using backends::SniffFormat;
 using backends::Status;
 
-// Rows, in order, into a sink a band at a time in the sink's format. Rows
-// that come in another order are gathered whole and sent at the end.
-class BandSender final : public RowConsumer {
-public:
-    static constexpr uint32_t kBandRows = 64;
-
-    BandSender(IImageSink* sink, DWORD format) : m_sink(sink), m_format(format) {}
-    ~BandSender() { platform::free(m_band); }
-
-    Status Begin(uint32_t width, uint32_t height, bool inOrder) override {
-        m_width = width;
-        m_height = height;
-        m_bytes = m_format == PixelFormat32bppARGB ? 4 : 3;
-        if (!inOrder) return m_gathered.Allocate(width, height);
-        m_band = static_cast<uint8_t*>(platform::malloc(size_t(width) * m_bytes * kBandRows));
-        return m_band ? Status::Ok : Status::OutOfMemory;
-    }
-    bool Row(uint32_t y, const uint8_t* pixels, uint32_t first, uint32_t step) override {
-        if (!m_gathered.Empty()) {
-            backends::PixmapWriter into(&m_gathered);
-            return into.Row(y, pixels, first, step);
-        }
-        if (y != m_first + m_rows) return false;
-        uint8_t* row = m_band + size_t(m_rows) * m_width * m_bytes;
-        if (!pixels)
-            std::memset(row, 0, size_t(m_width) * m_bytes);
-        else if (m_bytes == 4)
-            std::memcpy(row, pixels, size_t(m_width) * 4);
-        else
-            FlattenBgra(pixels, row, m_width);
-        if (++m_rows == kBandRows || y + 1 == m_height) return Send();
-        return true;
-    }
-    Status End() override {
-        for (uint32_t y = 0; !m_gathered.Empty() && y < m_height; y += kBandRows) {
-            // The gathered picture goes out in bands through the same path.
-            if (!m_band) {
-                m_band =
-                    static_cast<uint8_t*>(platform::malloc(size_t(m_width) * m_bytes * kBandRows));
-                if (!m_band) return Status::OutOfMemory;
-            }
-            for (uint32_t r = y; r < std::min(y + kBandRows, m_height); ++r) {
-                const uint8_t* in = m_gathered.Row(r);
-                uint8_t* row = m_band + size_t(r - y) * m_width * m_bytes;
-                if (m_bytes == 4)
-                    std::memcpy(row, in, size_t(m_width) * 4);
-                else
-                    FlattenBgra(in, row, m_width);
-                ++m_rows;
-            }
-            if (!Send()) return Status::Refused;
-        }
-        if (m_first == m_height) return Status::Ok;
-        return m_failure != S_OK ? Status::Refused : Status::Corrupt;
-    }
-
-    // What the sink answered when it refused a band, else S_OK.
-    HRESULT Failure() const { return m_failure; }
-
-private:
-    bool Send() {
-        BitmapData data{};
-        data.Width = m_width;
-        data.Height = m_rows;
-        data.PixelFormat = m_format;
-        data.Stride = int32_t(m_width * m_bytes);
-        data.Scan0 = m_band;
-        const tagRECT rect{0, int32_t(m_first), int32_t(m_width), int32_t(m_first + m_rows)};
-        m_first += m_rows;
-        m_rows = 0;
-        m_failure = m_sink->PushPixelData(&rect, &data, m_first == m_height);
-        return m_failure == S_OK;
-    }
-
-    IImageSink* m_sink;
-    DWORD m_format;
-    uint32_t m_width = 0, m_height = 0, m_bytes = 4;
-    uint8_t* m_band = nullptr;
-    uint32_t m_first = 0, m_rows = 0; // the band starts at row m_first and holds m_rows
-    Pixmap m_gathered;
-    HRESULT m_failure = S_OK;
-};
-
-// Takes a block of the platform allocator into shared encoded bytes.
-HRESULT Adopt(uint8_t* data, size_t size, EncodedPtr* out) {
-    auto* bytes = new (std::nothrow) EncodedBytes;
-    if (!bytes) {
-        platform::free(data);
-        return E_OUTOFMEMORY;
-    }
-    bytes->data = data;
-    bytes->size = size;
-    // The control block's allocation may throw; shared_ptr then deletes
-    // the bytes itself.
-    try {
-        *out = EncodedPtr(bytes);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
-}
-
-// Reads a stream from its position to its end, in steps, never more than
-// the service's limit.
-HRESULT ReadStream(IStream* stream, EncodedPtr* out) {
-    constexpr ULONG kStep = 64 * 1024;
-    uint8_t* data = nullptr;
-    size_t size = 0, capacity = 0;
-    for (;;) {
-        if (capacity - size < kStep) {
-            if (capacity >= kMaxEncodedBytes) {
-                // Full to the limit: the stream may end right here, or one
-                // byte more makes it too large.
-                uint8_t probe = 0;
-                ULONG more = 0;
-                const HRESULT hr = stream->Read(&probe, 1, &more);
-                if (hr >= 0 && more == 0) break;
-                platform::free(data);
-                return hr < 0 ? hr : IMGERR_TOOLARGE;
-            }
-            const size_t grown = capacity ? capacity * 2 : 4 * kStep;
-            auto* bigger = static_cast<uint8_t*>(platform::realloc(data, grown));
-            if (!bigger) {
-                platform::free(data);
-                return E_OUTOFMEMORY;
-            }
-            data = bigger;
-            capacity = grown;
-        }
-        ULONG read = 0;
-        const HRESULT hr = stream->Read(data + size, kStep, &read);
-        if (hr < 0) {
-            platform::free(data);
-            return hr;
-        }
-        size += read > kStep ? kStep : read;
-        if (read < kStep || hr == S_FALSE) break;
-        if (size > kMaxEncodedBytes) {
-            platform::free(data);
-            return IMGERR_TOOLARGE;
-        }
-    }
-    return Adopt(data, size, out);
-}
-
-HRESULT ReadWholeFile(const wchar_t* path, EncodedPtr* out) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == ZORVA_INVALID_HANDLE_VALUE) return HRESULT(0x80000000u | GetLastError());
-    DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
-    HRESULT hr = S_OK;
-    uint8_t* data = nullptr;
-    const uint64_t size = uint64_t(high) << 32 | low;
-    if (low == 0xFFFFFFFF && high == 0) {
-        hr = HRESULT(0x80000000u | GetLastError());
-    } else if (size > kMaxEncodedBytes) {
-        hr = IMGERR_TOOLARGE;
-    } else {
-        data = static_cast<uint8_t*>(platform::malloc(size_t(size)));
-        DWORD read = 0;
-        if (!data)
-            hr = E_OUTOFMEMORY;
-        else if (!ReadFile(file, data, DWORD(size), &read, nullptr))
-            hr = HRESULT(0x80000000u | GetLastError());
-        else if (read != size)
-            hr = IMGERR_CORRUPT; // the file shrank under us
-    }
-    CloseHandle(file);
-    if (hr != S_OK) {
-        platform::free(data);
-        return hr;
-    }
-    return Adopt(data, size_t(size), out);
-}
-
 class Decoder final : public RefCounted<IImageDecoder> {
 public:
-    HRESULT Open(EncodedPtr bytes) {
-        m_bytes = std::move(bytes);
-        const FileFormat format = SniffFormat(m_bytes->data, m_bytes->size);
-        if (format == FileFormat::Gif) {
-            m_gif = new (std::nothrow) GifAnimation;
+    // Takes the source.
+    HRESULT Open(Source* source) {
+        FileFormat format = FileFormat::Unknown;
+        const Status sniffed = SniffFormat(*source, &format);
+        if (sniffed != Status::Ok || format == FileFormat::Gif) {
+            m_source = source;
+            if (sniffed != Status::Ok) return Result(sniffed);
+            m_gif = new (std::nothrow) GifAnimation(*m_source);
             if (!m_gif) return E_OUTOFMEMORY;
-            const Status status = m_gif->Open(m_bytes);
+            const Status status = m_gif->Open();
             m_header = {FileFormat::Gif, m_gif->Width(), m_gif->Height(), m_gif->HasAlpha()};
-            return FromStatus(status);
+            return Result(status);
         }
         // The other formats are stills: the image object decodes them.
         IImage* image = nullptr;
-        HRESULT hr = CreateEncodedImage(m_bytes, &image);
+        HRESULT hr = CreateEncodedImage(source, &image);
         if (hr != S_OK) return hr;
         hr = image->QueryInterface(IID_IRenderable, reinterpret_cast<void**>(&m_still));
         image->Release();
@@ -307,7 +134,7 @@ public:
             if (m_gif) {
                 Status status = m_gif->SendFirstFrame(sender);
                 if (status == Status::Ok) status = sender.End();
-                m_status = FromStatus(status);
+                m_status = Result(status);
             } else {
                 m_status = m_still->RenderRows(m_header.width, m_header.height, all, sender);
             }
@@ -317,7 +144,7 @@ public:
             return m_status;
         }
         if (!m_frame) {
-            const HRESULT hr = FromStatus(m_gif->Compose(m_active, &m_frame));
+            const HRESULT hr = Result(m_gif->Compose(m_active, &m_frame));
             if (hr != S_OK) return m_status = hr;
             if (m_sinkFormat == PixelFormat24bppRGB && !m_band) {
                 m_band =
@@ -388,10 +215,15 @@ private:
         if (m_sink) m_sink->Release();
         if (m_still) m_still->Release();
         delete m_gif;
+        delete m_source;
         platform::free(m_band);
     }
 
-    EncodedPtr m_bytes;
+    HRESULT Result(Status status) const {
+        return status == Status::ReadFailed ? m_source->Failure() : FromStatus(status);
+    }
+
+    Source* m_source = nullptr; // a GIF's (a still's is its image's)
     ImageHeader m_header;
     GifAnimation* m_gif = nullptr;
     IRenderable* m_still = nullptr;
@@ -415,19 +247,22 @@ public:
         if (!image) return E_FAIL;
         *image = nullptr;
         if (!stream) return E_FAIL;
-        EncodedPtr bytes;
-        HRESULT hr = ReadStream(stream, &bytes);
+        Source* source = nullptr;
+        HRESULT hr = OpenStreamSource(stream, &source);
         if (hr != S_OK) return hr;
-        return CreateEncodedImage(std::move(bytes), image);
+        hr = CreateEncodedImage(source, image);
+        // As if read to its end (the header's reads moved it).
+        stream->Seek(0, STREAM_SEEK_END, nullptr);
+        return hr;
     }
     HRESULT CreateImageFromFile(const wchar_t* path, IImage** image) override {
         if (!image) return E_FAIL;
         *image = nullptr;
         if (!path) return E_FAIL;
-        EncodedPtr bytes;
-        HRESULT hr = ReadWholeFile(path, &bytes);
+        Source* source = nullptr;
+        const HRESULT hr = OpenFileSource(path, &source);
         if (hr != S_OK) return hr;
-        return CreateEncodedImage(std::move(bytes), image);
+        return CreateEncodedImage(source, image);
     }
     HRESULT CreateNewBitmap(uint32_t width, uint32_t height, DWORD pixelFormat,
                             IBitmapImage** bitmap) override {
@@ -459,12 +294,16 @@ public:
         if (!decoder) return E_FAIL;
         *decoder = nullptr;
         if (!stream) return E_FAIL;
-        EncodedPtr bytes;
-        HRESULT hr = ReadStream(stream, &bytes);
+        Source* source = nullptr;
+        HRESULT hr = OpenStreamSource(stream, &source);
         if (hr != S_OK) return hr;
         auto* object = new (std::nothrow) Decoder;
-        if (!object) return E_OUTOFMEMORY;
-        hr = object->Open(std::move(bytes));
+        if (!object) {
+            delete source;
+            return E_OUTOFMEMORY;
+        }
+        hr = object->Open(source);
+        stream->Seek(0, STREAM_SEEK_END, nullptr);
         if (hr != S_OK) {
             object->Release();
             return hr;
