@@ -133,13 +133,15 @@ void RemoveHandlers() {
 
 } // namespace
 
-// Two real-time signals of the upper range, which applications rarely use.
+// Two real-time signals from the middle of the range, which applications
+// rarely use (the top ones are taken by some emulators, such as qemu's user
+// mode, and by debuggers' tools).
 int Console::ReleaseSignal() {
-    return SIGRTMAX - 2;
+    return SIGRTMIN + 10;
 }
 
 int Console::AcquireSignal() {
-    return SIGRTMAX - 1;
+    return SIGRTMIN + 11;
 }
 
 Console::~Console() {
