@@ -3,6 +3,7 @@
 // into a box first. Useful to see what a device will show of a picture.
 //
 //   zorva_convert input output.bmp [width height]
+//   zorva_convert --help
 //
 // Without a box the picture keeps its size; with one it is fitted into it,
 // keeping its aspect (the loaders' mode 4). Prints the result's size; exits
@@ -50,8 +51,16 @@ std::string Extension(const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const char* usage =
+        "input output.bmp [width height]\n"
+        "Loads a PNG, JPEG, GIF, BMP or WebP picture and saves it as a 24-bit BMP,\n"
+        "fitted into width x height (keeping its aspect) when a box is given.\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: %s %s", argv[0], usage);
+        return 0;
+    }
     if (argc != 3 && argc != 5) {
-        std::fprintf(stderr, "usage: %s input output.bmp [width height]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s %s", argv[0], usage);
         return 2;
     }
     std::setlocale(LC_CTYPE, "");
