@@ -442,7 +442,7 @@ def page(context, runs, command, reps, sse2=None):
         f"Made by `{command}` on {context.get('date', datetime.date.today().isoformat())}.",
         "",
         f"- Processor: {processor()}, {context.get('num_cpus', '?')} logical CPUs at "
-        f"{context.get('mhz_per_cpu', '?')} MHz ({caches}).",
+        f"{context.get('mhz_per_cpu', '?')} MHz" + (f" ({caches})." if caches else "."),
         f"- SIMD level the library ran at: {context.get('zorva_simd', 'unknown')}"
         " (`ZORVA_SIMD` picks another).",
         f"- Load average: {start} at the start, {loadavg()} at the end. The machine may be "
