@@ -51,7 +51,6 @@ KernelTable Build(SimdLevel level) {
 #if defined(ZORVA_HAVE_SSE2)
     case SimdLevel::Sse2:
         SetSse2Kernels(k);
-        SetSse2ScreenKernels(k);
         break;
 #endif
 #if defined(ZORVA_HAVE_AVX2)
@@ -60,13 +59,11 @@ KernelTable Build(SimdLevel level) {
         SetSse2Kernels(k);
 #endif
         SetAvx2Kernels(k);
-        SetAvx2ScreenKernels(k);
         break;
 #endif
 #if defined(ZORVA_HAVE_NEON)
     case SimdLevel::Neon:
         SetNeonKernels(k);
-        SetNeonScreenKernels(k);
         break;
 #endif
     default:

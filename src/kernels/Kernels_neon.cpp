@@ -1,6 +1,7 @@
 // NEON kernels: eight 16-bit lanes. Built on AArch64, where NEON is always
 // there, and on 32-bit ARM with -mfpu=neon (the table is then used only when
 // the kernel reports NEON).
+#include "kernels/ScreenVector.h"
 #include "kernels/TableBuilders.h"
 #include "kernels/VectorKernels.h"
 
@@ -103,6 +104,35 @@ void Neon::Transpose8x8(uint16x8_t (&r)[8]) {
     r[7] = high(b1.val[1], b3.val[1]);
 }
 
+// The screen rows' wrapper: Neon's, with 32-bit lanes, shifts by a count
+// and the unsigned high product.
+struct NeonScreen : Neon {
+    static void Store16(uint8_t* p, T v) { vst1q_u8(p, vreinterpretq_u8_u16(v)); }
+    static void Store32(uint8_t* p, uint32x4_t v) { vst1q_u8(p, vreinterpretq_u8_u32(v)); }
+    static uint32x4_t Splat32(uint32_t v) { return vdupq_n_u32(v); }
+    static T MulHighUnsigned(T a, T b) {
+        return vcombine_u16(vshrn_n_u32(vmull_u16(vget_low_u16(a), vget_low_u16(b)), 16),
+                            vshrn_n_u32(vmull_u16(vget_high_u16(a), vget_high_u16(b)), 16));
+    }
+    static uint32x4_t Or32(uint32x4_t a, uint32x4_t b) { return vorrq_u32(a, b); }
+    // A count for vshl: positive shifts left, negative right.
+    static int MakeCount(int n) { return n; }
+    static T SllBy(T a, int n) { return vshlq_u16(a, vdupq_n_s16(int16_t(n))); }
+    static T SrlBy(T a, int n) { return vshlq_u16(a, vdupq_n_s16(int16_t(-n))); }
+    static uint32x4_t SllBy32(uint32x4_t a, int n) { return vshlq_u32(a, vdupq_n_s32(n)); }
+    static uint32x4_t Low(T a) { return vmovl_u16(vget_low_u16(a)); }
+    static uint32x4_t High(T a) { return vmovl_u16(vget_high_u16(a)); }
+    static void StoreInterleaved(uint8_t* p, T a, T b) {
+        const uint16x8x2_t pixels = vzipq_u16(a, b);
+        vst1q_u8(p, vreinterpretq_u8_u16(pixels.val[0]));
+        vst1q_u8(p + 16, vreinterpretq_u8_u16(pixels.val[1]));
+    }
+};
+
+void ToScreenRow(uint8_t* dst, const uint16_t* src, int32_t count, const ScreenFormat& format) {
+    ToScreenRowVector<NeonScreen>(dst, src, count, format, ScalarKernels().toScreenRow);
+}
+
 } // namespace
 
 void SetNeonKernels(KernelTable& k) {
@@ -110,6 +140,7 @@ void SetNeonKernels(KernelTable& k) {
     k.blit[size_t(BlitCase::Copy)] = vec::CopyEntry<Neon>;
     k.turn16 = vec::TurnTiles<Neon>;
     k.sampleRow16 = vec::SampleRowZoomed<Neon>;
+    k.toScreenRow = ToScreenRow;
 }
 
 } // namespace zorva

@@ -1,4 +1,5 @@
 // SSE2 kernels: eight 16-bit lanes. Built with -msse2 on x86 only.
+#include "kernels/ScreenVector.h"
 #include "kernels/TableBuilders.h"
 #include "kernels/VectorKernels.h"
 
@@ -89,6 +90,30 @@ void Sse2::Transpose8x8(__m128i (&r)[8]) {
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
+// The screen rows' wrapper: Sse2's, with 32-bit lanes, shifts by a count
+// and the unsigned high product.
+struct Sse2Screen : Sse2 {
+    static void Store16(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static void Store32(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static T Splat32(uint32_t v) { return _mm_set1_epi32(int(v)); }
+    static T MulHighUnsigned(T a, T b) { return _mm_mulhi_epu16(a, b); }
+    static T Or32(T a, T b) { return _mm_or_si128(a, b); }
+    static T MakeCount(int n) { return _mm_cvtsi32_si128(n); }
+    static T SllBy(T a, T n) { return _mm_sll_epi16(a, n); }
+    static T SrlBy(T a, T n) { return _mm_srl_epi16(a, n); }
+    static T SllBy32(T a, T n) { return _mm_sll_epi32(a, n); }
+    static T Low(T a) { return _mm_unpacklo_epi16(a, _mm_setzero_si128()); }
+    static T High(T a) { return _mm_unpackhi_epi16(a, _mm_setzero_si128()); }
+    static void StoreInterleaved(uint8_t* p, T a, T b) {
+        Store32(p, _mm_unpacklo_epi16(a, b));
+        Store32(p + 16, _mm_unpackhi_epi16(a, b));
+    }
+};
+
+void ToScreenRow(uint8_t* dst, const uint16_t* src, int32_t count, const ScreenFormat& format) {
+    ToScreenRowVector<Sse2Screen>(dst, src, count, format, ScalarKernels().toScreenRow);
+}
+
 } // namespace
 
 void SetSse2Kernels(KernelTable& k) {
@@ -97,6 +122,7 @@ void SetSse2Kernels(KernelTable& k) {
     k.turn16 = vec::TurnTiles<Sse2>;
     // No byte shuffle with a control in a register: whole enlargements only.
     k.sampleRow16 = vec::SampleRowZoomed<Sse2>;
+    k.toScreenRow = ToScreenRow;
 }
 
 } // namespace zorva

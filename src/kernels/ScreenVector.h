@@ -1,5 +1,5 @@
 // The screen-row conversion over an instruction set's 16-bit lanes,
-// compiled into each instruction set's screen file. Internal linkage keeps
+// compiled into each instruction set's kernel file. Internal linkage keeps
 // each file's copy its own.
 #ifndef ZORVA_KERNELS_SCREENVECTOR_H
 #define ZORVA_KERNELS_SCREENVECTOR_H
@@ -51,8 +51,9 @@ int32_t Bytes32Rows(uint8_t* dst, const uint16_t* src, int32_t count, uint32_t f
     const T low = V::Splat(uint16_t(fill)), high = V::Splat(uint16_t(fill >> 16));
     for (int32_t i = 0; i < count; i += V::kLanes) {
         const T p = V::Load(src + i);
-        const T c[4] = {V::MulHigh(V::And(p, redMask), five), V::MulHigh(V::And(p, greenMask), six),
-                        V::MulHigh(V::template Sll<11>(p), five), V::Splat(0)};
+        const T c[4] = {V::MulHighUnsigned(V::And(p, redMask), five),
+                        V::MulHighUnsigned(V::And(p, greenMask), six),
+                        V::MulHighUnsigned(V::template Sll<11>(p), five), V::Splat(0)};
         V::StoreInterleaved(dst + 4 * i, V::Or(V::Or(c[B0], V::template Sll<8>(c[B1])), low),
                             V::Or(V::Or(c[B2], V::template Sll<8>(c[B3])), high));
     }
@@ -60,7 +61,7 @@ int32_t Bytes32Rows(uint8_t* dst, const uint16_t* src, int32_t count, uint32_t f
 }
 
 // V supplies T (16-bit lanes, kLanes of them), Load, Store16, Store32,
-// Splat, And, Or, constant shifts Sll<n> and Srl<n>, shifts by a count made
+// Splat, And, Or, MulHighUnsigned, constant shifts Sll<n> and Srl<n>, shifts by a count made
 // by MakeCount: SllBy and SrlBy on 16-bit lanes, SllBy32 on 32-bit lanes,
 // Splat32, Or32, Low and High, which widen the first and second half of the
 // lanes to 32 bits, and StoreInterleaved, which stores pixel i's low half

@@ -19,9 +19,6 @@ void SetScalarScreenKernels(KernelTable& k);
 void SetSse2Kernels(KernelTable& k);
 void SetAvx2Kernels(KernelTable& k);
 void SetNeonKernels(KernelTable& k);
-void SetSse2ScreenKernels(KernelTable& k);
-void SetAvx2ScreenKernels(KernelTable& k);
-void SetNeonScreenKernels(KernelTable& k);
 
 } // namespace zorva
 
